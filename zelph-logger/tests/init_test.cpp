@@ -1,0 +1,147 @@
+// Logger set-up is once per process, so every scenario runs in a forked child (a death
+// test) that exits 0 when all its checks hold and names the failed check otherwise.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "zelph/logger/log.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::cerr << "FAILED: " << what << std::endl;
+  std::_Exit(1);
+}
+
+void Check(bool condition, const std::string& what) {
+  if (!condition) Fail(what);
+}
+
+fs::path FreshTempFolder(const std::string& name) {
+  fs::path folder = fs::temp_directory_path() / (name + "-" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  return folder;
+}
+
+std::string Today() {
+  const std::time_t now = std::time(nullptr);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y-%m-%d", std::localtime(&now));
+  return text;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void ConsoleOnlyByDefault() {
+  testing::internal::CaptureStdout();
+  InitializeSpdLogging(LogConfig());
+  const std::string out = testing::internal::GetCapturedStdout();
+  Check(out.find("Log file: ") == std::string::npos, "no log file line");
+  Check(kConsoleLogger != nullptr, "console logger made");
+  Check(kFileLogger == nullptr, "no file logger");
+  Check(CheckSeverity(ZelphSeverityLevel::kError), "error passes");
+  Check(!CheckSeverity(ZelphSeverityLevel::kWarning), "warning is gated");
+  std::_Exit(0);
+}
+
+void FileLoggerWithFolderVariable() {
+  const fs::path folder = FreshTempFolder("zelph-log");
+  setenv("TMPDIR", folder.parent_path().c_str(), 1);
+  LogConfig config;
+  config.SetSink("FileText,Console");
+  config.SetFile("$(temp)" + folder.filename().string() + "/sub/x.log");
+  config.SetLogFormat("%l|%v");
+  config.SetSeverity(ZelphSeverityLevel::kInfo);
+  testing::internal::CaptureStdout();
+  InitializeSpdLogging(config);
+  const std::string out = testing::internal::GetCapturedStdout();
+  Check(out == "Log file: " + (folder / "sub/x.log").string() + "\n", "log file line: " + out);
+  Check(kFileLogger && kConsoleLogger, "both loggers made");
+  ZELPH_LOG(ZelphSeverityLevel::kInfo, "hello {}", 7);
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "hidden");
+  const fs::path dated = folder / "sub" / ("x_" + Today() + ".log");
+  Check(ReadAll(dated) == "info|hello 7\n", "file content: " + ReadAll(dated));
+  ReleaseSpdLogging();
+  Check(ReadAll(dated) == "info|hello 7\ninfo|Release file logging\n", "release line");
+  for (int level = -1; level <= 7; ++level) {
+    Check(!CheckSeverity(static_cast<ZelphSeverityLevel>(level)), "released gate");
+  }
+  fs::remove_all(folder);
+  std::_Exit(0);
+}
+
+void UnknownVariableStaysLiteral() {
+  const fs::path folder = FreshTempFolder("zelph-literal");
+  fs::create_directories(folder);
+  fs::current_path(folder);
+  LogConfig config;
+  config.SetSink("FileText");
+  config.SetFile("$(tmep)/y.log");
+  testing::internal::CaptureStdout();
+  InitializeSpdLogging(config);
+  testing::internal::GetCapturedStdout();
+  Check(fs::is_directory(folder / "$(tmep)"), "literal folder created");
+  fs::remove_all(folder);
+  std::_Exit(0);
+}
+
+void SecondInitialisationIsRefused() {
+  InitializeSpdLogging(LogConfig());
+  auto first = kConsoleLogger;
+  LogConfig file_config;
+  file_config.SetSink("FileText");
+  InitializeSpdLogging(file_config);
+  Check(kConsoleLogger == first && kFileLogger == nullptr, "first loggers kept");
+  ReleaseSpdLogging();
+  InitializeSpdLogging(LogConfig());
+  Check(kConsoleLogger == nullptr, "no logger after release");
+  std::_Exit(0);
+}
+
+void UnwritableFileThrows() {
+  LogConfig config;
+  config.SetSink("FileText,Console");
+  config.SetFile("/proc/zelph-cannot-write/z.log");
+  try {
+    testing::internal::CaptureStdout();
+    InitializeSpdLogging(config);
+    Fail("no exception");
+  } catch (const std::exception&) {
+  }
+  testing::internal::GetCapturedStdout();
+  Check(kFileLogger == nullptr && kConsoleLogger == nullptr, "no logger made");
+  std::_Exit(0);
+}
+
+TEST(LoggerInitTest, ConsoleOnlyByDefault) {
+  EXPECT_EXIT(ConsoleOnlyByDefault(), testing::ExitedWithCode(0), "");
+}
+TEST(LoggerInitTest, FileLoggerWithFolderVariable) {
+  EXPECT_EXIT(FileLoggerWithFolderVariable(), testing::ExitedWithCode(0), "");
+}
+TEST(LoggerInitTest, UnknownVariableStaysLiteral) {
+  EXPECT_EXIT(UnknownVariableStaysLiteral(), testing::ExitedWithCode(0), "");
+}
+TEST(LoggerInitTest, SecondInitialisationIsRefused) {
+  EXPECT_EXIT(SecondInitialisationIsRefused(), testing::ExitedWithCode(0),
+              "Prevent attempt to initialize logging second time");
+}
+TEST(LoggerInitTest, UnwritableFileThrowsAndMakesNoConsoleLogger) {
+  EXPECT_EXIT(UnwritableFileThrows(), testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
