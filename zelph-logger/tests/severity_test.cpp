@@ -25,9 +25,9 @@ TEST(SeverityTest, GateAgainstTheLoggerLevel) {
     bool passes;
   };
   const Case kCases[] = {
-      {0, 0, true},  {0, 6, true},   {4, 3, false}, {4, 4, true},  {4, 5, true},
-      {4, -1, true}, {4, 7, true},   {5, -1, false}, {5, 7, false}, {6, 0, false},
-      {6, 5, false}, {2, 1, false},  {2, 2, true},
+      {0, 0, true},  {0, 6, true},  {4, 3, false},  {4, 4, true},  {4, 5, true},
+      {4, -1, true}, {4, 7, true},  {5, -1, false}, {5, 7, false}, {6, 0, false},
+      {6, 5, false}, {2, 1, false}, {2, 2, true},
   };
   for (const Case& c : kCases) {
     CapturingLogger capture(Level(c.logger_level));
@@ -60,8 +60,8 @@ TEST(SeverityTest, LoggingWhileTheLoggerIsSwappedIsSafe) {
     });
   }
   for (int i = 0; i < 200; ++i) {
-    auto logger = std::make_shared<spdlog::logger>(
-        "swap", std::make_shared<spdlog::sinks::null_sink_mt>());
+    auto logger =
+        std::make_shared<spdlog::logger>("swap", std::make_shared<spdlog::sinks::null_sink_mt>());
     std::atomic_store(&kFileLogger, logger);
     std::atomic_store(&kFileLogger, std::shared_ptr<spdlog::logger>());
   }

@@ -80,8 +80,7 @@ TEST(TimerTest, ConcurrentTimingsAreAllCounted) {
   EXPECT_NE(out.find("[PROFILE] name: timer_test.threads, duration: "), std::string::npos);
   // by one = total / 8000
   const double total = zelph::GetProfileTime("timer_test.threads");
-  EXPECT_NE(out.find(fmt::format("by one: {} ms/count", total / 8000.0)), std::string::npos)
-      << out;
+  EXPECT_NE(out.find(fmt::format("by one: {} ms/count", total / 8000.0)), std::string::npos) << out;
 }
 
 }  // namespace

@@ -25,10 +25,10 @@ ZELPH_LOGGER_API void WriteLogLine(ZelphSeverityLevel level, std::string_view te
 
 }  // namespace zelph
 
-#define ZELPH_LOG(level, ...)                                       \
-  do {                                                              \
-    const ZelphSeverityLevel zelph_log_level_ = (level);            \
-    if (::CheckSeverity(zelph_log_level_)) {                        \
+#define ZELPH_LOG(level, ...)                                              \
+  do {                                                                     \
+    const ZelphSeverityLevel zelph_log_level_ = (level);                   \
+    if (::CheckSeverity(zelph_log_level_)) {                               \
       ::zelph::WriteLogLine(zelph_log_level_, ::fmt::format(__VA_ARGS__)); \
-    }                                                               \
+    }                                                                      \
   } while (false)
