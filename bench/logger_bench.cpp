@@ -11,7 +11,8 @@
 namespace {
 
 void BM_LogCallLevelOff(benchmark::State& state) {
-  auto logger = std::make_shared<spdlog::logger>("bench", std::make_shared<spdlog::sinks::null_sink_mt>());
+  auto logger =
+      std::make_shared<spdlog::logger>("bench", std::make_shared<spdlog::sinks::null_sink_mt>());
   logger->set_level(spdlog::level::err);
   std::atomic_store(&kFileLogger, logger);
   const std::string name = "worker-name";
@@ -23,7 +24,8 @@ void BM_LogCallLevelOff(benchmark::State& state) {
 BENCHMARK(BM_LogCallLevelOff);
 
 void BM_LogCallToNullSink(benchmark::State& state) {
-  auto logger = std::make_shared<spdlog::logger>("bench", std::make_shared<spdlog::sinks::null_sink_mt>());
+  auto logger =
+      std::make_shared<spdlog::logger>("bench", std::make_shared<spdlog::sinks::null_sink_mt>());
   std::atomic_store(&kFileLogger, logger);
   const std::string name = "worker-name";
   for (auto _ : state) {

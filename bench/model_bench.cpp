@@ -23,10 +23,10 @@ constexpr size_t kSide = 4096;
 constexpr int kChannels = 3;
 
 // A 4096 x 4096 x 3 matrix of 8U or 32F values that vary.
-std::unique_ptr<zelph::PortDataMat> Image(zelph::MatDepth depth) {
+std::unique_ptr<PortDataMat> Image(MatDepth depth) {
   const size_t dims[] = {kSide, kSide};
-  auto mat = std::make_unique<zelph::PortDataMat>(dims, 2, depth, kChannels);
-  if (depth == zelph::kDepth32F) {
+  auto mat = std::make_unique<PortDataMat>(dims, 2, depth, kChannels);
+  if (depth == kDepth32F) {
     auto* values = reinterpret_cast<float*>(mat->GetData());
     for (size_t i = 0; i < mat->GetSize() / sizeof(float); ++i) values[i] = (i % 1000) * 0.5f;
   } else {
@@ -35,9 +35,7 @@ std::unique_ptr<zelph::PortDataMat> Image(zelph::MatDepth depth) {
   return mat;
 }
 
-zelph::MatDepth DepthOf(const benchmark::State& state) {
-  return static_cast<zelph::MatDepth>(state.range(0));
-}
+MatDepth DepthOf(const benchmark::State& state) { return static_cast<MatDepth>(state.range(0)); }
 
 void SetBytes(benchmark::State& state, size_t bytes) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
@@ -68,7 +66,7 @@ void BM_MemcpyFreshBuffer(benchmark::State& state) {
 void BM_MatCopy(benchmark::State& state) {
   auto mat = Image(DepthOf(state));
   for (auto _ : state) {
-    zelph::PortDataMat copy(*mat);
+    PortDataMat copy(*mat);
     benchmark::DoNotOptimize(copy.GetData());
   }
   SetBytes(state, mat->GetSize());
@@ -76,7 +74,7 @@ void BM_MatCopy(benchmark::State& state) {
 
 void BM_MatSetDataAndCopy(benchmark::State& state) {
   auto mat = Image(DepthOf(state));
-  zelph::PortDataMat target;
+  PortDataMat target;
   for (auto _ : state) {
     target.SetDataAndCopy(kSide, kSide, kChannels, mat->GetDepth(), mat->GetData(), mat->GetSize());
     benchmark::DoNotOptimize(target.GetData());
@@ -98,7 +96,7 @@ void BM_MatChannelMinMax(benchmark::State& state) {
 
 // The reference: one plain loop over all values, keeping each channel's minimum and maximum.
 template <typename T>
-void PlainMinMax(const zelph::PortDataMat& mat) {
+void PlainMinMax(const PortDataMat& mat) {
   const T* values = reinterpret_cast<const T*>(mat.GetData());
   const size_t count = mat.GetSize() / sizeof(T);
   T low[kChannels], high[kChannels];
@@ -116,7 +114,7 @@ void PlainMinMax(const zelph::PortDataMat& mat) {
 void BM_PlainLoopMinMax(benchmark::State& state) {
   auto mat = Image(DepthOf(state));
   for (auto _ : state) {
-    if (mat->GetDepth() == zelph::kDepth8U) {
+    if (mat->GetDepth() == kDepth8U) {
       PlainMinMax<std::uint8_t>(*mat);
     } else {
       PlainMinMax<float>(*mat);
@@ -129,20 +127,19 @@ void BM_PlainLoopMinMax(benchmark::State& state) {
 void BM_NumbersConvertTo(benchmark::State& state) {
   constexpr size_t kCount = 10'000'000;
   const bool from_int = state.range(0) == 0;
-  zelph::PortDataNumbers numbers;
+  PortDataNumbers numbers;
   if (from_int) {
     std::vector<int> values(kCount);
     for (size_t i = 0; i < kCount; ++i) values[i] = static_cast<int>(i);
     numbers.SetDataAndCopy(reinterpret_cast<const char*>(values.data()), kCount * sizeof(int),
-                           zelph::DataTypeInt32::GetInstance());
+                           DataTypeInt32::GetInstance());
   } else {
     std::vector<double> values(kCount);
     for (size_t i = 0; i < kCount; ++i) values[i] = static_cast<double>(i) * 0.37;
     numbers.SetDataAndCopy(reinterpret_cast<const char*>(values.data()), kCount * sizeof(double),
-                           zelph::DataTypeDouble::GetInstance());
+                           DataTypeDouble::GetInstance());
   }
-  zelph::IDataType* target =
-      from_int ? zelph::DataTypeDouble::GetInstance() : zelph::DataTypeShort::GetInstance();
+  IDataType* target = from_int ? DataTypeDouble::GetInstance() : DataTypeShort::GetInstance();
   for (auto _ : state) {
     auto converted = numbers.ConvertTo(target);
     benchmark::DoNotOptimize(converted->GetSize());
@@ -152,9 +149,9 @@ void BM_NumbersConvertTo(benchmark::State& state) {
 }
 
 // Bag reads as a worker's typed getters do them: lookup, value copy, conversion.
-zelph::Property& SharedBag() {
-  static zelph::Property* bag = [] {
-    auto* made = new zelph::Property();
+Property& SharedBag() {
+  static Property* bag = [] {
+    auto* made = new Property();
     for (int i = 0; i < 32; ++i) made->SetValue("$__system.key" + std::to_string(i), i);
     made->SetValue("$__system.enabled", true);
     return made;
@@ -163,7 +160,7 @@ zelph::Property& SharedBag() {
 }
 
 void BM_PropertyRead(benchmark::State& state) {
-  zelph::Property& bag = SharedBag();
+  Property& bag = SharedBag();
   std::atomic<bool> stop{false};
   std::thread writer;
   if (state.thread_index() == 0) {
@@ -176,7 +173,7 @@ void BM_PropertyRead(benchmark::State& state) {
   }
   for (auto _ : state) {
     auto value = bag.GetValue("$__system.enabled");
-    benchmark::DoNotOptimize(value && zelph::PropertyValueToBool(*value));
+    benchmark::DoNotOptimize(value && PropertyValueToBool(*value));
   }
   stop = true;
   if (writer.joinable()) writer.join();
@@ -185,24 +182,12 @@ void BM_PropertyRead(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Memcpy)->Arg(zelph::kDepth8U)->Arg(zelph::kDepth32F)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MemcpyFreshBuffer)
-    ->Arg(zelph::kDepth8U)
-    ->Arg(zelph::kDepth32F)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MatCopy)->Arg(zelph::kDepth8U)->Arg(zelph::kDepth32F)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MatSetDataAndCopy)
-    ->Arg(zelph::kDepth8U)
-    ->Arg(zelph::kDepth32F)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainLoopMinMax)
-    ->Arg(zelph::kDepth8U)
-    ->Arg(zelph::kDepth32F)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MatChannelMinMax)
-    ->Arg(zelph::kDepth8U)
-    ->Arg(zelph::kDepth32F)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy)->Arg(kDepth8U)->Arg(kDepth32F)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemcpyFreshBuffer)->Arg(kDepth8U)->Arg(kDepth32F)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MatCopy)->Arg(kDepth8U)->Arg(kDepth32F)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MatSetDataAndCopy)->Arg(kDepth8U)->Arg(kDepth32F)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainLoopMinMax)->Arg(kDepth8U)->Arg(kDepth32F)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MatChannelMinMax)->Arg(kDepth8U)->Arg(kDepth32F)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NumbersConvertTo)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PropertyRead)->Threads(1)->Threads(8)->UseRealTime();
 

@@ -19,8 +19,8 @@ namespace {
 
 constexpr int FlagBit(Flag flag) { return 1 << static_cast<int>(flag); }
 
-std::unique_ptr<zelph::Property> NewSystemProperties() {
-  auto properties = std::make_unique<zelph::Property>();
+std::unique_ptr<Property> NewSystemProperties() {
+  auto properties = std::make_unique<Property>();
   properties->SetValue("enabled", true);
   properties->SetValue("name", std::string());
   return properties;
@@ -41,7 +41,7 @@ const char* ErrorKindToString(ErrorKind kind) {
 }
 
 IDataProcess::IDataProcess()
-    : properties_(std::make_unique<zelph::Property>()), system_properties_(NewSystemProperties()) {}
+    : properties_(std::make_unique<Property>()), system_properties_(NewSystemProperties()) {}
 
 IDataProcess::IDataProcess(const std::string& id) : IDataProcess() { id_ = id; }
 
@@ -130,7 +130,7 @@ void IDataProcess::ResetError(const ErrorKind& kind) {
   error_class_name_.clear();
 }
 
-std::shared_ptr<zelph::IPortData> IDataProcess::CreatePreview() { return nullptr; }
+std::shared_ptr<IPortData> IDataProcess::CreatePreview() { return nullptr; }
 
 IDataProcessModel* IDataProcess::GetDataProcessModel() const { return model_.get(); }
 

@@ -15,10 +15,10 @@ namespace {
 void ScalarIntoProperty(const zelph::Port& source, IDataProcess* destination_worker,
                         const zelph::Port& destination) {
   const auto data = source.GetData();
-  if (!data || !data->IsInitialized() || !zelph::DataTypeScalar::Equals(data->GetDataType())) {
+  if (!data || !data->IsInitialized() || !DataTypeScalar::Equals(data->GetDataType())) {
     return;
   }
-  if (const auto* scalar = zelph::CastToScalar(data.get())) {
+  if (const auto* scalar = CastToScalar(data.get())) {
     destination_worker->SetPropertyValue(destination.GetName(), scalar->GetStr());
   }
 }
@@ -43,7 +43,7 @@ void ITransmitter::TransmitData(std::shared_ptr<IDataProcess> source_worker,
       ScalarIntoProperty(*source_port, destination_worker.get(), *destination_port);
   } else if (from == PortType::output_control && to == PortType::input) {
     if (!source_worker) return;
-    destination_port->SetData(std::make_shared<zelph::PortDataScalar>(
+    destination_port->SetData(std::make_shared<PortDataScalar>(
         source_worker->GetPropertyString(source_port->GetName(), "")));
   } else if (from == PortType::output_control && to == PortType::input_control) {
     if (!source_worker || !destination_worker) return;
@@ -61,7 +61,7 @@ zelph::Port* PortModelFactory::Create(const zelph::BaseControl& control, zelph::
   auto* port = new zelph::Port();
   port->SetName(control.GetName());
   port->SetType(type);
-  port->SetDataType(zelph::DataTypeScalar::GetInstance());
+  port->SetDataType(DataTypeScalar::GetInstance());
   port->SetOptional(true);
   port->SetCaption(control.GetCaption());
   port->SetHint(control.GetHint());
