@@ -9,7 +9,7 @@
 
 #include <exception>
 
-#include "config_severity.h"
+#include "zelph/config/config_log.h"
 #include "zelph/model/data_process_model.h"
 #include "zelph/model/transmitter.h"
 
@@ -52,7 +52,7 @@ IDataProcess::IDataProcess(const boost::uuids::uuid& id) : IDataProcess() {
 IDataProcess::~IDataProcess() = default;
 
 void IDataProcess::Execute(zelph::ExecutionStage stage) {
-  ZELPH_MODEL_LOG(ZelphSeverityLevel::kDebug, "Execute worker: {}", ToString());
+  ZELPH_CONFIG_LOG(ZelphSeverityLevel::kDebug, "Execute worker: {}", ToString());
   try {
     SetFlag(Flag::kExecuting);
     ExecuteImpl(stage);
@@ -86,10 +86,11 @@ void IDataProcess::ClearFlagQuietly(Flag flag) noexcept {
   try {
     ClearFlag(flag);
   } catch (const std::exception& e) {
-    ZELPH_MODEL_LOG(ZelphSeverityLevel::kError, "Flag listener failed after {} failed: {}",
-                    ToString(), e.what());
+    ZELPH_CONFIG_LOG(ZelphSeverityLevel::kError, "Flag listener failed after {} failed: {}",
+                     ToString(), e.what());
   } catch (...) {
-    ZELPH_MODEL_LOG(ZelphSeverityLevel::kError, "Flag listener failed after {} failed", ToString());
+    ZELPH_CONFIG_LOG(ZelphSeverityLevel::kError, "Flag listener failed after {} failed",
+                     ToString());
   }
 }
 
@@ -114,9 +115,9 @@ void IDataProcess::SetError(const ErrorKind& kind, const std::string& message,
   if (!message.empty()) errors_[kind] = message;
   stack_trace_ = stack_trace;
   error_class_name_ = error_class_name;
-  ZELPH_MODEL_LOG(ZelphSeverityLevel::kError, "Class: {} Error kind: '{}' {}, error:\n{}",
-                  error_class_name, ErrorKindToString(kind), ToString(),
-                  stack_trace.empty() ? message : stack_trace);
+  ZELPH_CONFIG_LOG(ZelphSeverityLevel::kError, "Class: {} Error kind: '{}' {}, error:\n{}",
+                   error_class_name, ErrorKindToString(kind), ToString(),
+                   stack_trace.empty() ? message : stack_trace);
 }
 
 std::string IDataProcess::GetError(const ErrorKind& kind) {

@@ -2,7 +2,7 @@
 //
 // A worker's user and system properties: typed reads, the enabled state and system name,
 // the working folder, stores converted by the control's value type, and bindings.
-#include "config_severity.h"
+#include "zelph/config/config_log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/property_keys.h"
 
@@ -114,7 +114,8 @@ void IDataProcess::StoreProperty(const std::string& name, PropertyVariant value)
       return bag.SetValue(name, PropertyValueToString(value));
     }
   }
-  ZELPH_MODEL_LOG(ZelphSeverityLevel::kWarning, "Unsupported data type {} property: {} saved as is",
-                  type ? type->GetName() : "null", name);
+  ZELPH_CONFIG_LOG(ZelphSeverityLevel::kWarning,
+                   "Unsupported data type {} property: {} saved as is",
+                   type ? type->GetName() : "null", name);
   bag.SetValue(name, PropertyValue{true, std::move(value)});
 }

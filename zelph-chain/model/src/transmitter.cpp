@@ -3,7 +3,7 @@
 // The rules by which data and parameter values pass between port kinds, and control ports.
 #include "zelph/model/transmitter.h"
 
-#include "config_severity.h"
+#include "zelph/config/config_log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/port_data_scalar.h"
 
@@ -30,10 +30,10 @@ void ITransmitter::TransmitData(std::shared_ptr<IDataProcess> source_worker,
                                 std::shared_ptr<IDataProcess> destination_worker,
                                 zelph::Port* destination_port) const {
   if (source_port == nullptr || destination_port == nullptr) return;
-  ZELPH_MODEL_LOG(ZelphSeverityLevel::kDebug, "Transmit data {}[{}] -> {}[{}]",
-                  source_worker ? source_worker->GetName() : std::string(), source_port->GetName(),
-                  destination_worker ? destination_worker->GetName() : std::string(),
-                  destination_port->GetName());
+  ZELPH_CONFIG_LOG(ZelphSeverityLevel::kDebug, "Transmit data {}[{}] -> {}[{}]",
+                   source_worker ? source_worker->GetName() : std::string(), source_port->GetName(),
+                   destination_worker ? destination_worker->GetName() : std::string(),
+                   destination_port->GetName());
   const PortType from = source_port->GetType();
   const PortType to = destination_port->GetType();
   if (from == PortType::output && to == PortType::input) {
@@ -50,10 +50,10 @@ void ITransmitter::TransmitData(std::shared_ptr<IDataProcess> source_worker,
     destination_worker->SetPropertyValue(
         destination_port->GetName(), source_worker->GetPropertyString(source_port->GetName(), ""));
   } else {
-    ZELPH_MODEL_LOG(ZelphSeverityLevel::kError,
-                    "Transmitter can't be created: 'Unknown transmitter type', src type: '{}', "
-                    "dest type: '{}'",
-                    zelph::PortTypeToString(from), zelph::PortTypeToString(to));
+    ZELPH_CONFIG_LOG(ZelphSeverityLevel::kError,
+                     "Transmitter can't be created: 'Unknown transmitter type', src type: '{}', "
+                     "dest type: '{}'",
+                     zelph::PortTypeToString(from), zelph::PortTypeToString(to));
   }
 }
 

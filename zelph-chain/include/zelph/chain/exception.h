@@ -9,9 +9,11 @@
 #include <string>
 #include <utility>
 
+#include "zelph/chain/export.h"
+
 namespace zelph {
 
-class Exception : public std::exception {
+class ZELPH_CHAIN_API Exception : public std::exception {
  public:
   explicit Exception(std::string message) : message_(std::move(message)) {}
   const char* what() const noexcept override { return message_.c_str(); }
