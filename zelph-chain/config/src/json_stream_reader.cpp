@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -21,7 +22,9 @@
 namespace zelph::json {
 namespace {
 
-constexpr std::size_t kNoEnd = std::numeric_limits<std::size_t>::max();
+constexpr std::uint32_t kNoEnd = std::numeric_limits<std::uint32_t>::max();
+// Every offset, length and index of a record fits its 32-bit fields below this length.
+constexpr std::size_t kMaxTextLength = std::numeric_limits<std::uint32_t>::max() - 1;
 
 enum class EventType : unsigned char {
   kString,
@@ -36,12 +39,13 @@ enum class EventType : unsigned char {
   kEndArray,
 };
 
+// 32-bit fields keep a record small (texts are limited to kMaxTextLength).
 struct Event {
   EventType type;
-  std::size_t text_offset = 0;  // into the arena, for keys, strings and numbers
-  std::size_t text_length = 0;
-  std::size_t end = kNoEnd;  // for a start event: the index of its end event
-  std::size_t position = 0;  // byte offset in the source just after the event
+  std::uint32_t text_offset = 0;  // into the arena, for keys, strings and numbers
+  std::uint32_t text_length = 0;
+  std::uint32_t end = kNoEnd;  // for a start event: the index of its end event
+  std::uint32_t position = 0;  // byte offset in the source just after the event
 };
 
 const char* SyntaxErrorText(rapidjson::ParseErrorCode code) {
@@ -137,11 +141,13 @@ class StreamRecord {
     throw StreamError("Unexpected end of text", events_.empty() ? 0 : events_.back().position);
   }
   bool Add(EventType type) {
-    events_.push_back(Event{type, 0, 0, kNoEnd, stream_->Tell()});
+    events_.push_back(Event{type, 0, 0, kNoEnd, static_cast<std::uint32_t>(stream_->Tell())});
     return true;
   }
   bool AddText(EventType type, const char* text, std::size_t length) {
-    events_.push_back(Event{type, arena_.size(), length, kNoEnd, stream_->Tell()});
+    events_.push_back(Event{type, static_cast<std::uint32_t>(arena_.size()),
+                            static_cast<std::uint32_t>(length), kNoEnd,
+                            static_cast<std::uint32_t>(stream_->Tell())});
     arena_.append(text, length);
     return true;
   }
@@ -154,7 +160,7 @@ class StreamRecord {
     return Add(type);
   }
   bool Close(EventType type) {
-    events_[open_.back()].end = events_.size();
+    events_[open_.back()].end = static_cast<std::uint32_t>(events_.size());
     open_.pop_back();
     return Add(type);
   }
@@ -169,6 +175,10 @@ class StreamRecord {
 };
 
 StreamRecord::StreamRecord(const char* text, std::size_t length) {
+  if (length > kMaxTextLength) {
+    error_.emplace("Text too long", 0);
+    return;
+  }
   rapidjson::MemoryStream stream(text, length);
   stream_ = &stream;
   // Typical texts hold one event per 8-16 bytes; the cap keeps a huge length from
