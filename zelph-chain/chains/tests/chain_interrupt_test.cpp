@@ -14,8 +14,8 @@ namespace {
 
 TEST(ChainInterruptTest, InterruptFromAnotherThreadStopsALongRun) {
   for (ExecutionStrategyType type :
-       {ExecutionStrategyType::kBase, ExecutionStrategyType::kGraph,
-        ExecutionStrategyType::kRGraph, ExecutionStrategyType::kOutputBroadcast}) {
+       {ExecutionStrategyType::kBase, ExecutionStrategyType::kGraph, ExecutionStrategyType::kRGraph,
+        ExecutionStrategyType::kOutputBroadcast}) {
     ChainFixture fixture(type);
     RecorderWorker& slow = fixture.Add("A");
     slow.SetBlocks(true);
@@ -24,7 +24,7 @@ TEST(ChainInterruptTest, InterruptFromAnotherThreadStopsALongRun) {
 
     std::atomic<bool> done{false};
     std::thread runner([&] {
-      fixture.Run();
+      fixture.chain->Execute(ExecutionStage::kRunTime, ExecutionFlow::kRepeatWhileRequested);
       done = true;
     });
     while (!slow.HasStarted()) {

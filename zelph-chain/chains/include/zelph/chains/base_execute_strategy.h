@@ -10,8 +10,8 @@
 
 #include <deque>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -40,8 +40,7 @@ class ZELPH_CHAIN_API BaseExecuteStrategy : public ExecuteStrategy {
   using LinkEntries = std::vector<std::pair<Link*, LinkEnd>>;
 
   void BuildExecutionList();
-  bool IsReady(const boost::uuids::uuid& id,
-               const std::set<boost::uuids::uuid>& placed) const;
+  bool IsReady(const boost::uuids::uuid& id, const std::set<boost::uuids::uuid>& placed) const;
 
   std::deque<std::shared_ptr<IDataProcess>> execution_list_;
   std::vector<std::shared_ptr<IDataProcess>> workers_;
