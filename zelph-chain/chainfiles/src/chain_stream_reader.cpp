@@ -107,7 +107,8 @@ void ConvertNumberProperty(const ScalarValue& value, const std::string& name, co
   if (DataTypeInt32::Equals(type) || DataTypeShort::Equals(type) || DataTypeByte::Equals(type)) {
     bag.SetValue(name, value.int32);
   } else if (DataTypeInt64::Equals(type)) {
-    bag.SetValue(name, text::StoLL(value.text));
+    // The index argument picks the wrapper that names the failure in its text.
+    bag.SetValue(name, text::StoLL(value.text, nullptr));
   } else if (DataTypeFloat::Equals(type) || DataTypeDouble::Equals(type)) {
     bag.SetValue(name, value.number);
   } else {

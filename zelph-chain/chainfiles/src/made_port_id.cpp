@@ -3,23 +3,11 @@
 
 #include <boost/uuid/uuid_io.hpp>
 
-namespace zelph {
+#include <cstdint>
 
-std::uint64_t HashPortName(std::string_view name) {
-  constexpr std::uint64_t kMultiplier = 0xC6A4A7935BD1E995ULL;
-  std::uint64_t hash = 0;
-  for (char c : name) {
-    std::uint64_t k =
-        static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<signed char>(c))) *
-        kMultiplier;
-    k ^= k >> 47;
-    k *= kMultiplier;
-    hash ^= k;
-    hash *= kMultiplier;
-    hash += 0xE6546B64ULL;
-  }
-  return hash;
-}
+#include "zelph/model/port.h"
+
+namespace zelph {
 
 std::string MakePortId(const boost::uuids::uuid& worker, int kind, std::string_view name) {
   boost::uuids::uuid id{};
