@@ -2,6 +2,7 @@
 #include "worker_lookup.h"
 
 #include "zelph/model/data_process.h"
+#include "zelph/model/data_process_model.h"
 
 namespace zelph::chains {
 
