@@ -5,9 +5,10 @@
 #include "zelph/chains/linked_chain.h"
 
 #include <algorithm>
+#include <sstream>
 #include <variant>
 
-#include "zelph/chain/exception.h"
+#include "zelph/chainfiles/chain_writer.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_process_model.h"
@@ -243,8 +244,10 @@ void LinkedChain::SetExecutionStrategy(std::unique_ptr<ExecuteStrategy> strategy
 }
 
 std::string LinkedChain::SerializeAsJson() {
-  auto self = shared_from_this();
-  throw Exception("Chain writer not available");
+  // Built in a local stream and returned by value: concurrent readers share no buffer.
+  std::ostringstream text;
+  WriteChainAsJson(config_->GetChainWriterType(), shared_from_this(), text);
+  return text.str();
 }
 
 }  // namespace zelph
