@@ -43,14 +43,10 @@ bool GraphExecuteStrategy::Prepare(const zelph::ExecutionStage& stage) {
   auto chain = LockChain();
   workers_ = chain->GetWorkers();
   const size_t count = workers_.size();
-  worker_ids_.resize(count);
   active_.assign(count, 1);
   in_degree_.assign(count, 0);
   edges_.assign(count, {});
-  for (size_t i = 0; i < count; ++i) {
-    workers_[i]->SetResetFlag(true);
-    worker_ids_[i] = workers_[i]->GetId();
-  }
+  for (const auto& worker : workers_) worker->SetResetFlag(true);
   index_->Assign(workers_);
 
   for (Link* link : chain->GetLinks()) {
@@ -58,8 +54,8 @@ bool GraphExecuteStrategy::Prepare(const zelph::ExecutionStage& stage) {
         !link->GetDstWorker()) {
       continue;
     }
-    const size_t source = index_->Find(link->GetSrcWorker()->GetId());
-    const size_t destination = index_->Find(link->GetDstWorker()->GetId());
+    const size_t source = index_->Find(*link->GetSrcWorker());
+    const size_t destination = index_->Find(*link->GetDstWorker());
     if (source == zelph::chains::WorkerIndex::kNone) continue;
     edges_[source].push_back(Edge{link->GetDstWorker(), destination, link->GetSrcPort(),
                                   link->GetDestPort(), link->GetId()});
@@ -219,7 +215,6 @@ void GraphExecuteStrategy::ReleaseList() {
   active_.clear();
   active_count_ = 0;
   order_.clear();
-  worker_ids_.clear();
   edges_.clear();
   in_degree_.clear();
   index_->Clear();

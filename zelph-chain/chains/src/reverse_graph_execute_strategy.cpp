@@ -57,8 +57,8 @@ bool ReverseGraphExecuteStrategy::Prepare(const zelph::ExecutionStage& /*stage*/
       continue;
     }
     // Links of disabled workers, or of workers outside the chain, are not used.
-    const size_t source = index_->Find(link->GetSrcWorker()->GetId());
-    const size_t destination = index_->Find(link->GetDstWorker()->GetId());
+    const size_t source = index_->Find(*link->GetSrcWorker());
+    const size_t destination = index_->Find(*link->GetDstWorker());
     if (source == zelph::chains::WorkerIndex::kNone ||
         destination == zelph::chains::WorkerIndex::kNone) {
       continue;

@@ -59,11 +59,9 @@ class ZELPH_CHAIN_API GraphExecuteStrategy : public ExecuteStrategy {
   bool IsKept(const IDataProcess& worker) const;
   bool IsRedirecting(const IDataProcess& worker) const;
   void DeactivateUnchosenBranches(size_t index);
-  const std::vector<Edge>& EdgesOf(size_t index) const;
 
   std::vector<std::shared_ptr<IDataProcess>> workers_;
   std::vector<size_t> order_;
-  std::vector<std::string> worker_ids_;
   std::vector<std::string> kept_models_;
   std::vector<std::string> redirecting_models_;
   std::vector<int> in_degree_;
