@@ -25,10 +25,6 @@ constexpr int kNotVisited = 0;
 constexpr int kOnPath = 1;
 constexpr int kFinished = 2;
 
-bool DebugEnabled() {
-  return ZelphConfig::GetInstance()->CheckSeverity(ZelphSeverityLevel::kDebug);
-}
-
 }  // namespace
 
 ReverseGraphExecuteStrategy::ReverseGraphExecuteStrategy(
@@ -209,7 +205,15 @@ std::shared_ptr<IDataProcess> ReverseGraphExecuteStrategy::GetNewWorker() {
   const size_t index = queue_.back();
   taken_[index] = 1;
   queue_.pop_back();
+  last_handed_out_ = index;
   return workers_[index];
+}
+
+size_t ReverseGraphExecuteStrategy::IndexOf(const std::shared_ptr<IDataProcess>& worker) const {
+  if (last_handed_out_ < workers_.size() && workers_[last_handed_out_] == worker) {
+    return last_handed_out_;
+  }
+  return index_->Find(worker->GetId());
 }
 
 bool ReverseGraphExecuteStrategy::QueueNextEndPoint() {
@@ -250,8 +254,8 @@ void ReverseGraphExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProces
   worker->Execute(stage);
   if (worker->NeedToRepeat()) SetRepeat(true);
   auto chain = LockChain();
-  const size_t index = index_->Find(worker->GetId());
-  if (DebugEnabled()) {
+  const size_t index = IndexOf(worker);
+  if (zelph::chains::DebugDumpsEnabled()) {
     for (size_t i = 0; i < workers_.size(); ++i) {
       ZELPH_LOG(ZelphSeverityLevel::kDebug, "Worker id: {} [{}] has links: {}",
                 zelph::chains::ModelNameOf(*workers_[i]), ids_[i], incoming_[i].size());
@@ -298,6 +302,7 @@ void ReverseGraphExecuteStrategy::ReleaseList() {
   expanded_.clear();
   index_->Clear();
   cursor_ = 0;
+  last_handed_out_ = zelph::chains::WorkerIndex::kNone;
 }
 
 void ReverseGraphExecuteStrategy::Rebuild() {
@@ -309,7 +314,7 @@ void ReverseGraphExecuteStrategy::Rebuild() {
 }
 
 void ReverseGraphExecuteStrategy::LogWorkerStatus() const {
-  if (!DebugEnabled()) return;
+  if (!zelph::chains::DebugDumpsEnabled()) return;
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "--- Worker status--- ");
   for (size_t i = 0; i < workers_.size(); ++i) {
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "Worker: {} status: {}",
@@ -319,7 +324,7 @@ void ReverseGraphExecuteStrategy::LogWorkerStatus() const {
 }
 
 void ReverseGraphExecuteStrategy::LogExecutionList() const {
-  if (!DebugEnabled()) return;
+  if (!zelph::chains::DebugDumpsEnabled()) return;
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "--- Execution list ---");
   for (size_t i = 0; i < order_.size(); ++i) {
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "Worker[{}]: {}", i,
