@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "capturing_logger.h"
@@ -36,7 +39,7 @@ TEST(ChainDocumentReaderTest, ValuesAreTypedByTheirJsonFormAlone) {
       "primitives":[{"name":"skipped","value":1}],
       "blocks":[{"uuid":"w","executor_category":"cat","model_name":"skipped",
                  "ports":[{"uuid":"p","type":9,"port_name":"skipped"}],
-                 "system":{"enabled":1,"big":1e400}}]
+                 "system":{"enabled":1,"big":99999999999999999999}}]
       )"),
                    chain))
       << chain.error;
@@ -54,6 +57,7 @@ TEST(ChainDocumentReaderTest, ValuesAreTypedByTheirJsonFormAlone) {
   EXPECT_EQ(worker.ports.at(0).kind, 9);
   EXPECT_EQ(worker.ports.at(0).name, "");
   EXPECT_EQ(Entries(worker.system).at("enabled"), PropertyVariant(1LL));
+  EXPECT_EQ(Entries(worker.system).at("big"), PropertyVariant(1e20));
 }
 
 TEST(ChainDocumentReaderTest, ExecutorIsKeptAsIndentedText) {
@@ -75,7 +79,7 @@ TEST(ChainDocumentReaderTest, RefusalsCarryTheirTexts) {
   const Case cases[] = {
       {"", "Invalid chain file, probably it is not JSON: parse error at offset 0 (error code: 1)"},
       {R"({"app":"zelph-project"} x)",
-       "Invalid chain file, probably it is not JSON: parse error at offset 25 (error code: 2)"},
+       "Invalid chain file, probably it is not JSON: parse error at offset 24 (error code: 2)"},
       {R"({"version":"1"})", R"(JSON file is not a chain (no required "app": "Davodavora" value))"},
       {R"({"app":"other"})",
        R"(JSON file is not a chain ("app" value is "other", not "Davodavora"))"},
@@ -159,6 +163,23 @@ TEST(ChainDocumentReaderTest, FileEntryLogsWhatTheTextEntryRecords) {
   EXPECT_THROW(ReadChainJsonFile("/tmp", chain), Exception);
   DataChain project;
   EXPECT_TRUE(ReadChainJsonFile(testing::FixturePath("project_form.json").c_str(), project));
+}
+
+int OpenFileCount() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                        std::filesystem::directory_iterator()));
+}
+
+TEST(ChainDocumentReaderTest, RefusedFilesAreClosed) {
+  const auto path = std::filesystem::temp_directory_path() / "chainfiles_refused.json";
+  const int before = OpenFileCount();
+  for (const char* text : {"[1]", R"({"app":1})"}) {
+    std::ofstream(path) << text;
+    DataChain chain;
+    EXPECT_THROW(ReadChainJsonFile(path.c_str(), chain), Exception);
+  }
+  EXPECT_EQ(OpenFileCount(), before);
+  std::filesystem::remove(path);
 }
 
 }  // namespace
