@@ -42,15 +42,15 @@ TEST(TimerTest, PrintsLargestTotalFirstAndSkipsEmptyEntries) {
   }
   {
     zelph::Timer a("timer_test.a");
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   {
     zelph::Timer b("timer_test.b");
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
   }
   {
     zelph::Timer c("timer_test.c");
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
   }
   zelph::ResetProfile("timer_test.sum");
   testing::internal::CaptureStdout();
