@@ -1,0 +1,143 @@
+// config_file.cpp
+//
+// ZelphConfig::ParseConfigJson: applies a configuration document to the singleton, key by
+// key in a fixed order. Section keys are read through RapidJSON's typed accessors, whose
+// assertion hook fails the whole reading on a wrong type (values applied before stay
+// applied); path keys are JSON Pointers whose absence or wrong type is simply ignored.
+#include "zelph/config/rapidjson.h"
+
+#include <fmt/format.h>
+#include <rapidjson/pointer.h>
+
+#include <cstdio>
+
+#include "property.h"
+#include "zelph/config/zelph_config.h"
+#include "zelph/logger/log.h"
+
+namespace {
+
+using rapidjson::Value;
+
+// The member `key` of `parent`, or null; the first of repeated keys counts.
+const Value* Find(const Value& parent, const char* key) {
+  const auto member = parent.FindMember(key);
+  return member == parent.MemberEnd() ? nullptr : &member->value;
+}
+
+// A section present under `key` must be an object.
+const Value* FindSection(const Value& parent, const char* key) {
+  const Value* section = Find(parent, key);
+  if (section != nullptr) section->GetObject();
+  return section;
+}
+
+const Value* FindPath(const Value& root, const char* path) {
+  return rapidjson::Pointer(path).Get(root);
+}
+
+template <typename Apply>
+void IfString(const Value& parent, const char* key, Apply apply) {
+  if (const Value* value = Find(parent, key)) apply(value->GetString());
+}
+
+void ApplyVideoSection(const Value& root, ZelphConfig& config) {
+  const Value* vp = FindSection(root, "vp");
+  if (vp == nullptr) return;
+  const Value* frame = FindSection(*vp, "frame");
+  if (frame == nullptr) return;
+  IfString(*frame, "size",
+           [&](const char* size) { config.GetProperties()->SetValue("vp.frame.size", size); });
+}
+
+void ApplyServerSection(const Value& root, ZelphConfig& config) {
+  const Value* server = FindSection(root, "server");
+  if (server == nullptr) return;
+  if (const Value* enabled = Find(*server, "enabled")) config.SetServerEnabled(enabled->GetBool());
+  IfString(*server, "host", [&](const char* host) { config.SetHost(host); });
+  if (const Value* port = Find(*server, "port")) config.SetPort(port->GetInt());
+
+  if (const Value* log = FindSection(*server, "log")) {
+    IfString(*log, "severity", [&](const char* name) { config.SetSeverityLevel(name); });
+    IfString(*log, "file", [&](const char* file) { config.SetLogFile(file); });
+    IfString(*log, "sink", [&](const char* sink) { config.SetLogSink(sink); });
+    IfString(*log, "format", [&](const char* format) { config.SetLogFormat(format); });
+  }
+  if (const Value* exception = FindSection(*server, "exception")) {
+    IfString(*exception, "handle", [&](const char* handle) { config.SetExceptionHandle(handle); });
+    const Value* show = Find(*exception, "show_message_box_on_exit");
+    if (show != nullptr && show->IsBool()) config.SetShowMessageBoxOnExit(show->GetBool());
+  }
+  if (const Value* cache = FindSection(*server, "cache")) {
+    IfString(*cache, "type", [&](const char* type) { config.SetCacheType(type); });
+  }
+  if (const Value* solution = FindSection(*server, "solution")) {
+    const Value* apps = Find(*solution, "apps");
+    const Value* configurations = Find(*solution, "configurations");
+    if (apps != nullptr && configurations != nullptr) {
+      config.SetSolutionAppsDir(apps->GetString());
+      config.SetSolutionConfigurationsDir(configurations->GetString());
+    }
+  }
+
+  const Value* idle = FindPath(root, "/server/session/idle_timeout_min");
+  if (idle != nullptr && idle->IsNumber()) config.SetSessionIdleTimeoutMin(idle->GetInt());
+  const Value* name = FindPath(root, "/server/service/name");
+  if (name != nullptr && name->IsString()) config.SetServiceName(name->GetString());
+  const Value* service = FindPath(root, "/server/service/enabled");
+  if (service != nullptr && service->IsBool()) config.SetServiceEnabled(service->GetBool());
+  const Value* ignore = FindPath(root, "/server/initialization/ignore_ext_init_error");
+  if (ignore != nullptr && ignore->IsBool()) config.SetIgnoreExtInitError(ignore->GetBool());
+
+  if (const Value* dir = FindSection(*server, "dir")) {
+    IfString(*dir, "davodavora",
+             [&](const char* folder) { config.SetDavodavoraRelativeDir(folder); });
+  }
+  if (const Value* jdk = FindSection(*server, "jdk")) {
+    IfString(*jdk, "home", [&](const char* folder) { config.SetJdkHome(folder); });
+  }
+}
+
+void ApplyChainSection(const Value& root, ZelphConfig& config) {
+  const Value* chain = FindSection(root, "chain");
+  if (chain == nullptr) return;
+  IfString(*chain, "type", [&](const char* type) { config.SetChainImplType(type); });
+  if (const Value* cache = FindSection(*chain, "cache")) {
+    IfString(*cache, "type", [&](const char* type) { config.SetCacheType(type); });
+  }
+  if (const Value* execution = FindSection(*chain, "execution")) {
+    IfString(*execution, "strategy",
+             [&](const char* strategy) { config.SetExecuteStrategyType(strategy); });
+  }
+
+  const Value* action = FindPath(root, "/chain/exception/action");
+  if (action != nullptr && action->IsString() && !config.SetExceptionAction(action->GetString())) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed set exception action");
+  }
+  const Value* reader = FindPath(root, "/chain/reader");
+  if (reader != nullptr && reader->IsString()) config.SetChainReaderType(reader->GetString());
+  const Value* writer = FindPath(root, "/chain/writer");
+  if (writer != nullptr && writer->IsString()) config.SetChainWriterType(writer->GetString());
+}
+
+}  // namespace
+
+bool ZelphConfig::ParseConfigJson(const char* path) {
+  rapidjson::Document document;
+  const rapidjson::ParseResult result = zelph::json::ParseJsonFile(path ? path : "", document);
+  if (result.IsError()) {
+    // The loggers do not exist yet while the host reads its configuration.
+    fmt::print(stderr, "Zelph config json parser error: {}, offset: {}\n",
+               static_cast<int>(result.Code()), result.Offset());
+    fmt::print(stderr, "parser error details: {}", rapidjson::GetParseError_En(result.Code()));
+    std::fflush(stderr);
+    initialized_ = false;
+    return false;
+  }
+  document.GetObject();
+  ApplyVideoSection(document, *this);
+  ApplyServerSection(document, *this);
+  ApplyChainSection(document, *this);
+  initialized_ = true;
+  return true;
+}
