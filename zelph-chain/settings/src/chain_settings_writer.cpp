@@ -1,68 +1,31 @@
 // chain_settings_writer.cpp
 //
-// The chain settings document in its chain form and its configuration form.
-#include "zelph/config/rapidjson.h"
+// The chain settings document of a live chain: its input, output and data workers, and
+// the tree of settings workers linked into its main-settings worker.
+#include "chain_settings_document.h"
 
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
-
-#include <cmath>
 #include <set>
 #include <string_view>
 #include <vector>
 
+#include "zelph/chain/data_process_chain.h"
 #include "zelph/logger/log.h"
+#include "zelph/model/data_process.h"
+#include "zelph/model/link.h"
 #include "zelph/settings/chain_settings_writer.h"
 
 namespace zelph {
 namespace {
 
-using Writer = rapidjson::PrettyWriter<rapidjson::StringBuffer>;
+using settings::DocumentWriter;
+using settings::WriteItems;
+using settings::WriteKey;
+using settings::WriteString;
+using settings::WriteValue;
 
-constexpr std::string_view kSettingsApp = "zelph-chain-settings";
 constexpr std::string_view kSettingsType = "settings";
 
-void WriteString(Writer& writer, std::string_view text) {
-  writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
-}
-
-void WriteKey(Writer& writer, std::string_view key) {
-  writer.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
-}
-
-void WriteValue(Writer& writer, const PropertyVariant& value) {
-  switch (value.index()) {
-    case 0: writer.Int(std::get<int>(value)); break;
-    case 1: writer.Int64(std::get<long long>(value)); break;
-    case 2: {
-      const double number = std::get<double>(value);
-      if (std::isfinite(number)) {
-        writer.Double(number);
-      } else {
-        writer.Null();
-      }
-      break;
-    }
-    case 3: WriteString(writer, std::get<std::string>(value)); break;
-    default: writer.Bool(std::get<bool>(value)); break;
-  }
-}
-
-void WriteItems(Writer& writer, const std::vector<BaseEnumValue>& items) {
-  WriteKey(writer, "items");
-  writer.StartArray();
-  for (const BaseEnumValue& item : items) {
-    writer.StartObject();
-    WriteKey(writer, "caption");
-    WriteString(writer, item.caption);
-    WriteKey(writer, "value");
-    WriteString(writer, item.value);
-    writer.EndObject();
-  }
-  writer.EndArray();
-}
-
-void WriteModelControl(Writer& writer, const BaseControl& control) {
+void WriteModelControl(DocumentWriter& writer, const BaseControl& control) {
   const std::string edition_type = ControlKindToString(control.GetEditionKind());
   writer.StartObject();
   WriteKey(writer, "caption");
@@ -95,7 +58,7 @@ bool HasMatOutput(const BaseModelStructure& structure) {
 
 // The worker's visible-results description as a JSON object, or nothing when the text is
 // not a JSON object (the text comes from plug-in models and is not trusted).
-void WriteVisibleResults(Writer& writer, IDataProcess& worker) {
+void WriteVisibleResults(DocumentWriter& writer, IDataProcess& worker) {
   const std::string text = worker.GetVisibleResultsInformation();
   std::string_view body(text);
   for (const char bom : {'\xEF', '\xBB', '\xBF'}) {
@@ -117,7 +80,7 @@ void WriteVisibleResults(Writer& writer, IDataProcess& worker) {
 
 // Writes the worker's members without closing its object, so the settings tree can add
 // "child".
-void WriteWorkerMembers(Writer& writer, IDataProcess& worker) {
+void WriteWorkerMembers(DocumentWriter& writer, IDataProcess& worker) {
   const BaseModelStructure& structure = worker.GetStructure();
   const std::string model_name = structure.GetName();
   WriteKey(writer, "id");
@@ -137,7 +100,7 @@ void WriteWorkerMembers(Writer& writer, IDataProcess& worker) {
   WriteVisibleResults(writer, worker);
 }
 
-void WriteWorkerList(Writer& writer, std::string_view key,
+void WriteWorkerList(DocumentWriter& writer, std::string_view key,
                      const std::vector<std::shared_ptr<IDataProcess>>& workers, OptionalFlag flag) {
   WriteKey(writer, key);
   writer.StartArray();
@@ -152,7 +115,7 @@ void WriteWorkerList(Writer& writer, std::string_view key,
 
 class SettingsTreeWriter {
  public:
-  SettingsTreeWriter(Writer& writer, IDataProcessChain& chain)
+  SettingsTreeWriter(DocumentWriter& writer, IDataProcessChain& chain)
       : writer_(writer), links_(chain.GetLinks()) {}
 
   // The worker with "child": the settings workers linked into the ports of its "settings"
@@ -192,71 +155,21 @@ class SettingsTreeWriter {
     return worker.FindPortByName(PortType::input_control, name, true);
   }
 
-  Writer& writer_;
+  DocumentWriter& writer_;
   std::vector<Link*> links_;
   std::set<const IDataProcess*> path_;
 };
 
-void WriteSettingControl(Writer& writer, const DataSettingControl& control) {
-  writer.StartObject();
-  WriteKey(writer, "caption");
-  WriteString(writer, control.caption);
-  WriteKey(writer, "name");
-  WriteString(writer, control.name);
-  WriteKey(writer, "description");
-  WriteString(writer, control.description);
-  WriteKey(writer, "value_type");
-  if (control.value_type != nullptr) {
-    WriteString(writer, control.value_type->GetName());
-  } else {
-    ZELPH_LOG(ZelphSeverityLevel::kWarning, "Setting control without data type: '{}'",
-              control.name);
-    WriteString(writer, "");
-  }
-  WriteKey(writer, "edition_type");
-  WriteString(writer, control.edition_type);
-  WriteKey(writer, "value");
-  WriteValue(writer, control.value.value);
-  if (control.edition_type == "enum") WriteItems(writer, control.items);
-  writer.EndObject();
-}
-
-void WriteNode(Writer& writer, const SettingNode& node) {
-  writer.StartObject();
-  WriteKey(writer, "name");
-  WriteString(writer, node.name);
-  WriteKey(writer, "model_id");
-  WriteString(writer, node.model_id);
-  WriteKey(writer, "controls");
-  writer.StartArray();
-  for (const auto& control : node.controls) WriteSettingControl(writer, *control);
-  writer.EndArray();
-  WriteKey(writer, "child");
-  writer.StartArray();
-  for (const auto& child : node.children) WriteNode(writer, *child);
-  writer.EndArray();
-  writer.EndObject();
-}
-
-// Logs why `parser` cannot write the document; true when it can.
-bool CanWrite(JsonParser parser) {
-  if (parser == JsonParser::kRapidJson) return true;
-  if (parser == JsonParser::kMiniJson) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Unsupported chain settings writer");
-  }
-  return false;
-}
-
 }  // namespace
 
 std::string WriteChainSettingsAsJson(JsonParser parser, std::shared_ptr<IDataProcessChain> chain) {
-  if (!CanWrite(parser)) return "";
+  if (!settings::CanWriteChainSettings(parser)) return "";
   const auto workers = chain->GetWorkers();
   rapidjson::StringBuffer buffer;
-  Writer writer(buffer);
+  DocumentWriter writer(buffer);
   writer.StartObject();
   WriteKey(writer, "app");
-  WriteString(writer, kSettingsApp);
+  WriteString(writer, settings::kChainSettingsApp);
   WriteWorkerList(writer, "inputs", workers, kInputModel);
   WriteWorkerList(writer, "outputs", workers, kOutputModel);
   WriteWorkerList(writer, "data", workers, kDataModel);
@@ -267,21 +180,6 @@ std::string WriteChainSettingsAsJson(JsonParser parser, std::shared_ptr<IDataPro
     writer.StartObject();
     writer.EndObject();
   }
-  writer.EndObject();
-  return std::string(buffer.GetString(), buffer.GetSize());
-}
-
-std::string WriteChainSettingsAsJson(JsonParser parser, const ProjectConfiguration& configuration) {
-  if (!CanWrite(parser)) return "";
-  rapidjson::StringBuffer buffer;
-  Writer writer(buffer);
-  writer.StartObject();
-  WriteKey(writer, "app");
-  WriteString(writer, kSettingsApp);
-  WriteKey(writer, "worker_id");
-  WriteString(writer, configuration.main_worker_id);
-  WriteKey(writer, "settings");
-  WriteNode(writer, *configuration.root);
   writer.EndObject();
   return std::string(buffer.GetString(), buffer.GetSize());
 }

@@ -8,6 +8,7 @@
 
 #include "settings_json.h"
 #include "zelph/logger/log.h"
+#include "zelph/model/data_process.h"
 #include "zelph/settings/project_configuration_reader.h"
 
 namespace {

@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "zelph/logger/log.h"
+#include "zelph/model/data_process.h"
+#include "zelph/model/data_process_model.h"
 
 DataSettingControl::DataSettingControl(const std::string& id, const zelph::BaseControl& control,
                                        zelph::PropertyValue value)

@@ -11,10 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "zelph/chain/data_process_chain.h"
 #include "zelph/chain/export.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/settings/project_configuration.h"
+
+class IDataProcessChain;
 
 namespace zelph {
 

@@ -17,9 +17,11 @@
 #include <vector>
 
 #include "zelph/chain/export.h"
-#include "zelph/chain/data_process_chain.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/settings/project_configuration.h"
+
+class IDataProcessChain;
+class IDataProcessModel;
 
 // The settings tree of `chain`, with the subtrees of "settings" controls resolved among
 // the models of the chain's session. Never empty; a value of the main-settings worker's
