@@ -17,9 +17,9 @@ inline bool ConfigSeverityAllows(ZelphSeverityLevel /*level*/) { return true; }
 }  // namespace zelph::model
 
 // ZELPH_LOG behind the configuration's gate; arguments are evaluated only when both pass.
-#define ZELPH_MODEL_LOG(level, ...)                                    \
-  do {                                                                 \
-    if (::zelph::model::ConfigSeverityAllows(level)) {                 \
-      ZELPH_LOG(level, __VA_ARGS__);                                   \
-    }                                                                  \
+#define ZELPH_MODEL_LOG(level, ...)                    \
+  do {                                                 \
+    if (::zelph::model::ConfigSeverityAllows(level)) { \
+      ZELPH_LOG(level, __VA_ARGS__);                   \
+    }                                                  \
   } while (false)

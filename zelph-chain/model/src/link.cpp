@@ -1,0 +1,102 @@
+// link.cpp
+//
+// Link ends and the bookkeeping in the source port's linked set.
+#include "zelph/model/link.h"
+
+#include "config_severity.h"
+#include "zelph/model/data_process.h"
+#include "zelph/model/uuid.h"
+
+using zelph::PortType;
+
+Link::Link() : id_(zelph::NewUuidText()) {}
+
+Link::Link(std::shared_ptr<IDataProcess> source_worker, zelph::Port* source_port,
+           std::shared_ptr<IDataProcess> destination_worker, zelph::Port* destination_port) {
+  source_worker_ = std::move(source_worker);
+  SetSrcPort(source_port);
+  destination_worker_ = std::move(destination_worker);
+  SetDestPort(destination_port);
+  id_ = zelph::NewUuidText();
+}
+
+void Link::DetachDestinationFromSource() {
+  if (source_port_ != nullptr && destination_port_ != nullptr) {
+    source_port_->RemoveLinkedPort(destination_port_->GetId());
+  }
+}
+
+void Link::SetSrcPort(zelph::Port* port) {
+  // A replaced source must not keep listing the destination: that entry would outlive the
+  // link and, once the destination's worker is gone, point to a freed port.
+  DetachDestinationFromSource();
+  source_port_ = port;
+  if (port == nullptr) {
+    source_worker_.reset();
+  } else if (destination_port_ != nullptr) {
+    port->AddLinkedPort(destination_port_);
+  }
+}
+
+void Link::SetDestPort(zelph::Port* port) {
+  DetachDestinationFromSource();
+  destination_port_ = port;
+  if (port == nullptr) {
+    destination_worker_.reset();
+  } else if (source_port_ != nullptr) {
+    source_port_->AddLinkedPort(port);
+  }
+}
+
+bool Link::Plug(std::shared_ptr<IDataProcess> worker, zelph::Port* port) {
+  if (port == nullptr) return true;
+  switch (port->GetType()) {
+    case PortType::input:
+    case PortType::input_control:
+      destination_worker_ = std::move(worker);
+      SetDestPort(port);
+      break;
+    case PortType::output:
+    case PortType::output_control:
+      source_worker_ = std::move(worker);
+      SetSrcPort(port);
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+void Link::Unplug(zelph::Port* port) {
+  ZELPH_MODEL_LOG(ZelphSeverityLevel::kTrace, "DetachLinkFromPort");
+  if (port == nullptr) return;
+  const std::string id = port->GetId();
+  if (source_port_ != nullptr && source_port_->GetId() == id) {
+    ZELPH_MODEL_LOG(ZelphSeverityLevel::kTrace, "DetachLinkFromPort detach source port");
+    SetSrcPort(nullptr);
+  } else if (destination_port_ != nullptr && destination_port_->GetId() == id) {
+    ZELPH_MODEL_LOG(ZelphSeverityLevel::kTrace, "DetachLinkFromPort detach destination port");
+    SetDestPort(nullptr);
+  }
+}
+
+void Link::Unlink() {
+  SetSrcPort(nullptr);
+  SetDestPort(nullptr);
+}
+
+void Link::TransmitData() const {
+  transmitter_.TransmitData(source_worker_, source_port_, destination_worker_, destination_port_);
+}
+
+void Link::TransmitDataIfNecessary() const {
+  if (destination_port_ != nullptr && destination_worker_ &&
+      destination_worker_->CheckInputNecessary(destination_port_) == 0) {
+    ZELPH_MODEL_LOG(ZelphSeverityLevel::kDebug, "Skip transmit data {}[{}] -> {}[{}]",
+                    source_worker_ ? source_worker_->GetName() : std::string(),
+                    source_port_ ? source_port_->GetName() : std::string(),
+                    destination_worker_->GetName(), destination_port_->GetName());
+    return;
+  }
+  TransmitData();
+}
