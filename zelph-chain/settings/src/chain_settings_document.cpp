@@ -19,8 +19,12 @@ void WriteKey(DocumentWriter& writer, std::string_view key) {
 
 void WriteValue(DocumentWriter& writer, const PropertyVariant& value) {
   switch (value.index()) {
-    case 0: writer.Int(std::get<int>(value)); break;
-    case 1: writer.Int64(std::get<long long>(value)); break;
+    case 0:
+      writer.Int(std::get<int>(value));
+      break;
+    case 1:
+      writer.Int64(std::get<long long>(value));
+      break;
     case 2: {
       const double number = std::get<double>(value);
       if (std::isfinite(number)) {
@@ -30,8 +34,12 @@ void WriteValue(DocumentWriter& writer, const PropertyVariant& value) {
       }
       break;
     }
-    case 3: WriteString(writer, std::get<std::string>(value)); break;
-    default: writer.Bool(std::get<bool>(value)); break;
+    case 3:
+      WriteString(writer, std::get<std::string>(value));
+      break;
+    default:
+      writer.Bool(std::get<bool>(value));
+      break;
   }
 }
 

@@ -133,12 +133,13 @@ class SettingsTreeWriter {
       if (port == nullptr) continue;
       for (const Link* link : links_) {
         const auto source = link->GetSrcWorker();
-        if (!source || link->GetDestPort() == nullptr || link->GetDestPort()->GetId() != port->GetId()) {
+        if (!source || link->GetDestPort() == nullptr ||
+            link->GetDestPort()->GetId() != port->GetId()) {
           continue;
         }
         if (path_.count(source.get()) != 0) {
-          ZELPH_LOG(ZelphSeverityLevel::kWarning,
-                    "Settings link cycle cut at worker: '{}'", source->GetId());
+          ZELPH_LOG(ZelphSeverityLevel::kWarning, "Settings link cycle cut at worker: '{}'",
+                    source->GetId());
           continue;
         }
         WriteWorker(source);

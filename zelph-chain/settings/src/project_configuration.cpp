@@ -63,7 +63,7 @@ bool ProjectConfiguration::SetValue(const std::string& setting_id, const std::st
 }
 
 boost::optional<zelph::PropertyValue> ProjectConfiguration::GetValue(const std::string& setting_id,
-                                                              const std::string& name) {
+                                                                     const std::string& name) {
   const auto node = FindSetting(setting_id);
   if (!node) return boost::none;
   return node->GetValue(name);

@@ -82,8 +82,8 @@ void BuildSettingsSubtree(const IDataProcessModel& model, const Models& models, 
     auto child = std::make_shared<MainSetting>(MakeSettingId(control_path), control.GetName(),
                                                control.GetDescription(), kMainSetting,
                                                model.GetId(), node.id);
-    ZELPH_LOG(ZelphSeverityLevel::kTrace,
-              "create main settings sub tree. Setting path: {}, Id: {}", control_path, child->id);
+    ZELPH_LOG(ZelphSeverityLevel::kTrace, "create main settings sub tree. Setting path: {}, Id: {}",
+              control_path, child->id);
     path_models.insert(settings_model->GetId());
     BuildSettingsSubtree(*settings_model, models, *child, control_path, path_models);
     path_models.erase(settings_model->GetId());
@@ -139,9 +139,9 @@ std::shared_ptr<MainSetting> BuildMainSetting(const std::shared_ptr<IDataProcess
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Found main settings worker: {}", worker->GetId());
   const auto model = worker->GetModel();
   const zelph::BaseModelStructure& structure = model->GetStructure();
-  auto main = std::make_shared<MainSetting>(worker->GetId(), structure.GetName(),
-                                            structure.GetDescription(), kMainSetting,
-                                            model->GetId(), "");
+  auto main =
+      std::make_shared<MainSetting>(worker->GetId(), structure.GetName(),
+                                    structure.GetDescription(), kMainSetting, model->GetId(), "");
   std::set<std::string> path_models{model->GetId()};
   BuildSettingsSubtree(*model, models, *main, worker->GetId(), path_models);
   main->DebugPrint(0);
@@ -160,8 +160,8 @@ void AddWorkerSettings(IDataProcessChain& chain, SettingWorker& group) {
     zelph::Property* properties = worker->GetProperties();
     for (const zelph::BaseControl& control : controls) {
       auto stored = properties->GetValue(control.GetName());
-      zelph::PropertyValue value = stored ? zelph::PropertyValue{true, std::move(*stored)}
-                                          : control.GetDefault();
+      zelph::PropertyValue value =
+          stored ? zelph::PropertyValue{true, std::move(*stored)} : control.GetDefault();
       node->controls.push_back(std::make_shared<DataSettingControl>(
           MakeSettingId(name + "/" + control.GetName()), control, std::move(value)));
     }

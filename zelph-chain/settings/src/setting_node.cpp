@@ -97,9 +97,8 @@ MainSetting::MainSetting(const std::string& id, const std::string& name,
 SettingWorker::SettingWorker() : SettingNode("", "", "", kSettingWorker, "", "") {}
 
 SettingWorker::SettingWorker(std::shared_ptr<IDataProcess> worker)
-    : SettingNode(worker->GetId(), worker->GetSystemName(),
-                  worker->GetStructure().GetDescription(), kSettingWorker,
-                  worker->GetModel()->GetId(), ""),
+    : SettingNode(worker->GetId(), worker->GetSystemName(), worker->GetStructure().GetDescription(),
+                  kSettingWorker, worker->GetModel()->GetId(), ""),
       worker(std::move(worker)) {}
 
 SettingWorker::SettingWorker(SettingWorker&& other)

@@ -22,7 +22,9 @@ bool IsInt32Type(const IDataType* type) {
   return Is<zelph::DataTypeShort>(type) || Is<zelph::DataTypeInt32>(type);
 }
 
-PropertyValue Changed(zelph::PropertyVariant value) { return PropertyValue{true, std::move(value)}; }
+PropertyValue Changed(zelph::PropertyVariant value) {
+  return PropertyValue{true, std::move(value)};
+}
 
 // `long` is 64 bits here: reading through it into an int would wrap, not saturate.
 int ReadInt32(const char* text) {

@@ -18,8 +18,8 @@ TEST(ConfigurationSettingsWriterTest, WritesTheGoldenTree) {
 }
 
 TEST(ConfigurationSettingsWriterTest, OnlyTheDocumentBackEndWrites) {
-  CapturingLogger logger;
   const auto configuration = MakeGoldenConfiguration();
+  CapturingLogger logger;
   EXPECT_EQ(WriteChainSettingsAsJson(JsonParser::kMiniJson, *configuration), "");
   EXPECT_EQ(logger.Text(), "[error] Unsupported chain settings writer\n");
   logger.Clear();

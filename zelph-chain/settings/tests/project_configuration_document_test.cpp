@@ -33,8 +33,8 @@ TEST(ProjectConfigurationDocumentTest, GoldenDocumentsChangeExactlyTheValuesThey
 
 TEST(ProjectConfigurationDocumentTest, FullFormReplacesIdentityTexts) {
   const auto configuration = MakeGoldenConfiguration();
-  ASSERT_TRUE(ApplyProjectConfigurationValues(ReadGolden("project_configuration.json"),
-                                              configuration));
+  ASSERT_TRUE(
+      ApplyProjectConfigurationValues(ReadGolden("project_configuration.json"), configuration));
   EXPECT_EQ(configuration->chain_id, "cccccccc-0000-4000-8000-000000000002");
   EXPECT_EQ(configuration->caption, "Golden chain, tuned");
   EXPECT_EQ(configuration->description, "Values of the settings fixtures");
@@ -51,9 +51,11 @@ TEST(ProjectConfigurationDocumentTest, BadDocumentsFailOrWarnAndKeepTheTree) {
   };
   const std::string deep = std::string(300, '[') + std::string(300, ']');
   const Case kCases[] = {
-      {"", false, "Failed apply project configuration, error: Parser error, offset: 0, error code: 1"},
+      {"", false,
+       "Failed apply project configuration, error: Parser error, offset: 0, error code: 1"},
       {"{} x", false, "Parser error, offset: 3, error code: 2"},
-      {deep, false, "Failed apply project configuration, error: Parser error, offset: 256, error code: 16"},
+      {deep, false,
+       "Failed apply project configuration, error: Parser error, offset: 256, error code: 16"},
       {"[]", false, "error: Something wrong in JSON file!"},
       {R"({"app": 1})", false, "error: unexpected 'app' value"},
       {R"({"app": "chain", "chain_id": "x"})", false,
@@ -113,8 +115,8 @@ TEST(ProjectConfigurationDocumentTest, ChildObjectWithoutNodeIsStoredAsCompactTe
   main->controls.push_back(
       std::make_shared<DataSettingControl>("id", camera, PropertyValue{false, std::string()}));
 
-  ASSERT_TRUE(ApplyProjectConfigurationValues(R"({"@camera": { "gain" : 4, "on": true }})",
-                                              configuration));
+  ASSERT_TRUE(
+      ApplyProjectConfigurationValues(R"({"@camera": { "gain" : 4, "on": true }})", configuration));
   const auto value = main->GetValue("camera");
   EXPECT_TRUE(value->changed);
   EXPECT_EQ(value->value, PropertyVariant(std::string(R"({"gain":4,"on":true})")));
@@ -130,8 +132,8 @@ TEST(ProjectConfigurationDocumentTest, OnlyTheDocumentBackEndReadsSettings) {
   for (const Case& c : kCases) {
     CapturingLogger logger;
     const auto configuration = MakeGoldenConfiguration();
-    EXPECT_FALSE(ParseProjectConfigurationActualValues(ReadGolden("settings_object.json"),
-                                                       c.parser, configuration));
+    EXPECT_FALSE(ParseProjectConfigurationActualValues(ReadGolden("settings_object.json"), c.parser,
+                                                       configuration));
     EXPECT_EQ(ParseProjectConfiguration(nullptr, c.parser), nullptr);
     EXPECT_NE(logger.Text().find(std::string("[error] ") + c.logged), std::string::npos);
     EXPECT_EQ(Written(*configuration), ReadGolden("configuration_defaults.json"));

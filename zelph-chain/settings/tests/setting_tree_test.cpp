@@ -77,9 +77,9 @@ TEST(SettingNodeTest, DebugPrintIndentsControlsAndChildrenByFour) {
   const std::string text = logger.Text();
   EXPECT_NE(text.find(std::string("[debug] Dashboard [") + kDashboardWorkerId + "]\n"),
             std::string::npos);
-  EXPECT_NE(text.find(std::string("[debug]     - threshold [") + kDashboardWorkerId +
-                      "/threshold]\n"),
-            std::string::npos);
+  EXPECT_NE(
+      text.find(std::string("[debug]     - threshold [") + kDashboardWorkerId + "/threshold]\n"),
+      std::string::npos);
   EXPECT_NE(text.find("[debug]     camera ["), std::string::npos);
   EXPECT_NE(text.find("[debug]         - exposure ["), std::string::npos);
 }

@@ -64,8 +64,8 @@ BaseModelStructure DashboardStructure(const std::string& context_id) {
   structure.SetOwnerContextId(context_id);
   structure.AddControl(MakeControl("threshold", DataTypeInt32::GetInstance(), 5));
   structure.AddControl(MakeControl("enabled", DataTypeBool::GetInstance(), true));
-  BaseControl mode = MakeControl("mode", DataTypeStr::GetInstance(), std::string("fast"),
-                                 ControlKind::kEnum);
+  BaseControl mode =
+      MakeControl("mode", DataTypeStr::GetInstance(), std::string("fast"), ControlKind::kEnum);
   mode.AddValue(BaseEnumValue("fast", "Fast"));
   mode.AddValue(BaseEnumValue("slow", "Slow"));
   structure.AddControl(mode);
@@ -100,19 +100,18 @@ std::shared_ptr<ProjectConfiguration> MakeGoldenConfiguration() {
   const BaseModelStructure camera = CameraStructure();
   const BaseModelStructure blur = BlurStructure();
 
-  auto main = std::make_shared<MainSetting>(kDashboardWorkerId, dashboard.GetName(),
-                                            dashboard.GetDescription(), kMainSetting,
-                                            kDashboardUuid, "");
+  auto main =
+      std::make_shared<MainSetting>(kDashboardWorkerId, dashboard.GetName(),
+                                    dashboard.GetDescription(), kMainSetting, kDashboardUuid, "");
   for (const BaseControl& control : dashboard.GetControls()) {
     if (control.GetValueTypeName() == "settings") continue;
     main->controls.push_back(std::make_shared<DataSettingControl>(
-        std::string(kDashboardWorkerId) + "/" + control.GetName(), control,
-        control.GetDefault()));
+        std::string(kDashboardWorkerId) + "/" + control.GetName(), control, control.GetDefault()));
   }
   const std::string camera_path = std::string(kDashboardWorkerId) + "/camera";
-  auto camera_node = std::make_shared<MainSetting>(MakeSettingId(camera_path), "camera",
-                                                   "Description of camera", kMainSetting,
-                                                   kDashboardUuid, main->id);
+  auto camera_node =
+      std::make_shared<MainSetting>(MakeSettingId(camera_path), "camera", "Description of camera",
+                                    kMainSetting, kDashboardUuid, main->id);
   AddControls(*camera_node, camera, camera_path);
   main->children.push_back(camera_node);
 
