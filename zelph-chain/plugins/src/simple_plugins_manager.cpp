@@ -72,6 +72,15 @@ SimplePluginsManager::SimplePluginsManager() : impl_(std::make_unique<SimplePlug
 
 SimplePluginsManager::~SimplePluginsManager() = default;
 
+namespace {
+
+// The manager exists from library load on, as plug-ins and the configuration expect.
+// Building it here runs after the library's own load-time list (the data types come
+// first either way: the constructor asks for them).
+[[maybe_unused]] SimplePluginsManager* const manager_at_load = SimplePluginsManager::GetInstance();
+
+}  // namespace
+
 void SimplePluginsManager::LoadPlugins(const std::string& folder) {
   const fs::path path(folder);
   if (!fs::is_directory(fs::status(path))) return;
