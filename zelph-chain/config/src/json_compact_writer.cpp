@@ -13,6 +13,7 @@
 #include <limits>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace zelph::json {
 namespace {
@@ -50,18 +51,37 @@ class CompactWriter::Impl {
 
   BufferedOStream stream;
   rapidjson::Writer<BufferedOStream> writer;
+  // One entry per open container, true for objects: RapidJSON's writer would take a key
+  // outside an object as a string value.
+  std::vector<bool> in_object;
 };
 
 CompactWriter::CompactWriter(std::ostream& out) : impl_(std::make_unique<Impl>(out)) {}
 
 CompactWriter::~CompactWriter() { impl_->stream.Flush(); }
 
-void CompactWriter::StartObject() { impl_->writer.StartObject(); }
-void CompactWriter::EndObject() { impl_->writer.EndObject(); }
-void CompactWriter::StartArray() { impl_->writer.StartArray(); }
-void CompactWriter::EndArray() { impl_->writer.EndArray(); }
+void CompactWriter::StartObject() {
+  impl_->writer.StartObject();
+  impl_->in_object.push_back(true);
+}
+
+void CompactWriter::EndObject() {
+  impl_->writer.EndObject();
+  impl_->in_object.pop_back();
+}
+
+void CompactWriter::StartArray() {
+  impl_->writer.StartArray();
+  impl_->in_object.push_back(false);
+}
+
+void CompactWriter::EndArray() {
+  impl_->writer.EndArray();
+  impl_->in_object.pop_back();
+}
 
 void CompactWriter::Key(std::string_view name) {
+  RAPIDJSON_ASSERT(!impl_->in_object.empty() && impl_->in_object.back());
   impl_->writer.Key(name.data(), CheckedSize(name));
 }
 

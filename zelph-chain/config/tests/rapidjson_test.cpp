@@ -1,0 +1,108 @@
+#include "zelph/config/rapidjson.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "zelph/config/text_conversion.h"
+
+namespace {
+
+rapidjson::ParseResult Parse(const std::string& text, rapidjson::Document& document) {
+  return zelph::json::ParseJsonText(text.data(), text.size(), document);
+}
+
+TEST(RapidJsonTest, WrongTypeAccessThrowsTheProjectException) {
+  rapidjson::Document document;
+  ASSERT_FALSE(Parse(R"({"n":1.5,"s":"x"})", document).IsError());
+  try {
+    document["n"].GetString();
+    FAIL();
+  } catch (const std::runtime_error&) {
+    FAIL() << "must not be a std::runtime_error";
+  } catch (const zelph::Exception& error) {
+    EXPECT_STREQ(error.what(), "Something wrong in JSON file!");
+  }
+  EXPECT_THROW(document["s"].GetInt(), zelph::Exception);
+  EXPECT_THROW(document["n"].GetArray(), zelph::Exception);
+}
+
+TEST(RapidJsonTest, ParseErrorsByCodeAndOffset) {
+  struct Case {
+    std::string text;
+    rapidjson::ParseErrorCode code;
+    size_t offset;
+  };
+  const std::string deep_ok = std::string(256, '[') + std::string(256, ']');
+  const Case kCases[] = {
+      {"", rapidjson::kParseErrorDocumentEmpty, 0},
+      {"\xEF\xBB\xBF{}", rapidjson::kParseErrorValueInvalid, 0},
+      {"{} x", rapidjson::kParseErrorDocumentRootNotSingular, 3},
+      {R"({"a":)", rapidjson::kParseErrorValueInvalid, 5},
+      {std::string(257, '[') + std::string(257, ']'), rapidjson::kParseErrorTermination, 256},
+      {std::string(1000000, '['), rapidjson::kParseErrorTermination, 256},
+      {deep_ok, rapidjson::kParseErrorNone, 0},
+  };
+  for (const Case& c : kCases) {
+    rapidjson::Document document;
+    const rapidjson::ParseResult result = Parse(c.text, document);
+    EXPECT_EQ(result.Code(), c.code) << c.text.substr(0, 40);
+    if (result.IsError()) {
+      EXPECT_EQ(result.Offset(), c.offset) << c.text.substr(0, 40);
+      EXPECT_TRUE(document.IsNull());
+    }
+  }
+  EXPECT_EQ(zelph::FormatParseErrorCode(rapidjson::kParseErrorTermination), "parse error code: 16");
+}
+
+TEST(RapidJsonTest, OnlyRegularFilesOpen) {
+  const auto folder = std::filesystem::temp_directory_path();
+  for (const std::string& path : {folder.string(), (folder / "zelph-absent.json").string(),
+                                  std::string("/dev/null"), std::string()}) {
+    rapidjson::Document document;
+    EXPECT_THROW(zelph::json::ParseJsonFile(path, document), zelph::Exception) << path;
+  }
+}
+
+TEST(TextConversionTest, StandardParsingWithDescriptiveTexts) {
+  using zelph::text::StoD;
+  using zelph::text::StoI;
+  using zelph::text::StoLL;
+  EXPECT_EQ(StoI("  -42abc"), -42);
+  EXPECT_EQ(StoLL("9223372036854775807"), 9223372036854775807LL);
+  EXPECT_EQ(StoD(" 2.5e1x"), 25.0);
+  std::size_t used = 0;
+  EXPECT_EQ(StoI("+7 ", &used), 7);
+  EXPECT_EQ(used, 2u);
+
+  struct Case {
+    std::function<void()> convert;
+    std::string text;
+    bool range;
+  };
+  const Case kCases[] = {
+      {[] { StoI("x"); }, "invalid stoi argument", false},
+      {[] { StoI("2147483648"); }, "stoi argument out of range", true},
+      {[] { StoLL(""); }, "invalid stoll argument", false},
+      {[] { StoLL("-9223372036854775809"); }, "stoll argument out of range", true},
+      {[] { StoD("."); }, "invalid stod argument", false},
+      {[] { StoD("1e400"); }, "stod argument out of range", true},
+  };
+  for (const Case& c : kCases) {
+    try {
+      c.convert();
+      ADD_FAILURE() << c.text;
+    } catch (const std::out_of_range& error) {
+      EXPECT_TRUE(c.range);
+      EXPECT_EQ(error.what(), c.text);
+    } catch (const std::invalid_argument& error) {
+      EXPECT_FALSE(c.range);
+      EXPECT_EQ(error.what(), c.text);
+    }
+  }
+}
+
+}  // namespace
