@@ -1,0 +1,225 @@
+// graph_execute_strategy.cpp
+//
+// The depth-first search and the switch-off propagation walk with explicit stacks in the
+// order a recursive walk would take, so long chains cannot exhaust the thread's stack. An edge
+// to a worker that is not in the chain takes no part in ordering or propagation.
+#include "zelph/chains/graph_execute_strategy.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "worker_lookup.h"
+#include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/log.h"
+#include "zelph/model/data_process.h"
+#include "zelph/model/link.h"
+#include "zelph/model/port.h"
+
+namespace {
+
+constexpr int kNotVisited = 0;
+constexpr int kOnPath = 1;
+constexpr int kFinished = 2;
+
+bool Contains(const std::vector<std::string>& list, const std::string& text) {
+  return std::find(list.begin(), list.end(), text) != list.end();
+}
+
+}  // namespace
+
+GraphExecuteStrategy::GraphExecuteStrategy(const std::shared_ptr<IDataProcessChain>& chain)
+    : ExecuteStrategy(chain, "graph", ExecutionStrategyType::kGraph),
+      kept_models_{"2dd41c4a-bf87-4ec3-ba6a-50bf2793d394", "05e8e4f6-9924-4c6a-9432-acde27fed1a7",
+                   "dabb5f15-ddfc-4a10-93a5-f2dbcf64498b"},
+      redirecting_models_{"00cd1ae9-7ea3-4704-b881-d0bd466875f4",
+                          "8bb38ad0-760d-446b-a6ec-885b33f8109a",
+                          "88faeda1-0de2-4717-901e-816921f91c3b"},
+      index_(std::make_unique<zelph::chains::WorkerIndex>()) {}
+
+GraphExecuteStrategy::~GraphExecuteStrategy() { ReleaseList(); }
+
+bool GraphExecuteStrategy::Prepare(const zelph::ExecutionStage& stage) {
+  ReleaseList();
+  auto chain = LockChain();
+  workers_ = chain->GetWorkers();
+  const size_t count = workers_.size();
+  worker_ids_.resize(count);
+  active_.assign(count, 1);
+  in_degree_.assign(count, 0);
+  edges_.assign(count, {});
+  for (size_t i = 0; i < count; ++i) {
+    workers_[i]->SetResetFlag(true);
+    worker_ids_[i] = workers_[i]->GetId();
+  }
+  index_->Assign(workers_);
+
+  for (Link* link : chain->GetLinks()) {
+    if (link->GetSrcPort() == nullptr || link->GetDestPort() == nullptr || !link->GetSrcWorker() ||
+        !link->GetDstWorker()) {
+      continue;
+    }
+    const size_t source = index_->Find(link->GetSrcWorker()->GetId());
+    const size_t destination = index_->Find(link->GetDstWorker()->GetId());
+    if (source == zelph::chains::WorkerIndex::kNone) continue;
+    edges_[source].push_back(Edge{link->GetDstWorker(), destination, link->GetSrcPort(),
+                                  link->GetDestPort(), link->GetId()});
+    if (destination != zelph::chains::WorkerIndex::kNone &&
+        link->GetDestPort()->GetType() != zelph::PortType::input_control) {
+      ++in_degree_[destination];
+    }
+  }
+
+  visit_state_.assign(count, kNotVisited);
+  active_count_ = count;
+  for (size_t i = 0; i < count; ++i) {
+    if (visit_state_[i] == kNotVisited && !Visit(i)) {
+      ZELPH_LOG(ZelphSeverityLevel::kError, "This chain has loops. Calculation refused.");
+      return false;
+    }
+  }
+  std::reverse(order_.begin(), order_.end());
+
+  for (size_t index : order_) {
+    const auto& worker = workers_[index];
+    const bool runs = worker->GetExecutionStage() == stage && worker->IsEnabled();
+    if (!runs && active_[index] == 1) Deactivate(index);
+  }
+  return true;
+}
+
+bool GraphExecuteStrategy::Visit(size_t start) {
+  // Each frame is a worker on the search path and the next of its edges to follow.
+  std::vector<std::pair<size_t, size_t>> path;
+  visit_state_[start] = kOnPath;
+  path.emplace_back(start, 0);
+  while (!path.empty()) {
+    auto& [index, next_edge] = path.back();
+    const auto& edges = edges_[index];
+    if (next_edge == edges.size()) {
+      visit_state_[index] = kFinished;
+      order_.push_back(index);
+      path.pop_back();
+      continue;
+    }
+    const size_t destination = edges[next_edge++].destination_index;
+    if (destination == zelph::chains::WorkerIndex::kNone) continue;
+    if (visit_state_[destination] == kOnPath) return false;
+    if (visit_state_[destination] == kNotVisited) {
+      visit_state_[destination] = kOnPath;
+      path.emplace_back(destination, 0);
+    }
+  }
+  return true;
+}
+
+void GraphExecuteStrategy::Deactivate(size_t start) {
+  std::vector<std::pair<size_t, size_t>> stack;
+  active_[start] = 0;
+  --active_count_;
+  stack.emplace_back(start, 0);
+  while (!stack.empty()) {
+    auto& [index, next_edge] = stack.back();
+    const auto& edges = edges_[index];
+    if (next_edge == edges.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const Edge& edge = edges[next_edge++];
+    const size_t destination = edge.destination_index;
+    if (destination == zelph::chains::WorkerIndex::kNone) continue;
+    // Control inputs never counted towards the in-degree, so they do not lower it either.
+    if (edge.destination_port->GetType() == zelph::PortType::input_control) continue;
+    const int before = in_degree_[destination]--;
+    if (active_[destination] == 1 && before == 1 && !IsKept(*workers_[destination])) {
+      active_[destination] = 0;
+      --active_count_;
+      stack.emplace_back(destination, 0);
+    }
+  }
+}
+
+bool GraphExecuteStrategy::IsKept(const IDataProcess& worker) const {
+  return Contains(kept_models_, zelph::chains::ModelIdOf(worker));
+}
+
+bool GraphExecuteStrategy::IsRedirecting(const IDataProcess& worker) const {
+  return Contains(redirecting_models_, zelph::chains::ModelIdOf(worker));
+}
+
+void GraphExecuteStrategy::DeactivateUnchosenBranches(size_t index) {
+  const auto& worker = workers_[index];
+  const long long choice = worker->GetPropertyInt64("redirector", 0);
+  const auto outputs = worker->FindPorts(zelph::PortType::output);
+  if (choice < 1 || choice > static_cast<long long>(outputs.size())) return;
+  const std::string chosen_id = outputs[static_cast<size_t>(choice - 1)]->GetId();
+  for (const Edge& edge : edges_[index]) {
+    if (edge.source_port->GetId() == chosen_id) continue;
+    if (edge.destination_index == zelph::chains::WorkerIndex::kNone) continue;
+    if (IsKept(*edge.destination)) continue;
+    Deactivate(edge.destination_index);
+  }
+}
+
+std::shared_ptr<IDataProcess> GraphExecuteStrategy::Next() {
+  if (IsEmpty()) return nullptr;
+  while (position_ < order_.size() && active_[order_[position_]] == 0) ++position_;
+  if (IsEmpty()) return nullptr;
+  const size_t index = order_[position_];
+  if (IsRedirecting(*workers_[index])) DeactivateUnchosenBranches(index);
+  ++position_;
+  return workers_[index];
+}
+
+bool GraphExecuteStrategy::IsEmpty() {
+  return position_ >= workers_.size() || order_.empty() || active_count_ == 0;
+}
+
+void GraphExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProcess> worker,
+                                              zelph::ExecutionStage stage) {
+  if (!worker->IsEnabled() || worker->GetExecutionStage() != stage) return;
+  worker->Execute(stage);
+  if (worker->NeedToRepeat()) SetRepeat(true);
+  auto chain = LockChain();
+  const size_t index = index_->Find(worker->GetId());
+  if (index == zelph::chains::WorkerIndex::kNone) return;
+  for (const Edge& edge : edges_[index]) {
+    // A link removed since Prepare is skipped.
+    if (Link* link = chain->FindLink(edge.link_id)) link->TransmitData();
+  }
+}
+
+std::shared_ptr<IDataProcess> GraphExecuteStrategy::Front() {
+  for (size_t index : order_) {
+    if (active_[index] == 1) return workers_[index];
+  }
+  return nullptr;
+}
+
+std::shared_ptr<IDataProcess> GraphExecuteStrategy::Back() {
+  for (auto it = order_.rbegin(); it != order_.rend(); ++it) {
+    if (active_[*it] == 1) return workers_[*it];
+  }
+  return nullptr;
+}
+
+long long GraphExecuteStrategy::CurrentIndex() {
+  if (order_.empty() || position_ >= order_.size()) return -1;
+  return static_cast<long long>(order_[position_]);
+}
+
+void GraphExecuteStrategy::ReleaseList() {
+  active_.clear();
+  active_count_ = 0;
+  order_.clear();
+  worker_ids_.clear();
+  edges_.clear();
+  in_degree_.clear();
+  index_->Clear();
+  position_ = 0;
+}
+
+void GraphExecuteStrategy::Rebuild() {
+  if (!IsRepeat()) return;
+  SetRepeat(false);
+  position_ = 0;
+}

@@ -1,0 +1,37 @@
+// worker_lookup.h
+//
+// Lookups the execute strategies share: positions of workers by id in a copied worker list,
+// and the texts by which strategies recognise and log a worker's model.
+#pragma once
+
+#include <cstddef>
+#include <limits>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class IDataProcess;
+
+namespace zelph::chains {
+
+// Position of each worker id in a worker list; an id listed twice keeps its first position.
+class WorkerIndex {
+ public:
+  static constexpr size_t kNone = std::numeric_limits<size_t>::max();
+
+  void Assign(const std::vector<std::shared_ptr<IDataProcess>>& workers);
+  void Clear() { positions_.clear(); }
+  // kNone when the id is not in the list.
+  size_t Find(const std::string& id) const;
+
+ private:
+  std::unordered_map<std::string, size_t> positions_;
+};
+
+// The id of the worker's model, empty for a worker without one.
+std::string ModelIdOf(const IDataProcess& worker);
+// The name of the worker's model description, empty for a worker without a model.
+std::string ModelNameOf(const IDataProcess& worker);
+
+}  // namespace zelph::chains
