@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "zelph/chain/data_process_chain.h"
+#include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/link.h"

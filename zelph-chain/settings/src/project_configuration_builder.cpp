@@ -9,7 +9,10 @@
 #include <string_view>
 
 #include "settings_json.h"
+#include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/log.h"
+#include "zelph/model/data_process.h"
+#include "zelph/model/data_process_model.h"
 #include "zelph/plugins/simple_plugins_manager.h"
 #include "zelph/settings/project_configuration_reader.h"
 #include "zelph/settings/setting_id.h"
@@ -56,7 +59,7 @@ std::shared_ptr<IDataProcessModel> FindSettingsModel(const zelph::BaseControl& c
   return first([&](const auto& s) { return EndsWith(s.GetRoleClassName(), dotted_key); });
 }
 
-void BuildSettingsSubtree(const IDataProcessModel& model, const Models& models, SettingNode& node,
+void BuildSettingsSubtree(IDataProcessModel& model, const Models& models, SettingNode& node,
                           const std::string& path, std::set<std::string>& path_models) {
   const zelph::BaseModelStructure& structure = model.GetStructure();
   for (const zelph::BaseControl& control : structure.GetControls()) {
