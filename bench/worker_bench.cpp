@@ -43,7 +43,7 @@ void BM_LinkTransmitMatrix(benchmark::State& state) {
   zelph::Port* output = source->FindPortByName(zelph::PortType::output, "output", false);
   zelph::Port* input = destination->FindPortByName(zelph::PortType::input, "input", false);
   const size_t dims[] = {static_cast<size_t>(state.range(0))};
-  output->SetData(std::make_shared<zelph::PortDataMat>(dims, 1, zelph::kDepth8U, 1));
+  output->SetData(std::make_shared<PortDataMat>(dims, 1, kDepth8U, 1));
   Link link(source, output, destination, input);
   for (auto _ : state) {
     link.TransmitDataIfNecessary();

@@ -11,7 +11,7 @@
 
 #include <cstdio>
 
-#include "property.h"
+#include "zelph/model/property.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/logger/log.h"
 

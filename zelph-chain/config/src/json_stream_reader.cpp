@@ -1,18 +1,19 @@
 // json_stream_reader.cpp
 //
-// RapidJSON's SAX reader serves as the lexer: one iterative parse records every event
-// (with string and number texts copied into one arena) and the matching end of every object
-// and array. Passes then walk the record with plain indices, which makes them repeatable
-// and lets a pass reach the events before a syntax error before it raises that error.
+// RapidJSON's SAX reader serves as the lexer: one iterative, in-place parse of a private
+// copy of the text records every event (strings are decoded inside the copy, so an event
+// only notes where its text lies) and the matching end of every object and array. Passes then walk
+// the record with plain indices, which makes them repeatable and lets a pass reach the events
+// before a syntax error before it raises that error.
 #include "zelph/config/json_stream_reader.h"
 
 #include "zelph/config/rapidjson.h"
 
-#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -21,7 +22,9 @@
 namespace zelph::json {
 namespace {
 
-constexpr std::size_t kNoEnd = std::numeric_limits<std::size_t>::max();
+constexpr std::uint32_t kNoEnd = std::numeric_limits<std::uint32_t>::max();
+// Every offset, length and index of a record fits its 32-bit fields below this length.
+constexpr std::size_t kMaxTextLength = std::numeric_limits<std::uint32_t>::max() - 1;
 
 enum class EventType : unsigned char {
   kString,
@@ -36,12 +39,13 @@ enum class EventType : unsigned char {
   kEndArray,
 };
 
+// 32-bit fields keep a record small (texts are limited to kMaxTextLength).
 struct Event {
   EventType type;
-  std::size_t text_offset = 0;  // into the arena, for keys, strings and numbers
-  std::size_t text_length = 0;
-  std::size_t end = kNoEnd;  // for a start event: the index of its end event
-  std::size_t position = 0;  // byte offset in the source just after the event
+  std::uint32_t text_offset = 0;  // into the copy, for keys, strings and numbers
+  std::uint32_t text_length = 0;
+  std::uint32_t end = kNoEnd;  // for a start event: the index of its end event
+  std::uint32_t position = 0;  // byte offset in the source just after the event
 };
 
 const char* SyntaxErrorText(rapidjson::ParseErrorCode code) {
@@ -95,7 +99,7 @@ class StreamRecord {
     RaiseTextError();
   }
   std::string_view TextOf(const Event& event) const {
-    return std::string_view(arena_).substr(event.text_offset, event.text_length);
+    return std::string_view(text_.data() + event.text_offset, event.text_length);
   }
   // The index after the value at `index`, which must be complete in the record.
   std::size_t After(std::size_t index) const {
@@ -110,14 +114,17 @@ class StreamRecord {
   // SAX handler.
   bool Null() { return Add(EventType::kNull); }
   bool Bool(bool value) { return Add(value ? EventType::kTrue : EventType::kFalse); }
-  bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
-    return AddText(EventType::kNumber, text, length);
+  bool RawNumber(const char*, rapidjson::SizeType length, bool) {
+    // RapidJSON lexes a number on a local copy of an in-place stream and moves the stream
+    // on only after this call, so the stream still stands at the token, which stays in
+    // place. (The pointer argument is not the token's start in this mode.)
+    return AddText(EventType::kNumber, stream_->Tell(), length);
   }
   bool String(const char* text, rapidjson::SizeType length, bool) {
-    return AddText(EventType::kString, text, length);
+    return AddText(EventType::kString, static_cast<std::size_t>(text - text_.data()), length);
   }
   bool Key(const char* text, rapidjson::SizeType length, bool) {
-    return AddText(EventType::kKey, text, length);
+    return AddText(EventType::kKey, static_cast<std::size_t>(text - text_.data()), length);
   }
   bool StartObject() { return Open(EventType::kStartObject); }
   bool EndObject(rapidjson::SizeType) { return Close(EventType::kEndObject); }
@@ -137,12 +144,13 @@ class StreamRecord {
     throw StreamError("Unexpected end of text", events_.empty() ? 0 : events_.back().position);
   }
   bool Add(EventType type) {
-    events_.push_back(Event{type, 0, 0, kNoEnd, stream_->Tell()});
+    events_.push_back(Event{type, 0, 0, kNoEnd, static_cast<std::uint32_t>(stream_->Tell())});
     return true;
   }
-  bool AddText(EventType type, const char* text, std::size_t length) {
-    events_.push_back(Event{type, arena_.size(), length, kNoEnd, stream_->Tell()});
-    arena_.append(text, length);
+  bool AddText(EventType type, std::size_t offset, std::size_t length) {
+    events_.push_back(Event{type, static_cast<std::uint32_t>(offset),
+                            static_cast<std::uint32_t>(length), kNoEnd,
+                            static_cast<std::uint32_t>(stream_->Tell())});
     return true;
   }
   bool Open(EventType type) {
@@ -154,30 +162,39 @@ class StreamRecord {
     return Add(type);
   }
   bool Close(EventType type) {
-    events_[open_.back()].end = events_.size();
+    events_[open_.back()].end = static_cast<std::uint32_t>(events_.size());
     open_.pop_back();
     return Add(type);
   }
 
   std::vector<Event> events_;
-  std::string arena_;
+  // The text with a NUL after it, decoded in place; holds the text of every event.
+  std::string text_;
   std::optional<StreamError> error_;
   // Only while lexing.
   std::vector<std::size_t> open_;
-  const rapidjson::MemoryStream* stream_ = nullptr;
+  rapidjson::InsituStringStream* stream_ = nullptr;
   bool depth_exceeded_ = false;
 };
 
 StreamRecord::StreamRecord(const char* text, std::size_t length) {
-  rapidjson::MemoryStream stream(text, length);
+  if (length > kMaxTextLength) {
+    error_.emplace("Text too long", 0);
+    return;
+  }
+  // The terminating NUL bounds the parse: the stream never looks past it.
+  text_.reserve(length + 1);
+  if (length > 0) text_.assign(text, length);
+  text_.push_back('\0');
+  rapidjson::InsituStringStream stream(text_.data());
   stream_ = &stream;
   // Typical texts hold one event per 8-16 bytes; the cap keeps a huge length from
   // reserving memory that geometric growth would only take when needed.
   constexpr std::size_t kReserveCap = std::size_t{1} << 20;
   events_.reserve(std::min(length / 12 + 4, kReserveCap));
-  arena_.reserve(std::min(length / 2 + 16, kReserveCap * 8));
   rapidjson::Reader reader;
-  constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseStopWhenDoneFlag |
+  constexpr unsigned kFlags = rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag |
+                              rapidjson::kParseStopWhenDoneFlag |
                               rapidjson::kParseNumbersAsStringsFlag;
   const rapidjson::ParseResult result = reader.Parse<kFlags>(stream, *this);
   if (result.IsError()) {
@@ -251,7 +268,7 @@ long long StreamValue::Integer() const {
 double StreamValue::Number() const {
   if (IsBoolean()) return Bool() ? 1.0 : 0.0;
   if (!IsNumber()) return 0.0;
-  // The arena holds no terminator after a token; strtod needs one.
+  // A token in place is followed by the rest of the text, not by a terminator.
   const std::string token(Text());
   return std::strtod(token.c_str(), nullptr);
 }

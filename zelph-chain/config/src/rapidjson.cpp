@@ -88,9 +88,15 @@ rapidjson::ParseResult ParseJsonFile(const std::string& path, rapidjson::Documen
   }
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) ThrowJsonAssertion();
-  char buffer[65536];
-  rapidjson::FileReadStream stream(file.get(), buffer, sizeof(buffer));
-  return ParseStream(stream, document);
+  // On the heap: readers also run on request threads with small stacks.
+  constexpr std::size_t kBufferSize = 64 * 1024;
+  const auto buffer = std::make_unique<char[]>(kBufferSize);
+  rapidjson::FileReadStream stream(file.get(), buffer.get(), kBufferSize);
+  const rapidjson::ParseResult result = ParseStream(stream, document);
+  // The stream takes a read error for the end of the file: a text cut short by one must
+  // not count as the file's content.
+  if (std::ferror(file.get())) ThrowJsonAssertion();
+  return result;
 }
 
 }  // namespace zelph::json

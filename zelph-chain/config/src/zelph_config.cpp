@@ -11,7 +11,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "property.h"
+#include "zelph/model/property.h"
 #include "zelph/logger/log.h"
 #include "zelph/platform/known_folders.h"
 

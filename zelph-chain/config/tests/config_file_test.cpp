@@ -4,7 +4,7 @@
 #include <string>
 
 #include "capturing_logger.h"
-#include "property.h"
+#include "zelph/model/property.h"
 #include "temp_file.h"
 #include "zelph/chain/exception.h"
 #include "zelph/config/zelph_config.h"

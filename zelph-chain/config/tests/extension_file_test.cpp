@@ -29,7 +29,7 @@ TEST(ExtensionFileTest, ReadsPlatformsAndSkipsMembersOfTheWrongType) {
   EXPECT_EQ(platform->technology, "native");
   EXPECT_EQ(platform->language, "cpp");
   EXPECT_EQ(platform->description, "second");
-  EXPECT_EQ(platform->folders.specifications, "spec");
+  EXPECT_EQ(platform->folders.specifications, "docs");
   EXPECT_EQ(platform->folders.modules, "mod");
   EXPECT_EQ(platform->folders.libraries, "lib");
   EXPECT_EQ(platform->folders.resources, "res");

@@ -31,6 +31,7 @@ TEST(StreamReaderTest, TextsReadAsWrittenOrFailWithTheirError) {
       {std::string("{\"a\":1}\0garbage", 15), "{a:1}", ""},
       {"{\"a\":1} {\"b\":2}", "{a:1}", ""},
       {"\"only\"", "s\"only\"", ""},
+      {"[\"\xff\xfe\"]", "[s\"\xff\xfe\"]", ""},
       {"", "", "Empty text"},
       {"   ", "", "Empty text"},
       {"\xEF\xBB\xBF{}", "", "Invalid value"},
@@ -70,6 +71,8 @@ TEST(StreamReaderTest, NeverReadsPastTheLength) {
     value.Skip();
   });
   EXPECT_EQ(seen, "a");
+
+  EXPECT_THROW(StreamReader(nullptr, 0).ReadArray([](StreamValue&) {}), StreamError);
 
   const std::string truncated = R"({"a":123)";
   StreamReader cut(truncated.data(), 7);  // ends inside the number

@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "zelph/config/text_conversion.h"
 
 namespace {
 
@@ -64,44 +63,6 @@ TEST(RapidJsonTest, OnlyRegularFilesOpen) {
                                   std::string("/dev/null"), std::string()}) {
     rapidjson::Document document;
     EXPECT_THROW(zelph::json::ParseJsonFile(path, document), zelph::Exception) << path;
-  }
-}
-
-TEST(TextConversionTest, StandardParsingWithDescriptiveTexts) {
-  using zelph::text::StoD;
-  using zelph::text::StoI;
-  using zelph::text::StoLL;
-  EXPECT_EQ(StoI("  -42abc"), -42);
-  EXPECT_EQ(StoLL("9223372036854775807"), 9223372036854775807LL);
-  EXPECT_EQ(StoD(" 2.5e1x"), 25.0);
-  std::size_t used = 0;
-  EXPECT_EQ(StoI("+7 ", &used), 7);
-  EXPECT_EQ(used, 2u);
-
-  struct Case {
-    std::function<void()> convert;
-    std::string text;
-    bool range;
-  };
-  const Case kCases[] = {
-      {[] { StoI("x"); }, "invalid stoi argument", false},
-      {[] { StoI("2147483648"); }, "stoi argument out of range", true},
-      {[] { StoLL(""); }, "invalid stoll argument", false},
-      {[] { StoLL("-9223372036854775809"); }, "stoll argument out of range", true},
-      {[] { StoD("."); }, "invalid stod argument", false},
-      {[] { StoD("1e400"); }, "stod argument out of range", true},
-  };
-  for (const Case& c : kCases) {
-    try {
-      c.convert();
-      ADD_FAILURE() << c.text;
-    } catch (const std::out_of_range& error) {
-      EXPECT_TRUE(c.range);
-      EXPECT_EQ(error.what(), c.text);
-    } catch (const std::invalid_argument& error) {
-      EXPECT_FALSE(c.range);
-      EXPECT_EQ(error.what(), c.text);
-    }
   }
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "capturing_logger.h"
-#include "property.h"
+#include "zelph/model/property.h"
 #include "zelph/config/config_log.h"
 #include "zelph/platform/known_folders.h"
 

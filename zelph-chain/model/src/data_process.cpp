@@ -9,7 +9,7 @@
 
 #include <exception>
 
-#include "config_severity.h"
+#include "zelph/config/config_log.h"
 #include "zelph/model/data_process_model.h"
 #include "zelph/model/transmitter.h"
 
@@ -19,8 +19,8 @@ namespace {
 
 constexpr int FlagBit(Flag flag) { return 1 << static_cast<int>(flag); }
 
-std::unique_ptr<zelph::Property> NewSystemProperties() {
-  auto properties = std::make_unique<zelph::Property>();
+std::unique_ptr<Property> NewSystemProperties() {
+  auto properties = std::make_unique<Property>();
   properties->SetValue("enabled", true);
   properties->SetValue("name", std::string());
   return properties;
@@ -41,7 +41,7 @@ const char* ErrorKindToString(ErrorKind kind) {
 }
 
 IDataProcess::IDataProcess()
-    : properties_(std::make_unique<zelph::Property>()), system_properties_(NewSystemProperties()) {}
+    : properties_(std::make_unique<Property>()), system_properties_(NewSystemProperties()) {}
 
 IDataProcess::IDataProcess(const std::string& id) : IDataProcess() { id_ = id; }
 
@@ -52,7 +52,7 @@ IDataProcess::IDataProcess(const boost::uuids::uuid& id) : IDataProcess() {
 IDataProcess::~IDataProcess() = default;
 
 void IDataProcess::Execute(zelph::ExecutionStage stage) {
-  ZELPH_MODEL_LOG(ZelphSeverityLevel::kDebug, "Execute worker: {}", ToString());
+  ZELPH_CONFIG_LOG(ZelphSeverityLevel::kDebug, "Execute worker: {}", ToString());
   try {
     SetFlag(Flag::kExecuting);
     ExecuteImpl(stage);
@@ -86,10 +86,11 @@ void IDataProcess::ClearFlagQuietly(Flag flag) noexcept {
   try {
     ClearFlag(flag);
   } catch (const std::exception& e) {
-    ZELPH_MODEL_LOG(ZelphSeverityLevel::kError, "Flag listener failed after {} failed: {}",
-                    ToString(), e.what());
+    ZELPH_CONFIG_LOG(ZelphSeverityLevel::kError, "Flag listener failed after {} failed: {}",
+                     ToString(), e.what());
   } catch (...) {
-    ZELPH_MODEL_LOG(ZelphSeverityLevel::kError, "Flag listener failed after {} failed", ToString());
+    ZELPH_CONFIG_LOG(ZelphSeverityLevel::kError, "Flag listener failed after {} failed",
+                     ToString());
   }
 }
 
@@ -114,9 +115,9 @@ void IDataProcess::SetError(const ErrorKind& kind, const std::string& message,
   if (!message.empty()) errors_[kind] = message;
   stack_trace_ = stack_trace;
   error_class_name_ = error_class_name;
-  ZELPH_MODEL_LOG(ZelphSeverityLevel::kError, "Class: {} Error kind: '{}' {}, error:\n{}",
-                  error_class_name, ErrorKindToString(kind), ToString(),
-                  stack_trace.empty() ? message : stack_trace);
+  ZELPH_CONFIG_LOG(ZelphSeverityLevel::kError, "Class: {} Error kind: '{}' {}, error:\n{}",
+                   error_class_name, ErrorKindToString(kind), ToString(),
+                   stack_trace.empty() ? message : stack_trace);
 }
 
 std::string IDataProcess::GetError(const ErrorKind& kind) {
@@ -130,7 +131,7 @@ void IDataProcess::ResetError(const ErrorKind& kind) {
   error_class_name_.clear();
 }
 
-std::shared_ptr<zelph::IPortData> IDataProcess::CreatePreview() { return nullptr; }
+std::shared_ptr<IPortData> IDataProcess::CreatePreview() { return nullptr; }
 
 IDataProcessModel* IDataProcess::GetDataProcessModel() const { return model_.get(); }
 

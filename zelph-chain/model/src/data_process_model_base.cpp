@@ -9,7 +9,7 @@
 #include <cctype>
 #include <exception>
 
-#include "config_severity.h"
+#include "zelph/config/config_log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_process_unknown.h"
 #include "zelph/model/uuid.h"
@@ -47,7 +47,7 @@ std::shared_ptr<IDataProcess> DataProcessModelBase::CreateAndInitializeWorker(
     worker->InitializeDefaultPorts();
     return worker;
   } catch (const std::exception& e) {
-    ZELPH_MODEL_LOG(ZelphSeverityLevel::kError, "{}", e.what());
+    ZELPH_CONFIG_LOG(ZelphSeverityLevel::kError, "{}", e.what());
     return nullptr;
   }
 }

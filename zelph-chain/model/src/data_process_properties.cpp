@@ -2,45 +2,45 @@
 //
 // A worker's user and system properties: typed reads, the enabled state and system name,
 // the working folder, stores converted by the control's value type, and bindings.
-#include "config_severity.h"
+#include "zelph/config/config_log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/property_keys.h"
 
-void IDataProcess::SetProperties(std::unique_ptr<zelph::Property> properties) {
-  properties_ = properties ? std::move(properties) : std::make_unique<zelph::Property>();
+void IDataProcess::SetProperties(std::unique_ptr<Property> properties) {
+  properties_ = properties ? std::move(properties) : std::make_unique<Property>();
 }
 
 int IDataProcess::GetPropertyInt32(const std::string& key, int fallback) const {
   auto value = properties_->GetValue(key);
-  return value ? zelph::PropertyValueToInt32(*value) : fallback;
+  return value ? PropertyValueToInt32(*value) : fallback;
 }
 
 long long IDataProcess::GetPropertyInt64(const std::string& key, long long fallback) const {
   auto value = properties_->GetValue(key);
-  return value ? zelph::PropertyValueToInt64(*value) : fallback;
+  return value ? PropertyValueToInt64(*value) : fallback;
 }
 
 double IDataProcess::GetPropertyDouble(const std::string& key, double fallback) const {
   auto value = properties_->GetValue(key);
-  return value ? zelph::PropertyValueToDouble(*value) : fallback;
+  return value ? PropertyValueToDouble(*value) : fallback;
 }
 
 std::string IDataProcess::GetPropertyString(const std::string& key, std::string fallback) const {
   auto value = properties_->GetValue(key);
-  return value ? zelph::PropertyValueToString(*value) : fallback;
+  return value ? PropertyValueToString(*value) : fallback;
 }
 
 bool IDataProcess::GetPropertyBool(const std::string& key, bool fallback) const {
   auto value = properties_->GetValue(key);
-  return value ? zelph::PropertyValueToBool(*value) : fallback;
+  return value ? PropertyValueToBool(*value) : fallback;
 }
 
 bool IDataProcess::IsEnabled() const {
   // The bags are read one after the other, never both locked at once.
   auto user = properties_->GetValue(zelph::sys::kEnabled);
-  const bool user_enabled = user ? zelph::PropertyValueToBool(*user) : true;
+  const bool user_enabled = user ? PropertyValueToBool(*user) : true;
   auto system = system_properties_->GetValue("enabled");
-  return system ? zelph::PropertyValueToBool(*system) : user_enabled;
+  return system ? PropertyValueToBool(*system) : user_enabled;
 }
 
 std::string IDataProcess::GetSystemName() {
@@ -56,7 +56,7 @@ std::string IDataProcess::GetCurrentDir() const {
   return properties_->GetValueAsString(zelph::sys::kCurrentWorkingFolder, "");
 }
 
-bool IDataProcess::UpdateChangedProperty(const char* name, zelph::PropertyValue& value) {
+bool IDataProcess::UpdateChangedProperty(const char* name, PropertyValue& value) {
   if (name == nullptr) return true;
   auto it = bindings_.find(name);
   if (it != bindings_.end()) it->second.Apply(value);
@@ -89,32 +89,33 @@ void IDataProcess::SetPropertyValue(const std::string& name, const char* value) 
 
 // The conversions by control type are exactly the bag's own conversions applied to the value
 // in its own type, so one path serves every argument type.
-void IDataProcess::StoreProperty(const std::string& name, zelph::PropertyVariant value) {
-  zelph::Property& bag = *properties_;
+void IDataProcess::StoreProperty(const std::string& name, PropertyVariant value) {
+  Property& bag = *properties_;
   const auto control = GetStructure().FindControl(name);
   if (!control) {
-    bag.SetValue(name, zelph::PropertyValue{true, std::move(value)});
+    bag.SetValue(name, PropertyValue{true, std::move(value)});
     return;
   }
-  const zelph::IDataType* type = control->GetValueType();
+  const IDataType* type = control->GetValueType();
   if (type != nullptr) {
-    if (zelph::DataTypeInt32::Equals(type)) {
-      return bag.SetValue(name, zelph::PropertyValueToInt32(value));
+    if (DataTypeInt32::Equals(type)) {
+      return bag.SetValue(name, PropertyValueToInt32(value));
     }
-    if (zelph::DataTypeInt64::Equals(type)) {
-      return bag.SetValue(name, zelph::PropertyValueToInt64(value));
+    if (DataTypeInt64::Equals(type)) {
+      return bag.SetValue(name, PropertyValueToInt64(value));
     }
-    if (zelph::DataTypeDouble::Equals(type) || zelph::DataTypeFloat::Equals(type)) {
-      return bag.SetValue(name, zelph::PropertyValueToDouble(value));
+    if (DataTypeDouble::Equals(type) || DataTypeFloat::Equals(type)) {
+      return bag.SetValue(name, PropertyValueToDouble(value));
     }
-    if (zelph::DataTypeBool::Equals(type)) {
-      return bag.SetValue(name, zelph::PropertyValueToBool(value));
+    if (DataTypeBool::Equals(type)) {
+      return bag.SetValue(name, PropertyValueToBool(value));
     }
-    if (zelph::DataTypeScalar::Equals(type) || zelph::DataTypeStr::Equals(type)) {
-      return bag.SetValue(name, zelph::PropertyValueToString(value));
+    if (DataTypeScalar::Equals(type) || DataTypeStr::Equals(type)) {
+      return bag.SetValue(name, PropertyValueToString(value));
     }
   }
-  ZELPH_MODEL_LOG(ZelphSeverityLevel::kWarning, "Unsupported data type {} property: {} saved as is",
-                  type ? type->GetName() : "null", name);
-  bag.SetValue(name, zelph::PropertyValue{true, std::move(value)});
+  ZELPH_CONFIG_LOG(ZelphSeverityLevel::kWarning,
+                   "Unsupported data type {} property: {} saved as is",
+                   type ? type->GetName() : "null", name);
+  bag.SetValue(name, PropertyValue{true, std::move(value)});
 }

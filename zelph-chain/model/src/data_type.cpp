@@ -12,7 +12,6 @@
 
 #include "zelph/model/uuid.h"
 
-namespace zelph {
 namespace {
 
 bool EqualsIgnoreAsciiCase(const char* a, const char* b) {
@@ -34,7 +33,7 @@ bool MatchesAny(const char* name, const std::vector<const char*>& accepted) {
 
 }  // namespace
 
-const char* StrCpy(char*& target, const char* source) {
+const char* zelph::StrCpy(char*& target, const char* source) {
   delete[] target;
   target = nullptr;
   if (source == nullptr) return nullptr;
@@ -53,7 +52,7 @@ DataTypeBase::DataTypeBase(const boost::uuids::uuid& uuid) : uuid_(uuid) {}
 
 DataTypeBase::~DataTypeBase() { delete[] name_; }
 
-void DataTypeBase::SetName(const char* name) { StrCpy(name_, name); }
+void DataTypeBase::SetName(const char* name) { zelph::StrCpy(name_, name); }
 
 const char* DataTypeBase::GetName() const { return name_ ? name_ : ""; }
 
@@ -100,7 +99,7 @@ class BuiltInDataType final : public DataTypeBase {
 // before its first use whatever the order of static initialisers in other files; it is
 // never deleted (other libraries and exit-time code may still hold it).
 #define ZELPH_DEFINE_DATA_TYPE(ClassName, uuidText, name, acceptsOwnName, ...) \
-  const boost::uuids::uuid ClassName::s_uid_ = UuidFromText(uuidText);         \
+  const boost::uuids::uuid ClassName::s_uid_ = zelph::UuidFromText(uuidText);  \
   IDataType* ClassName::GetInstance() {                                        \
     static IDataType* const instance =                                         \
         new BuiltInDataType(s_uid_, name, acceptsOwnName, {__VA_ARGS__});      \
@@ -132,5 +131,3 @@ ZELPH_DEFINE_DATA_TYPE(DataTypeStr, "911aa84c-a2d4-410f-beec-b265a17ee316", "Str
 
 const char* const DataTypeNumbers::block_length = "block_length";
 const char* const DataTypeNumbers::block_count = "block_count";
-
-}  // namespace zelph

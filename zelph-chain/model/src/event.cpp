@@ -64,7 +64,7 @@ EventOnCreatedStatistic::EventOnCreatedStatistic(IStatistic* statistic)
     : Event(type), statistic_(statistic) {}
 
 EventOnCreatedVisibleResults::EventOnCreatedVisibleResults(IDataProcess* data_process,
-                                                           zelph::IPortData* port_data)
+                                                           IPortData* port_data)
     : Event(type), data_process_(data_process), port_data_(port_data) {}
 
 EventOnDataProcessExecuted::EventOnDataProcessExecuted(IDataProcess* executed)

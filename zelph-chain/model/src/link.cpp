@@ -3,7 +3,7 @@
 // Link ends and the bookkeeping in the source port's linked set.
 #include "zelph/model/link.h"
 
-#include "config_severity.h"
+#include "zelph/config/config_log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/uuid.h"
 
@@ -68,14 +68,14 @@ bool Link::Plug(std::shared_ptr<IDataProcess> worker, zelph::Port* port) {
 }
 
 void Link::Unplug(zelph::Port* port) {
-  ZELPH_MODEL_LOG(ZelphSeverityLevel::kTrace, "DetachLinkFromPort");
+  ZELPH_CONFIG_LOG(ZelphSeverityLevel::kTrace, "DetachLinkFromPort");
   if (port == nullptr) return;
   const std::string id = port->GetId();
   if (source_port_ != nullptr && source_port_->GetId() == id) {
-    ZELPH_MODEL_LOG(ZelphSeverityLevel::kTrace, "DetachLinkFromPort detach source port");
+    ZELPH_CONFIG_LOG(ZelphSeverityLevel::kTrace, "DetachLinkFromPort detach source port");
     SetSrcPort(nullptr);
   } else if (destination_port_ != nullptr && destination_port_->GetId() == id) {
-    ZELPH_MODEL_LOG(ZelphSeverityLevel::kTrace, "DetachLinkFromPort detach destination port");
+    ZELPH_CONFIG_LOG(ZelphSeverityLevel::kTrace, "DetachLinkFromPort detach destination port");
     SetDestPort(nullptr);
   }
 }
@@ -92,10 +92,10 @@ void Link::TransmitData() const {
 void Link::TransmitDataIfNecessary() const {
   if (destination_port_ != nullptr && destination_worker_ &&
       destination_worker_->CheckInputNecessary(destination_port_) == 0) {
-    ZELPH_MODEL_LOG(ZelphSeverityLevel::kDebug, "Skip transmit data {}[{}] -> {}[{}]",
-                    source_worker_ ? source_worker_->GetName() : std::string(),
-                    source_port_ ? source_port_->GetName() : std::string(),
-                    destination_worker_->GetName(), destination_port_->GetName());
+    ZELPH_CONFIG_LOG(ZelphSeverityLevel::kDebug, "Skip transmit data {}[{}] -> {}[{}]",
+                     source_worker_ ? source_worker_->GetName() : std::string(),
+                     source_port_ ? source_port_->GetName() : std::string(),
+                     destination_worker_->GetName(), destination_port_->GetName());
     return;
   }
   TransmitData();

@@ -19,7 +19,6 @@
 #include "zelph/model/port_data_numbers.h"
 #include "zelph/model/port_data_scalar.h"
 
-namespace zelph {
 namespace {
 
 // 1. The data types build themselves on first use (so a caller that runs earlier still
@@ -45,5 +44,3 @@ namespace {
 std::shared_ptr<PortDataMat> PortDataMat::empty = std::make_shared<PortDataMat>();
 std::shared_ptr<PortDataNumbers> PortDataNumbers::empty = std::make_shared<PortDataNumbers>();
 std::shared_ptr<PortDataScalar> PortDataScalar::empty = std::make_shared<PortDataScalar>();
-
-}  // namespace zelph

@@ -8,7 +8,6 @@
 #include "zelph/model/port_data_numbers.h"
 #include "zelph/model/port_data_scalar.h"
 
-namespace zelph {
 namespace {
 
 // The depth's two words of the matrix description; both empty for an unknown depth.
@@ -107,7 +106,7 @@ double ExtractDouble(const std::shared_ptr<IPortData>& data, double fallback) {
   return ExtractDouble(data.get(), fallback);
 }
 
-double ExtractDouble(Port* port, double fallback) {
+double ExtractDouble(zelph::Port* port, double fallback) {
   return port ? ExtractDouble(port->GetData(), fallback) : fallback;
 }
 
@@ -129,5 +128,3 @@ PortDataMat* CastToMat(IPortData* data) {
 const PortDataMat* CastToMat(const IPortData* data) {
   return CastByType<const PortDataMat>(data, &DataTypeMat::Equals);
 }
-
-}  // namespace zelph

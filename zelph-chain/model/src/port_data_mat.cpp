@@ -11,7 +11,6 @@
 
 #include "zelph/logger/log.h"
 
-namespace zelph {
 namespace {
 
 // Element count × channels × value bytes (1-bit values rounded up to whole bytes), or
@@ -303,5 +302,3 @@ bool PortDataMat::CopyDims(const size_t* dims, int count) {
   std::memcpy(dims_, dims, sizeof(size_t) * static_cast<size_t>(count));
   return true;
 }
-
-}  // namespace zelph

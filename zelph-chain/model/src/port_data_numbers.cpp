@@ -15,7 +15,6 @@
 #include "zelph/logger/log.h"
 #include "zelph/model/numeric_text.h"
 
-namespace zelph {
 namespace {
 
 // Calls `fn` with a value of the C++ element type of `type`; false for other types.
@@ -38,9 +37,9 @@ template <typename To, typename From>
 To ConvertElement(From value) {
   if constexpr (std::is_floating_point_v<From> && std::is_integral_v<To>) {
     if constexpr (sizeof(To) == 8) {
-      return text::TruncateToInt64(value);
+      return zelph::text::TruncateToInt64(value);
     } else {
-      return static_cast<To>(text::TruncateToInt32(value));
+      return static_cast<To>(zelph::text::TruncateToInt32(value));
     }
   } else {
     return static_cast<To>(value);
@@ -132,11 +131,11 @@ std::unique_ptr<PortDataNumbers> PortDataNumbers::ConvertTo(IDataType* elementTy
 void PortDataNumbers::SetData(char* data, size_t size, IDataType* elementType) {
   ResetData();
   if (!IsSupportedElementDataType(elementType)) {
-    throw Exception("Unsupported element data type for number vector container");
+    throw zelph::Exception("Unsupported element data type for number vector container");
   }
   element_size_ = GetElementSizeBytes(elementType);
   if (size % static_cast<size_t>(element_size_) != 0) {
-    throw Exception("Invalid buffer size, it should be devide by element size");
+    throw zelph::Exception("Invalid buffer size, it should be devide by element size");
   }
   data_ = data;
   size_ = size;
@@ -228,5 +227,3 @@ void PortDataNumbers::ResetData() {
   element_type_ = nullptr;
   SetInitialized(false);
 }
-
-}  // namespace zelph

@@ -9,7 +9,6 @@
 #include "zelph/logger/log.h"
 #include "zelph/model/numeric_text.h"
 
-namespace zelph {
 namespace {
 
 std::string FixedSixDecimals(double value) {
@@ -60,15 +59,15 @@ void PortDataScalar::Set(std::string&& value) {
 bool PortDataScalar::GetBool() const { return value_ == "true"; }
 
 int PortDataScalar::GetInt32() const {
-  return ParseLogged(value_, text::StoI, "Failed convert string to int32");
+  return ParseLogged(value_, zelph::text::StoI, "Failed convert string to int32");
 }
 
 long long PortDataScalar::GetInt64() const {
-  return ParseLogged(value_, text::StoLL, "Failed convert string to long long");
+  return ParseLogged(value_, zelph::text::StoLL, "Failed convert string to long long");
 }
 
 double PortDataScalar::GetDouble() const {
-  return ParseLogged(value_, text::StoD, "Failed convert string to double");
+  return ParseLogged(value_, zelph::text::StoD, "Failed convert string to double");
 }
 
 std::string PortDataScalar::Preview(size_t max) const {
@@ -80,5 +79,3 @@ void PortDataScalar::ResetData() {
   value_.clear();
   SetInitialized(false);
 }
-
-}  // namespace zelph

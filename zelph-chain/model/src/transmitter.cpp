@@ -3,7 +3,7 @@
 // The rules by which data and parameter values pass between port kinds, and control ports.
 #include "zelph/model/transmitter.h"
 
-#include "config_severity.h"
+#include "zelph/config/config_log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/port_data_scalar.h"
 
@@ -15,10 +15,10 @@ namespace {
 void ScalarIntoProperty(const zelph::Port& source, IDataProcess* destination_worker,
                         const zelph::Port& destination) {
   const auto data = source.GetData();
-  if (!data || !data->IsInitialized() || !zelph::DataTypeScalar::Equals(data->GetDataType())) {
+  if (!data || !data->IsInitialized() || !DataTypeScalar::Equals(data->GetDataType())) {
     return;
   }
-  if (const auto* scalar = zelph::CastToScalar(data.get())) {
+  if (const auto* scalar = CastToScalar(data.get())) {
     destination_worker->SetPropertyValue(destination.GetName(), scalar->GetStr());
   }
 }
@@ -30,10 +30,10 @@ void ITransmitter::TransmitData(std::shared_ptr<IDataProcess> source_worker,
                                 std::shared_ptr<IDataProcess> destination_worker,
                                 zelph::Port* destination_port) const {
   if (source_port == nullptr || destination_port == nullptr) return;
-  ZELPH_MODEL_LOG(ZelphSeverityLevel::kDebug, "Transmit data {}[{}] -> {}[{}]",
-                  source_worker ? source_worker->GetName() : std::string(), source_port->GetName(),
-                  destination_worker ? destination_worker->GetName() : std::string(),
-                  destination_port->GetName());
+  ZELPH_CONFIG_LOG(ZelphSeverityLevel::kDebug, "Transmit data {}[{}] -> {}[{}]",
+                   source_worker ? source_worker->GetName() : std::string(), source_port->GetName(),
+                   destination_worker ? destination_worker->GetName() : std::string(),
+                   destination_port->GetName());
   const PortType from = source_port->GetType();
   const PortType to = destination_port->GetType();
   if (from == PortType::output && to == PortType::input) {
@@ -43,17 +43,17 @@ void ITransmitter::TransmitData(std::shared_ptr<IDataProcess> source_worker,
       ScalarIntoProperty(*source_port, destination_worker.get(), *destination_port);
   } else if (from == PortType::output_control && to == PortType::input) {
     if (!source_worker) return;
-    destination_port->SetData(std::make_shared<zelph::PortDataScalar>(
+    destination_port->SetData(std::make_shared<PortDataScalar>(
         source_worker->GetPropertyString(source_port->GetName(), "")));
   } else if (from == PortType::output_control && to == PortType::input_control) {
     if (!source_worker || !destination_worker) return;
     destination_worker->SetPropertyValue(
         destination_port->GetName(), source_worker->GetPropertyString(source_port->GetName(), ""));
   } else {
-    ZELPH_MODEL_LOG(ZelphSeverityLevel::kError,
-                    "Transmitter can't be created: 'Unknown transmitter type', src type: '{}', "
-                    "dest type: '{}'",
-                    zelph::PortTypeToString(from), zelph::PortTypeToString(to));
+    ZELPH_CONFIG_LOG(ZelphSeverityLevel::kError,
+                     "Transmitter can't be created: 'Unknown transmitter type', src type: '{}', "
+                     "dest type: '{}'",
+                     zelph::PortTypeToString(from), zelph::PortTypeToString(to));
   }
 }
 
@@ -61,7 +61,7 @@ zelph::Port* PortModelFactory::Create(const zelph::BaseControl& control, zelph::
   auto* port = new zelph::Port();
   port->SetName(control.GetName());
   port->SetType(type);
-  port->SetDataType(zelph::DataTypeScalar::GetInstance());
+  port->SetDataType(DataTypeScalar::GetInstance());
   port->SetOptional(true);
   port->SetCaption(control.GetCaption());
   port->SetHint(control.GetHint());

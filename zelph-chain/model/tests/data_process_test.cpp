@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 
 #include "capturing_logger.h"
 #include "test_model.h"
@@ -57,6 +58,20 @@ TEST(ExecuteTest, FailuresReachTheCallerWithTheFlagCleared) {
     EXPECT_EQ(listener.changes, (std::vector<Change>{{0, 2}, {2, 0}}));
     EXPECT_EQ(worker->GetRunCount(), c.throw_on_set ? 0 : 1);
   }
+}
+
+// The busy flag is read and Interrupt called from another thread while the worker runs.
+TEST(ExecuteTest, RunningWorkerIsWatchedAndInterruptedFromAnotherThread) {
+  auto worker = MakeTestWorker(Script::kSlow);
+  worker->GetProperties()->SetValue("delay_ms", 60000);
+  std::thread watcher([&] {
+    while (!worker->IsFlag(worker::kExecuting)) std::this_thread::yield();
+    worker->Interrupt();
+  });
+  worker->Execute(ExecutionStage::kRunTime);
+  watcher.join();
+  EXPECT_TRUE(worker->WasInterrupted());
+  EXPECT_FALSE(worker->IsFlag(worker::kExecuting));
 }
 
 TEST(ExecuteTest, ListenerOnUnownedWorkerThrowsBadWeakPtr) {

@@ -79,7 +79,7 @@ zelph::Port DescriptionPort(const std::string& name, zelph::PortType type) {
   return port;
 }
 
-zelph::BaseControl Control(const std::string& name, zelph::IDataType* type) {
+zelph::BaseControl Control(const std::string& name, IDataType* type) {
   zelph::BaseControl control;
   control.SetName(name);
   control.SetValueType(type);
@@ -143,8 +143,8 @@ zelph::BaseModelStructure MakeTestStructure(const std::string& name) {
   ports.push_back(DescriptionPort("input", zelph::PortType::input));
   ports.push_back(DescriptionPort("output", zelph::PortType::output));
   structure.SetPorts(std::move(ports));
-  structure.AddControl(Control("count", zelph::DataTypeInt32::GetInstance()));
-  structure.AddControl(Control("label", zelph::DataTypeStr::GetInstance()));
+  structure.AddControl(Control("count", DataTypeInt32::GetInstance()));
+  structure.AddControl(Control("label", DataTypeStr::GetInstance()));
   return structure;
 }
 

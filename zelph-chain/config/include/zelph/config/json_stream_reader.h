@@ -55,7 +55,7 @@ namespace zelph::json {
 inline constexpr int kMaxStreamDepth = 32;
 
 // A failed streaming read. Offset() is the byte offset in the text where the syntax error
-// was found, or where the offending value ends for the rule errors.
+// was found, or at the offending value for the rule errors.
 class ZELPH_CHAIN_API StreamError : public std::runtime_error {
  public:
   StreamError(const std::string& text, std::size_t offset);

@@ -103,14 +103,14 @@ class ZELPH_CHAIN_API IDataProcess : public std::enable_shared_from_this<IDataPr
   // Forgets the kind's message, the stack trace and the class name.
   virtual void ResetError(const ErrorKind& kind);
 
-  virtual std::shared_ptr<zelph::IPortData> CreatePreview();
+  virtual std::shared_ptr<IPortData> CreatePreview();
   virtual IDataProcessModel* GetDataProcessModel() const;
   // The model's description; an empty one while the worker has no model.
   virtual const zelph::BaseModelStructure& GetStructure() const;
   // Takes the bag over; a null bag installs an empty one.
-  virtual void SetProperties(std::unique_ptr<zelph::Property> properties);
+  virtual void SetProperties(std::unique_ptr<Property> properties);
   // Hands a changed value to its binding, if any. Always true. Not for two threads at once.
-  virtual bool UpdateChangedProperty(const char* name, zelph::PropertyValue& value);
+  virtual bool UpdateChangedProperty(const char* name, PropertyValue& value);
   virtual void ApplyProperties() = 0;
   virtual void SetChain(std::shared_ptr<IDataProcessChain> chain) = 0;
   // Asked after every execution: whether the chain should run this worker again.
@@ -189,8 +189,8 @@ class ZELPH_CHAIN_API IDataProcess : public std::enable_shared_from_this<IDataPr
   void CleanUpPorts(zelph::PortType type);
 
   // The bags are owned by the worker and never null.
-  zelph::Property* GetProperties() const { return properties_.get(); }
-  zelph::Property* GetSystemProperties() const { return system_properties_.get(); }
+  Property* GetProperties() const { return properties_.get(); }
+  Property* GetSystemProperties() const { return system_properties_.get(); }
   // Typed reads of the user bag; the default when the key is absent.
   int GetPropertyInt32(const std::string& key, int fallback) const;
   long long GetPropertyInt64(const std::string& key, long long fallback) const;
@@ -236,7 +236,7 @@ class ZELPH_CHAIN_API IDataProcess : public std::enable_shared_from_this<IDataPr
   // never thrown over the exception already in flight.
   void ClearFlagQuietly(zelph::worker::Flag flag) noexcept;
   void InvokeFlagListener(int old_flags, int new_flags);
-  void StoreProperty(const std::string& name, zelph::PropertyVariant value);
+  void StoreProperty(const std::string& name, PropertyVariant value);
 
   std::atomic<int> flags_{0};
   zelph::worker::ChangeFlagListener* listener_ = nullptr;
@@ -248,8 +248,8 @@ class ZELPH_CHAIN_API IDataProcess : public std::enable_shared_from_this<IDataPr
   std::map<ErrorKind, std::string> errors_;
   std::string stack_trace_;
   std::string error_class_name_;
-  std::unique_ptr<zelph::Property> properties_;
-  std::unique_ptr<zelph::Property> system_properties_;
+  std::unique_ptr<Property> properties_;
+  std::unique_ptr<Property> system_properties_;
   bool reset_flag_ = true;
   std::string id_;
   std::map<std::string, zelph::PropertyBinding> bindings_;

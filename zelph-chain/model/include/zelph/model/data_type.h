@@ -18,8 +18,6 @@
 
 #include "zelph/chain/export.h"
 
-namespace zelph {
-
 class ZELPH_CHAIN_API IDataType {
  public:
   virtual ~IDataType() = default;
@@ -62,7 +60,9 @@ class ZELPH_CHAIN_API DataTypeBase : public IDataType {
 
 // Frees `target`, then stores a heap copy of `source` in it (null for a null source) and
 // returns the copy. On allocation failure it reports on standard error and returns null.
+namespace zelph {
 ZELPH_CHAIN_API const char* StrCpy(char*& target, const char* source);
+}  // namespace zelph
 
 // Declares one built-in type: a class of statics only, with its uuid, its instance and
 // Equals tests by uuid. (The instance itself is a DataTypeBase made in data_type.cpp; the
@@ -101,5 +101,3 @@ ZELPH_BUILT_IN_DATA_TYPE(DataTypeShort);
 ZELPH_BUILT_IN_DATA_TYPE(DataTypeStr);
 
 #undef ZELPH_BUILT_IN_DATA_TYPE
-
-}  // namespace zelph

@@ -20,9 +20,7 @@
 class IDataProcess;
 class IDataProcessChain;
 class IStatistic;
-namespace zelph {
 class IPortData;
-}
 
 class ZELPH_CHAIN_API IEvent : public virtual IQueryInterface {
  public:
@@ -103,14 +101,14 @@ class ZELPH_CHAIN_API EventOnCreatedStatistic : public Event {
 
 class ZELPH_CHAIN_API EventOnCreatedVisibleResults : public Event {
  public:
-  EventOnCreatedVisibleResults(IDataProcess* data_process, zelph::IPortData* port_data);
+  EventOnCreatedVisibleResults(IDataProcess* data_process, IPortData* port_data);
   IDataProcess* getDataProcess() const { return data_process_; }
-  zelph::IPortData* getPortData() const { return port_data_; }
+  IPortData* getPortData() const { return port_data_; }
   static boost::uuids::uuid type;
 
  private:
   IDataProcess* data_process_;
-  zelph::IPortData* port_data_;
+  IPortData* port_data_;
 };
 
 class ZELPH_CHAIN_API EventOnDataProcessExecuted : public Event {

@@ -16,8 +16,8 @@
 #include "zelph/model/data_type.h"
 
 namespace zelph {
-
 class Port;
+}  // namespace zelph
 class PortDataScalar;
 class PortDataNumbers;
 class PortDataMat;
@@ -75,7 +75,7 @@ class ZELPH_CHAIN_API PortData : public IPortData {
 ZELPH_CHAIN_API double ExtractDouble(const IPortData* data, double fallback);
 ZELPH_CHAIN_API double ExtractDouble(const std::shared_ptr<IPortData>& data, double fallback);
 // `fallback` for a null port; otherwise the same for the data the port holds.
-ZELPH_CHAIN_API double ExtractDouble(Port* port, double fallback);
+ZELPH_CHAIN_API double ExtractDouble(zelph::Port* port, double fallback);
 
 // The object as its concrete class, or null for null or another data type.
 ZELPH_CHAIN_API PortDataScalar* CastToScalar(IPortData* data);
@@ -84,5 +84,3 @@ ZELPH_CHAIN_API PortDataNumbers* CastToNumbers(IPortData* data);
 ZELPH_CHAIN_API const PortDataNumbers* CastToNumbers(const IPortData* data);
 ZELPH_CHAIN_API PortDataMat* CastToMat(IPortData* data);
 ZELPH_CHAIN_API const PortDataMat* CastToMat(const IPortData* data);
-
-}  // namespace zelph

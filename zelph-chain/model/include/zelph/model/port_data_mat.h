@@ -19,8 +19,6 @@
 #include "zelph/chain/export.h"
 #include "zelph/model/port_data.h"
 
-namespace zelph {
-
 // The type of one channel value.
 enum MatDepth : int {
   kDepth8U = 0,
@@ -112,5 +110,3 @@ class ZELPH_CHAIN_API PortDataMat : public PortData {
   MatDepth depth_ = kDepth8U;
   std::string encoded_;
 };
-
-}  // namespace zelph

@@ -17,8 +17,6 @@
 #include "zelph/chain/export.h"
 #include "zelph/model/port_data.h"
 
-namespace zelph {
-
 class ZELPH_CHAIN_API PortDataNumbers : public PortData {
  public:
   // No data, byte elements, block length 1, uninitialised.
@@ -87,5 +85,3 @@ class ZELPH_CHAIN_API PortDataNumbers : public PortData {
   IDataType* element_type_;
   int block_length_ = 1;
 };
-
-}  // namespace zelph

@@ -12,8 +12,6 @@
 #include "zelph/chain/export.h"
 #include "zelph/model/port_data.h"
 
-namespace zelph {
-
 class ZELPH_CHAIN_API PortDataScalar : public PortData {
  public:
   // Uninitialised, empty text.
@@ -56,5 +54,3 @@ class ZELPH_CHAIN_API PortDataScalar : public PortData {
  private:
   std::string value_;
 };
-
-}  // namespace zelph

@@ -26,8 +26,6 @@
 
 #include "zelph/model/numeric_text.h"
 
-namespace zelph {
-
 // Alternatives in this order: 0 int, 1 long long, 2 double, 3 std::string, 4 bool.
 using PropertyVariant = std::variant<int, long long, double, std::string, bool>;
 
@@ -162,9 +160,9 @@ inline int PropertyValueToInt32(const PropertyVariant& value) {
     case 1:
       return static_cast<int>(std::get<long long>(value));
     case 2:
-      return text::TruncateToInt32(std::get<double>(value));
+      return zelph::text::TruncateToInt32(std::get<double>(value));
     case 3:
-      return text::AtoI(std::get<std::string>(value).c_str());
+      return zelph::text::AtoI(std::get<std::string>(value).c_str());
     default:
       return std::get<bool>(value) ? 1 : 0;
   }
@@ -176,9 +174,9 @@ inline long long PropertyValueToInt64(const PropertyVariant& value) {
     case 1:
       return std::get<long long>(value);
     case 2:
-      return text::TruncateToInt64(std::get<double>(value));
+      return zelph::text::TruncateToInt64(std::get<double>(value));
     case 3:
-      return text::AtoLL(std::get<std::string>(value).c_str());
+      return zelph::text::AtoLL(std::get<std::string>(value).c_str());
     default:
       return std::get<bool>(value) ? 1 : 0;
   }
@@ -192,7 +190,7 @@ inline double PropertyValueToDouble(const PropertyVariant& value) {
     case 2:
       return std::get<double>(value);
     case 3:
-      return text::AtoF(std::get<std::string>(value).c_str());
+      return zelph::text::AtoF(std::get<std::string>(value).c_str());
     default:
       return std::get<bool>(value) ? 1.0 : 0.0;
   }
@@ -220,5 +218,3 @@ inline std::string Property::GetValueAsString(std::string_view key,
   auto value = GetValue(key);
   return value ? PropertyValueToString(*value) : fallback;
 }
-
-}  // namespace zelph
