@@ -9,12 +9,14 @@
 
 #include "capturing_logger.h"
 #include "fixture_models.h"
+#include "test_model.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_type.h"
 
 namespace {
 
+using zelph::testing::Script;
 using ModelList = std::vector<std::shared_ptr<IDataProcessModel>>;
 
 std::vector<std::string> IdsOf(const ModelList& models) {
@@ -22,6 +24,9 @@ std::vector<std::string> IdsOf(const ModelList& models) {
   for (const auto& model : models) ids.push_back(model->GetId());
   return ids;
 }
+
+// The id of the scripted test model of `script`, which the "good" plug-in serves.
+std::string IdOf(Script script) { return zelph::testing::MakeTestModel(script)->GetId(); }
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -34,7 +39,11 @@ class PluginManagerTest : public ::testing::Test {
     ZelphConfig::GetInstance()->SetIgnoreExtInitError(false);
     zelph::testing::CapturingLogger logger;
     ASSERT_EQ(SimplePluginsManager::GetInstance()->LoadPlugin("good"), 0) << logger.Text();
+    load_log_ = new std::string(logger.Text());
   }
+
+  // What was logged while the plug-in loaded.
+  static inline const std::string* load_log_ = nullptr;
 
   SimplePluginsManager* manager_ = SimplePluginsManager::GetInstance();
   zelph::testing::CapturingLogger logger_;
@@ -42,9 +51,14 @@ class PluginManagerTest : public ::testing::Test {
 
 TEST_F(PluginManagerTest, LoadedPluginDeliversItsModelsUnderTheEmptySession) {
   const ModelList loaded = manager_->GetModels("");
-  EXPECT_EQ(IdsOf(loaded),
-            (std::vector<std::string>{fixture::kGoodLoadedModelB, fixture::kGoodLoadedModelA}));
-  EXPECT_EQ(manager_->FindModel(fixture::kGoodLoadedModelA), loaded[1]);
+  ASSERT_EQ(IdsOf(loaded),
+            (std::vector<std::string>{IdOf(Script::kPassThrough), IdOf(Script::kNoOp)}));
+  EXPECT_EQ(manager_->FindModel(IdOf(Script::kNoOp)), loaded[1]);
+  EXPECT_EQ(loaded[1]->GetSessionId(), "");
+  // LoadModels hears the bin home and the library's folder.
+  const std::string root = TEST_PLUGIN_ROOT;
+  EXPECT_TRUE(Contains(*load_log_, "good: LoadModels '" + root + "' '" + root + "/good'"))
+      << *load_log_;
 }
 
 TEST_F(PluginManagerTest, SessionsGetTheirOwnModelsFoundListedAndClearedApart) {
@@ -55,33 +69,36 @@ TEST_F(PluginManagerTest, SessionsGetTheirOwnModelsFoundListedAndClearedApart) {
   EXPECT_TRUE(Contains(logger_.Text(), "good: RegisterAvailableModels 'Project-A'"));
 
   // Newest first, whatever the case of the key.
-  const std::vector<std::string> newest_first{fixture::kGoodSessionModelB,
-                                              fixture::kGoodSessionModelA};
+  const std::vector<std::string> newest_first{IdOf(Script::kFailing), IdOf(Script::kPassThrough)};
   EXPECT_EQ(IdsOf(manager_->GetModels("PROJECT-A")), newest_first);
   EXPECT_EQ(IdsOf(manager_->GetModels("project-b")), newest_first);
-  EXPECT_EQ(IdsOf(manager_->GetModels()).front(), fixture::kGoodSessionModelB);
+  EXPECT_EQ(IdsOf(manager_->GetModels()).front(), IdOf(Script::kFailing));
 
-  auto model_a = manager_->FindModel(fixture::kGoodSessionModelA, "project-A");
-  auto model_b = manager_->FindModel(fixture::kGoodSessionModelA, "Project-B");
+  auto model_a = manager_->FindModel(IdOf(Script::kFailing), "project-A");
+  auto model_b = manager_->FindModel(IdOf(Script::kFailing), "Project-B");
   ASSERT_TRUE(model_a && model_b);
   EXPECT_NE(model_a, model_b);
   EXPECT_EQ(model_a->GetSessionId(), "project-a");
   // Without a session the most recent registration wins.
-  EXPECT_EQ(manager_->FindModel(fixture::kGoodSessionModelA), model_b);
+  EXPECT_EQ(manager_->FindModel(IdOf(Script::kFailing)), model_b);
 
+  // Workers come from the plug-in's code and run its script.
   auto worker = model_a->CreateAndInitializeWorker(model_a, "Project-A");
   ASSERT_TRUE(worker);
   EXPECT_EQ(worker->GetDataProcessModel(), model_a.get());
+  EXPECT_FALSE(worker->HasLastError());
+  worker->Execute(zelph::ExecutionStage::kRunTime);
+  EXPECT_TRUE(worker->HasLastError());
 
   manager_->ClearRegisteredModels("Project-A");
   EXPECT_TRUE(manager_->GetModels("project-a").empty());
-  EXPECT_EQ(manager_->FindModel(fixture::kGoodSessionModelA, "project-a"), nullptr);
+  EXPECT_EQ(manager_->FindModel(IdOf(Script::kFailing), "project-a"), nullptr);
   EXPECT_EQ(IdsOf(manager_->GetModels("project-b")), newest_first);
   EXPECT_EQ(manager_->GetModelCount(), count_before + 2);
   // The plug-in hears the key as the caller gave it.
   EXPECT_TRUE(Contains(logger_.Text(), "good: ClearSession 'Project-A'"));
   // A worker keeps its model alive after the registry let go of it.
-  EXPECT_EQ(worker->GetDataProcessModel()->GetId(), fixture::kGoodSessionModelA);
+  EXPECT_EQ(worker->GetDataProcessModel()->GetId(), IdOf(Script::kFailing));
 
   manager_->ClearRegisteredModels("project-b");
   EXPECT_EQ(manager_->GetModelCount(), count_before);
