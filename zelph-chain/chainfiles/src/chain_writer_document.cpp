@@ -87,7 +87,8 @@ JsonValue ConvertValue(const PropertyVariant& value, TargetClass target, Allocat
           }
           return Text(held, allocator);
         } else if constexpr (std::is_same_v<T, bool>) {
-          if (target == TargetClass::kText) return Text(held ? "true" : "false", allocator);
+          if (target == TargetClass::kText)
+            return JsonValue(rapidjson::StringRef(held ? "true" : "false"));
           return JsonValue(held);
         } else if constexpr (std::is_same_v<T, double>) {
           if (target == TargetClass::kText) return Text(std::to_string(held), allocator);

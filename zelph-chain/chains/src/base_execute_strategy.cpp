@@ -20,44 +20,60 @@ bool BaseExecuteStrategy::Prepare(const zelph::ExecutionStage& /*stage*/) {
   ReleaseList();
   auto chain = LockChain();
   workers_ = chain->GetWorkers();
+  worker_uuids_.clear();
+  uuid_of_.clear();
   if (workers_.empty()) return true;
+  for (const auto& worker : workers_) {
+    worker_uuids_.push_back(worker->GetUuid());
+    uuid_of_.emplace(worker.get(), worker_uuids_.back());
+    link_index_[worker_uuids_.back()];
+  }
   links_ = chain->GetLinks();
-  for (const auto& worker : workers_) link_index_[worker->GetUuid()];
   for (Link* link : links_) {
-    if (link->GetSrcPort() != nullptr && link->GetSrcWorker()) {
-      link_index_[link->GetSrcWorker()->GetUuid()].emplace_back(link, LinkEnd::kSource);
+    const auto source = link->GetSrcWorker();
+    const bool has_source = link->GetSrcPort() != nullptr && source;
+    std::optional<boost::uuids::uuid> source_id;
+    if (has_source) {
+      source_id = UuidOf(*source);
+      link_index_[*source_id].push_back({link, LinkEnd::kSource, std::nullopt});
     }
     if (link->GetDestPort() != nullptr && link->GetDstWorker()) {
-      link_index_[link->GetDstWorker()->GetUuid()].emplace_back(link, LinkEnd::kDestination);
+      link_index_[UuidOf(*link->GetDstWorker())].push_back(
+          {link, LinkEnd::kDestination, source_id});
     }
   }
   BuildExecutionList();
   return true;
 }
 
-bool BaseExecuteStrategy::IsReady(const boost::uuids::uuid& id,
-                                  const std::set<boost::uuids::uuid>& placed) const {
+boost::uuids::uuid BaseExecuteStrategy::UuidOf(const IDataProcess& worker) const {
+  auto it = uuid_of_.find(&worker);
+  return it != uuid_of_.end() ? it->second : worker.GetUuid();
+}
+
+bool BaseExecuteStrategy::IsReady(const boost::uuids::uuid& id, const UuidSet& placed) const {
   auto entry = link_index_.find(id);
   if (entry == link_index_.end()) return true;
-  for (const auto& [link, end] : entry->second) {
-    if (end != LinkEnd::kDestination) continue;
-    if (link->GetSrcPort() == nullptr || !link->GetSrcWorker()) continue;
-    if (placed.count(link->GetSrcWorker()->GetUuid()) == 0) return false;
+  for (const LinkEntry& link_entry : entry->second) {
+    // A link without a source end holds nothing back.
+    if (link_entry.end != LinkEnd::kDestination || !link_entry.source) continue;
+    if (placed.count(*link_entry.source) == 0) return false;
   }
   return true;
 }
 
 void BaseExecuteStrategy::BuildExecutionList() {
   execution_list_.clear();
-  std::list<std::shared_ptr<IDataProcess>> pending(workers_.begin(), workers_.end());
-  std::set<boost::uuids::uuid> placed;
+  std::list<size_t> pending;
+  for (size_t i = 0; i < workers_.size(); ++i) pending.push_back(i);
+  UuidSet placed;
   bool placed_in_pass = true;
   while (placed_in_pass && !pending.empty()) {
     placed_in_pass = false;
     for (auto it = pending.begin(); it != pending.end();) {
-      const auto id = (*it)->GetUuid();
+      const auto& id = worker_uuids_[*it];
       if (IsReady(id, placed)) {
-        execution_list_.push_back(*it);
+        execution_list_.push_back(workers_[*it]);
         placed.insert(id);
         it = pending.erase(it);
         placed_in_pass = true;
@@ -72,10 +88,10 @@ void BaseExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProcess> worke
                                              zelph::ExecutionStage stage) {
   worker->Execute(stage);
   if (worker->NeedToRepeat()) SetRepeat(true);
-  auto entry = link_index_.find(worker->GetUuid());
+  auto entry = link_index_.find(UuidOf(*worker));
   if (entry == link_index_.end()) return;
-  for (const auto& [link, end] : entry->second) {
-    if (end == LinkEnd::kSource) link->TransmitData();
+  for (const LinkEntry& link_entry : entry->second) {
+    if (link_entry.end == LinkEnd::kSource) link_entry.link->TransmitData();
   }
 }
 
@@ -93,13 +109,13 @@ std::shared_ptr<IDataProcess> BaseExecuteStrategy::Next() {
   if (execution_list_.empty()) return nullptr;
   auto worker = std::move(execution_list_.front());
   execution_list_.pop_front();
-  last_handed_out_ = worker->GetUuid();
+  last_handed_out_ = UuidOf(*worker);
   return worker;
 }
 
 long long BaseExecuteStrategy::CurrentIndex() {
-  for (size_t i = 0; i < workers_.size(); ++i) {
-    if (workers_[i]->GetUuid() == last_handed_out_) return static_cast<long long>(i);
+  for (size_t i = 0; i < worker_uuids_.size(); ++i) {
+    if (worker_uuids_[i] == last_handed_out_) return static_cast<long long>(i);
   }
   return -1;
 }

@@ -3,8 +3,8 @@
 // The parts of a chain that every implementation shares: identity, flags, options, context.
 #include "zelph/chains/data_process_chain.h"
 
-#include <boost/uuid/uuid_io.hpp>
 #include <fmt/format.h>
+#include <boost/uuid/uuid_io.hpp>
 
 #include "zelph/logger/log.h"
 #include "zelph/model/property_keys.h"
@@ -51,7 +51,9 @@ void IDataProcessChain::SetId(const std::string& id) {
   if (properties_) properties_->SetValue(zelph::tmp::kUuid, id);
 }
 
-void IDataProcessChain::SetUuid(const boost::uuids::uuid& id) { SetId(boost::uuids::to_string(id)); }
+void IDataProcessChain::SetUuid(const boost::uuids::uuid& id) {
+  SetId(boost::uuids::to_string(id));
+}
 
 void IDataProcessChain::SetSessionId(const std::string& session_id) {
   session_id_ = session_id;

@@ -167,7 +167,15 @@ std::shared_ptr<IDataProcess> GraphExecuteStrategy::Next() {
   const size_t index = order_[position_];
   if (IsRedirecting(*workers_[index])) DeactivateUnchosenBranches(index);
   ++position_;
+  last_handed_out_ = index;
   return workers_[index];
+}
+
+size_t GraphExecuteStrategy::IndexOf(const std::shared_ptr<IDataProcess>& worker) const {
+  if (last_handed_out_ < workers_.size() && workers_[last_handed_out_] == worker) {
+    return last_handed_out_;
+  }
+  return index_->Find(worker->GetId());
 }
 
 bool GraphExecuteStrategy::IsEmpty() {
@@ -180,7 +188,7 @@ void GraphExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProcess> work
   worker->Execute(stage);
   if (worker->NeedToRepeat()) SetRepeat(true);
   auto chain = LockChain();
-  const size_t index = index_->Find(worker->GetId());
+  const size_t index = IndexOf(worker);
   if (index == zelph::chains::WorkerIndex::kNone) return;
   for (const Edge& edge : edges_[index]) {
     // A link removed since Prepare is skipped.
@@ -216,6 +224,7 @@ void GraphExecuteStrategy::ReleaseList() {
   in_degree_.clear();
   index_->Clear();
   position_ = 0;
+  last_handed_out_ = zelph::chains::WorkerIndex::kNone;
 }
 
 void GraphExecuteStrategy::Rebuild() {

@@ -5,9 +5,10 @@
 #include "zelph/chains/linked_chain.h"
 
 #include <algorithm>
+#include <sstream>
 #include <variant>
 
-#include "zelph/chain/exception.h"
+#include "zelph/chainfiles/chain_writer.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_process_model.h"
@@ -80,6 +81,7 @@ std::shared_ptr<IDataProcess> LinkedChain::CreateWorker(const std::string& worke
 
 Status LinkedChain::AddLink(Link* link) {
   links_.emplace_back(link);
+  link_index_.emplace(link->GetId(), link);
   return Status::kSuccess;
 }
 
@@ -91,6 +93,11 @@ Link* LinkedChain::CreateLink(std::shared_ptr<IDataProcess> source, Port* source
 }
 
 Link* LinkedChain::FindLink(const std::string& id) {
+  // Strategies look links up after every worker. The index answers at once; a link whose id
+  // changed since it was added is still found by the scan.
+  if (auto it = link_index_.find(id); it != link_index_.end() && it->second->GetId() == id) {
+    return it->second;
+  }
   for (const auto& link : links_) {
     if (link->GetId() == id) return link.get();
   }
@@ -136,8 +143,18 @@ Status LinkedChain::RemoveLink(const std::string& id) {
                          [&](const auto& link) { return link->GetId() == id; });
   if (it == links_.end()) return Status::kSuccess;
   (*it)->Unlink();
+  if (auto entry = link_index_.find(id); entry != link_index_.end() && entry->second == it->get()) {
+    link_index_.erase(entry);
+  }
   removed_links_.push_back(std::move(*it));
   links_.erase(it);
+  // Another link of the same id, if any, is now the first one.
+  for (const auto& link : links_) {
+    if (link->GetId() == id) {
+      link_index_.emplace(id, link.get());
+      break;
+    }
+  }
   return Status::kSuccess;
 }
 
@@ -157,6 +174,7 @@ void LinkedChain::ClearImp() {
   ClearIdentity();
   workers_.clear();
   // Destroying a link releases its workers without unplugging its ports.
+  link_index_.clear();
   links_.clear();
   removed_links_.clear();
   ClearProperties();
@@ -243,8 +261,10 @@ void LinkedChain::SetExecutionStrategy(std::unique_ptr<ExecuteStrategy> strategy
 }
 
 std::string LinkedChain::SerializeAsJson() {
-  auto self = shared_from_this();
-  throw Exception("Chain writer not available");
+  // Built in a local stream and returned by value: concurrent readers share no buffer.
+  std::ostringstream text;
+  WriteChainAsJson(config_->GetChainWriterType(), shared_from_this(), text);
+  return text.str();
 }
 
 }  // namespace zelph

@@ -104,8 +104,7 @@ Status LinkedChain::ExecuteFlow(ExecutionStage stage, ::ExecutionFlow flow) {
   return Status::kSuccess;
 }
 
-void LinkedChain::ExecuteWorker(const std::shared_ptr<IDataProcess>& worker,
-                                ExecutionStage stage) {
+void LinkedChain::ExecuteWorker(const std::shared_ptr<IDataProcess>& worker, ExecutionStage stage) {
   SetCurrentWorker(worker);
   const auto t0 = Clock::now();
   worker->ResetError(ErrorKind::kExecution);

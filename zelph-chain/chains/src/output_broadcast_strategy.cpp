@@ -27,8 +27,7 @@ bool DebugEnabled() {
 
 std::string DescribeLink(const Link& link) {
   return fmt::format("{}[{}] -> {}[{}]", zelph::chains::ModelNameOf(*link.GetSrcWorker()),
-                     link.GetSrcPort()->GetName(),
-                     zelph::chains::ModelNameOf(*link.GetDstWorker()),
+                     link.GetSrcPort()->GetName(), zelph::chains::ModelNameOf(*link.GetDstWorker()),
                      link.GetDestPort()->GetName());
 }
 

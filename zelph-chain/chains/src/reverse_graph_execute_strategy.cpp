@@ -209,7 +209,15 @@ std::shared_ptr<IDataProcess> ReverseGraphExecuteStrategy::GetNewWorker() {
   const size_t index = queue_.back();
   taken_[index] = 1;
   queue_.pop_back();
+  last_handed_out_ = index;
   return workers_[index];
+}
+
+size_t ReverseGraphExecuteStrategy::IndexOf(const std::shared_ptr<IDataProcess>& worker) const {
+  if (last_handed_out_ < workers_.size() && workers_[last_handed_out_] == worker) {
+    return last_handed_out_;
+  }
+  return index_->Find(worker->GetId());
 }
 
 bool ReverseGraphExecuteStrategy::QueueNextEndPoint() {
@@ -250,7 +258,7 @@ void ReverseGraphExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProces
   worker->Execute(stage);
   if (worker->NeedToRepeat()) SetRepeat(true);
   auto chain = LockChain();
-  const size_t index = index_->Find(worker->GetId());
+  const size_t index = IndexOf(worker);
   if (DebugEnabled()) {
     for (size_t i = 0; i < workers_.size(); ++i) {
       ZELPH_LOG(ZelphSeverityLevel::kDebug, "Worker id: {} [{}] has links: {}",
@@ -298,6 +306,7 @@ void ReverseGraphExecuteStrategy::ReleaseList() {
   expanded_.clear();
   index_->Clear();
   cursor_ = 0;
+  last_handed_out_ = zelph::chains::WorkerIndex::kNone;
 }
 
 void ReverseGraphExecuteStrategy::Rebuild() {

@@ -1,6 +1,7 @@
 // chain_interrupt_test.cpp
 //
-// Interrupting a run from another thread, while status reads go on concurrently.
+// Interrupting a run from another thread, while status reads go on concurrently, and
+// chain text read by several threads at once.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,8 +15,8 @@ namespace {
 
 TEST(ChainInterruptTest, InterruptFromAnotherThreadStopsALongRun) {
   for (ExecutionStrategyType type :
-       {ExecutionStrategyType::kBase, ExecutionStrategyType::kGraph,
-        ExecutionStrategyType::kRGraph, ExecutionStrategyType::kOutputBroadcast}) {
+       {ExecutionStrategyType::kBase, ExecutionStrategyType::kGraph, ExecutionStrategyType::kRGraph,
+        ExecutionStrategyType::kOutputBroadcast}) {
     ChainFixture fixture(type);
     RecorderWorker& slow = fixture.Add("A");
     slow.SetBlocks(true);
@@ -24,7 +25,7 @@ TEST(ChainInterruptTest, InterruptFromAnotherThreadStopsALongRun) {
 
     std::atomic<bool> done{false};
     std::thread runner([&] {
-      fixture.Run();
+      fixture.chain->Execute(ExecutionStage::kRunTime, ExecutionFlow::kRepeatWhileRequested);
       done = true;
     });
     while (!slow.HasStarted()) {
@@ -43,6 +44,32 @@ TEST(ChainInterruptTest, InterruptFromAnotherThreadStopsALongRun) {
     EXPECT_EQ(fixture.Run().size(), 2u);
     EXPECT_TRUE(fixture.chain->FindWorker("B")->GetResetFlag());
   }
+}
+
+}  // namespace
+}  // namespace zelph::testing
+
+namespace zelph::testing {
+namespace {
+
+TEST(ChainSerializeTest, ConcurrentReadersEachGetTheWholeText) {
+  ChainFixture fixture(ExecutionStrategyType::kBase);
+  fixture.Add("A");
+  fixture.Add("B");
+  fixture.Connect("A", "B");
+  const std::string expected = fixture.chain->SerializeAsJson();
+  ASSERT_NE(expected.find("\"app\""), std::string::npos);
+  std::vector<std::thread> readers;
+  std::atomic<int> mismatches{0};
+  for (int i = 0; i < 4; ++i) {
+    readers.emplace_back([&] {
+      for (int round = 0; round < 20; ++round) {
+        if (fixture.chain->SerializeAsJson() != expected) ++mismatches;
+      }
+    });
+  }
+  for (auto& reader : readers) reader.join();
+  EXPECT_EQ(mismatches.load(), 0);
 }
 
 }  // namespace

@@ -96,8 +96,10 @@ TEST_F(ExceptionActionTest, FailedWorkerStopsTheRunUnlessExceptionsAreIgnored) {
     Log expected;
   };
   const Case cases[] = {
-      {"inhert", false, {"A"}},      {"inhert", true, {"A", "B"}},
-      {"interrupt", true, {"A"}},    {"ignore", false, {"A", "B"}},
+      {"inhert", false, {"A"}},
+      {"inhert", true, {"A", "B"}},
+      {"interrupt", true, {"A"}},
+      {"ignore", false, {"A", "B"}},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(ZelphConfig::GetInstance()->SetExceptionAction(c.action));
@@ -123,9 +125,9 @@ TEST(LinkedChainTest, WorkerExceptionReachesTheCallerWithTheExecutingFlagCleared
   fixture.chain->SetFlagListener(&listener);
   fixture.Add("A").SetThrows(true);
   fixture.Add("B");
-  EXPECT_THROW(fixture.chain->Execute(ExecutionStage::kRunTime,
-                                      ExecutionFlow::kRepeatWhileRequested),
-               std::runtime_error);
+  EXPECT_THROW(
+      fixture.chain->Execute(ExecutionStage::kRunTime, ExecutionFlow::kRepeatWhileRequested),
+      std::runtime_error);
   EXPECT_FALSE(fixture.chain->IsFlag(chain::Flag::kExecuting));
   EXPECT_EQ(listener.changes, (std::vector<std::pair<int, int>>{{0, 2}, {2, 0}}));
   EXPECT_EQ(fixture.log->Take(), Log{"A"});
@@ -169,7 +171,8 @@ TEST(LinkedChainTest, PropertiesSwitchTheStrategyAndRunCommands) {
   EXPECT_EQ(chain->GetExecutionStrategyType(), ExecutionStrategyType::kRGraph);
   EXPECT_TRUE(chain->GetInterruptFlag());
   int still_marked = 0;
-  properties->ForEach([&](const std::string&, PropertyValue& value) { still_marked += value.changed; });
+  properties->ForEach(
+      [&](const std::string&, PropertyValue& value) { still_marked += value.changed; });
   EXPECT_EQ(still_marked, 0);
 
   properties->SetValue(tmp::kCommand, std::string("execute"));

@@ -106,7 +106,7 @@ const std::vector<Case> kCases = {
      },
      {ExecutionStage::kLoadingTime, ExecutionStage::kRunTime},
      {Log{"L", "R(input:L)", "|", "L", "R(input:L)"}, Log{"L", "|"}, Log{"L", "|", "R"},
-      Log{"L", "|", "R"}}},
+      Log{"L", "|", "R(input:L)"}}},
 };
 
 Log RunCase(const Case& c, ExecutionStrategyType type) {

@@ -6,13 +6,14 @@
 // every worker it hands out, whatever its stage or enabled state.
 #pragma once
 
+#include <boost/functional/hash.hpp>
 #include <boost/uuid/uuid.hpp>
 
 #include <deque>
-#include <map>
-#include <set>
 #include <memory>
-#include <utility>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "zelph/chains/execute_strategy.h"
@@ -37,15 +38,25 @@ class ZELPH_CHAIN_API BaseExecuteStrategy : public ExecuteStrategy {
 
  private:
   enum class LinkEnd { kDestination = 1, kSource = 2 };
-  using LinkEntries = std::vector<std::pair<Link*, LinkEnd>>;
+  struct LinkEntry {
+    Link* link;
+    LinkEnd end;
+    // For a destination entry whose link has a source end: the source worker's id.
+    std::optional<boost::uuids::uuid> source;
+  };
+  using UuidSet = std::unordered_set<boost::uuids::uuid, boost::hash<boost::uuids::uuid>>;
 
   void BuildExecutionList();
-  bool IsReady(const boost::uuids::uuid& id,
-               const std::set<boost::uuids::uuid>& placed) const;
+  bool IsReady(const boost::uuids::uuid& id, const UuidSet& placed) const;
+  // Worker ids are parsed once per Prepare; a worker outside the chain is parsed on demand.
+  boost::uuids::uuid UuidOf(const IDataProcess& worker) const;
 
   std::deque<std::shared_ptr<IDataProcess>> execution_list_;
   std::vector<std::shared_ptr<IDataProcess>> workers_;
+  std::vector<boost::uuids::uuid> worker_uuids_;
+  std::unordered_map<const IDataProcess*, boost::uuids::uuid> uuid_of_;
   std::vector<Link*> links_;
-  std::map<boost::uuids::uuid, LinkEntries> link_index_;
+  std::unordered_map<boost::uuids::uuid, std::vector<LinkEntry>, boost::hash<boost::uuids::uuid>>
+      link_index_;
   boost::uuids::uuid last_handed_out_{};
 };

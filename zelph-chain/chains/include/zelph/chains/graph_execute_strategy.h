@@ -55,6 +55,7 @@ class ZELPH_CHAIN_API GraphExecuteStrategy : public ExecuteStrategy {
   // Appends the order of everything reachable from start; false on a loop.
   bool Visit(size_t start);
   void Deactivate(size_t index);
+  size_t IndexOf(const std::shared_ptr<IDataProcess>& worker) const;
   bool IsKept(const IDataProcess& worker) const;
   bool IsRedirecting(const IDataProcess& worker) const;
   void DeactivateUnchosenBranches(size_t index);
@@ -72,4 +73,6 @@ class ZELPH_CHAIN_API GraphExecuteStrategy : public ExecuteStrategy {
   size_t active_count_ = 0;
   size_t position_ = 0;
   std::unique_ptr<zelph::chains::WorkerIndex> index_;
+  // Position of the worker Next handed out last; spares the id lookup when it runs.
+  size_t last_handed_out_ = static_cast<size_t>(-1);
 };

@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -111,6 +112,8 @@ class ZELPH_CHAIN_API LinkedChain : public IDataProcessChain {
   ChainCommand command_ = ChainCommand::kNone;
   std::vector<std::shared_ptr<IDataProcess>> workers_;
   std::vector<std::unique_ptr<Link>> links_;
+  // The first link of each id, for FindLink.
+  std::unordered_map<std::string, Link*> link_index_;
   // Links taken out by RemoveLink: callers may still read them; freed by Clear.
   std::vector<std::unique_ptr<Link>> removed_links_;
   bool auto_run_ = false;

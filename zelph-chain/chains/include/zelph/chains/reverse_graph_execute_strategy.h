@@ -56,6 +56,7 @@ class ZELPH_CHAIN_API ReverseGraphExecuteStrategy : public ExecuteStrategy {
   };
 
   bool SearchOrder(size_t start);
+  size_t IndexOf(const std::shared_ptr<IDataProcess>& worker) const;
   bool IsSpecial(size_t index);
   int InputNecessity(size_t index, const Edge& edge);
   void Queue(size_t index);
@@ -84,4 +85,6 @@ class ZELPH_CHAIN_API ReverseGraphExecuteStrategy : public ExecuteStrategy {
   std::vector<char> expanded_;
   size_t cursor_ = 0;
   std::unique_ptr<zelph::chains::WorkerIndex> index_;
+  // Position of the worker Next handed out last; spares the id lookup when it runs.
+  size_t last_handed_out_ = static_cast<size_t>(-1);
 };
