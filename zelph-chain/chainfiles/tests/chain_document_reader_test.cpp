@@ -36,7 +36,7 @@ TEST(ChainDocumentReaderTest, ValuesAreTypedByTheirJsonFormAlone) {
       "primitives":[{"name":"skipped","value":1}],
       "blocks":[{"uuid":"w","executor_category":"cat","model_name":"skipped",
                  "ports":[{"uuid":"p","type":9,"port_name":"skipped"}],
-                 "system":{"enabled":1,"big":1e400}}]
+                 "system":{"enabled":1,"big":99999999999999999999}}]
       )"),
                    chain))
       << chain.error;
@@ -54,6 +54,7 @@ TEST(ChainDocumentReaderTest, ValuesAreTypedByTheirJsonFormAlone) {
   EXPECT_EQ(worker.ports.at(0).kind, 9);
   EXPECT_EQ(worker.ports.at(0).name, "");
   EXPECT_EQ(Entries(worker.system).at("enabled"), PropertyVariant(1LL));
+  EXPECT_EQ(Entries(worker.system).at("big"), PropertyVariant(1e20));
 }
 
 TEST(ChainDocumentReaderTest, ExecutorIsKeptAsIndentedText) {
@@ -75,7 +76,7 @@ TEST(ChainDocumentReaderTest, RefusalsCarryTheirTexts) {
   const Case cases[] = {
       {"", "Invalid chain file, probably it is not JSON: parse error at offset 0 (error code: 1)"},
       {R"({"app":"zelph-project"} x)",
-       "Invalid chain file, probably it is not JSON: parse error at offset 25 (error code: 2)"},
+       "Invalid chain file, probably it is not JSON: parse error at offset 24 (error code: 2)"},
       {R"({"version":"1"})", R"(JSON file is not a chain (no required "app": "Davodavora" value))"},
       {R"({"app":"other"})",
        R"(JSON file is not a chain ("app" value is "other", not "Davodavora"))"},

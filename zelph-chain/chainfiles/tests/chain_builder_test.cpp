@@ -1,0 +1,125 @@
+// chain_builder_test.cpp
+//
+// A chain file of test-model workers built into a live chain: the loading stage runs at
+// build time, a worker of a missing model becomes a placeholder, ids and properties land
+// where the format says, and the run gives the expected output.
+#include "zelph/chainfiles/chain_builder.h"
+
+#include <gtest/gtest.h>
+
+#include "capturing_logger.h"
+#include "chain_test_models.h"
+#include "chain_test_support.h"
+#include "zelph/chains/data_process_chain.h"
+#include "zelph/chains/linked_chain.h"
+#include "zelph/model/link.h"
+
+namespace zelph {
+namespace {
+
+using testing::Entries;
+
+class ChainBuilderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::RegisterChainTestModels(); }
+  std::shared_ptr<IDataProcessChain> chain_ = LinkedChain::Create();
+};
+
+TEST_F(ChainBuilderTest, ChainFileBecomesALiveChainThatRuns) {
+  testing::CapturingLogger log;
+  const int loads_before = testing::LoaderRuns();
+  ASSERT_TRUE(
+      ParseChainFile(testing::FixturePath("built_chain.json"), JsonParser::kMiniJson, chain_));
+  EXPECT_EQ(testing::LoaderRuns(), loads_before + 1);  // the loading stage ran while building
+
+  EXPECT_EQ(chain_->GetId(), "77777777-2222-4333-8444-555555555555");
+  EXPECT_EQ(chain_->GetName(), "built");
+  EXPECT_TRUE(chain_->GetExecutionOption(chain::ExecutionOption::kIgnoreExceptions));
+  EXPECT_EQ(chain_->GetExecutionStrategyType(), ExecutionStrategyType::kGraph);
+  ASSERT_EQ(chain_->GetWorkersCount(), 4u);
+
+  // Worker ids are normalised through uuid parsing; port ids are kept as written.
+  auto constant = chain_->FindWorker("bbbbbbbb-0000-4000-8000-00000000000b");
+  ASSERT_TRUE(constant);
+  EXPECT_EQ(constant->FindPortByName(PortType::output, "out", false)->GetId(),
+            "bbbbbbbb-0200-0000-0000-0000000000ff");
+  EXPECT_EQ(Entries(*constant->GetSystemProperties()).at("name"),
+            PropertyVariant(std::string("constant")));
+  auto sink = std::dynamic_pointer_cast<testing::SinkWorker>(
+      chain_->FindWorker("cccccccc-0000-4000-8000-00000000000c"));
+  ASSERT_TRUE(sink);
+  EXPECT_EQ(sink->FindPortByName(PortType::input, "in", false)->GetId(), "sink-in");
+
+  ASSERT_EQ(chain_->GetLinks().size(), 1u);  // the link to a missing port is passed over
+  EXPECT_EQ(chain_->GetLinks()[0]->GetId(), "link-1");
+
+  auto placeholder = chain_->FindWorker("dddddddd-0000-4000-8000-00000000000d");
+  ASSERT_TRUE(placeholder);
+  EXPECT_NE(log.Text().find("Failed create worker: name: Gone, id: "
+                            "dddddddd-0000-4000-8000-00000000000d, executor id: "),
+            std::string::npos);
+  const BaseModelStructure& description = placeholder->GetStructure();
+  EXPECT_EQ(description.GetUuid(), "0000dead-0000-4000-8000-000000000000");
+  EXPECT_EQ(description.GetName(), "Gone");
+  ASSERT_EQ(description.GetPorts().size(), 1u);  // only input and output kinds
+  ASSERT_EQ(description.GetControls().size(), 1u);
+  EXPECT_EQ(description.GetControls()[0].GetName(), "level");
+
+  chain_->Execute(ExecutionStage::kRunTime, ExecutionFlow::kRepeatWhileRequested);
+  EXPECT_EQ(sink->Received(), "42");
+  EXPECT_NE(placeholder->GetError(ErrorKind::kExecution).find("Executor not found"),
+            std::string::npos);
+}
+
+TEST_F(ChainBuilderTest, OnlyCompleteSystemPrefixesAreMirrored) {
+  struct Case {
+    const char* key;
+    const char* system_key;  // null: not mirrored
+  };
+  const Case cases[] = {{"$__system.enabled", "enabled"},
+                        {"$__system.name", "name"},
+                        {"$__system", nullptr},
+                        {"$__systemname", nullptr},
+                        {"$__system.", ""}};
+  DataChain data;
+  DataWorker& worker = data.workers.emplace_back();
+  worker.id = "eeeeeeee-0000-4000-8000-00000000000e";
+  worker.executor_id = testing::kSinkModel;
+  for (const Case& c : cases) worker.properties.SetValue(c.key, std::string("v"));
+  parse::CreateWorkersFromDataChain(chain_, data, ExecutionStage::kRunTime);
+  ASSERT_EQ(chain_->GetWorkersCount(), 1u);
+  const auto properties = Entries(*chain_->GetWorkers()[0]->GetProperties());
+  const auto system = Entries(*chain_->GetWorkers()[0]->GetSystemProperties());
+  for (const Case& c : cases) {
+    EXPECT_TRUE(properties.count(c.key)) << c.key;
+    if (c.system_key != nullptr) {
+      EXPECT_TRUE(system.count(c.system_key)) << c.key;
+    }
+  }
+  EXPECT_EQ(system.size(), 3u);
+}
+
+TEST_F(ChainBuilderTest, EntryPointsChooseTheirBackEnd) {
+  const std::string project = testing::FixtureText("project_form.json");
+  testing::CapturingLogger log;
+  EXPECT_FALSE(ParseChain(project, JsonParser::kRapidJson, chain_));
+  EXPECT_NE(log.Text().find("Unsupported json parser"), std::string::npos);
+  EXPECT_EQ(chain_->GetWorkersCount(), 0u);
+
+  // The document back-end reads only the given length: no NUL needed after the text.
+  const std::string padded = project + "garbage";
+  EXPECT_TRUE(ParseChain(padded.data(), project.size(), JsonParser::kRapidJson, chain_));
+  EXPECT_EQ(chain_->GetWorkersCount(), 2u);  // both placeholders
+  EXPECT_FALSE(chain_->GetExecutor().empty());
+
+  auto other = LinkedChain::Create();
+  EXPECT_FALSE(ParseChain(R"({"app":"nothing"})", JsonParser::kMiniJson, other));
+  EXPECT_FALSE(ParseChain(project, static_cast<JsonParser>(7), other));
+  EXPECT_EQ(other->GetWorkersCount(), 0u);
+  EXPECT_EQ(
+      ParseChain(R"({"app":"chain"})", JsonParser::kRapidJson).error,
+      R"(Invalid chain JSON format: "app" value "chain" is read by the minijson parser only)");
+}
+
+}  // namespace
+}  // namespace zelph
