@@ -57,13 +57,13 @@ bool ProjectConfiguration::HasProperty(const std::string& setting_id,
 }
 
 bool ProjectConfiguration::SetValue(const std::string& setting_id, const std::string& name,
-                                    zelph::PropertyValue&& value) {
+                                    PropertyValue&& value) {
   const auto node = FindSetting(setting_id);
   return node && node->SetValue(name, std::move(value));
 }
 
-boost::optional<zelph::PropertyValue> ProjectConfiguration::GetValue(const std::string& setting_id,
-                                                                     const std::string& name) {
+boost::optional<PropertyValue> ProjectConfiguration::GetValue(const std::string& setting_id,
+                                                              const std::string& name) {
   const auto node = FindSetting(setting_id);
   if (!node) return boost::none;
   return node->GetValue(name);

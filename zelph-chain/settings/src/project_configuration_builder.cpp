@@ -97,13 +97,13 @@ void BuildSettingsSubtree(IDataProcessModel& model, const Models& models, Settin
 // The main-settings worker's own properties are the defaults of the tree: plain controls
 // take the property of their name, "settings" controls hold the JSON of their subtree.
 void ApplyWorkerDefaults(IDataProcess& worker, const Models& models, MainSetting& main) {
-  zelph::Property* properties = worker.GetProperties();
+  Property* properties = worker.GetProperties();
   for (const zelph::BaseControl& control : worker.GetStructure().GetControls()) {
     const std::string name = control.GetName();
     if (!IsSettingsControl(control)) {
       if (auto value = properties->GetValue(name)) {
         if (const auto target = main.FindControl(name)) {
-          target->value = zelph::PropertyValue{true, std::move(*value)};
+          target->value = PropertyValue{true, std::move(*value)};
         }
       }
       continue;
@@ -160,11 +160,10 @@ void AddWorkerSettings(IDataProcessChain& chain, SettingWorker& group) {
     const auto controls = worker->GetStructure().GetControls();
     if (controls.empty()) continue;
     auto node = std::make_shared<SettingWorker>(worker);
-    zelph::Property* properties = worker->GetProperties();
+    Property* properties = worker->GetProperties();
     for (const zelph::BaseControl& control : controls) {
       auto stored = properties->GetValue(control.GetName());
-      zelph::PropertyValue value =
-          stored ? zelph::PropertyValue{true, std::move(*stored)} : control.GetDefault();
+      PropertyValue value = stored ? PropertyValue{true, std::move(*stored)} : control.GetDefault();
       node->controls.push_back(std::make_shared<DataSettingControl>(
           MakeSettingId(name + "/" + control.GetName()), control, std::move(value)));
     }

@@ -12,7 +12,7 @@
 #include "zelph/model/data_process_model.h"
 
 DataSettingControl::DataSettingControl(const std::string& id, const zelph::BaseControl& control,
-                                       zelph::PropertyValue value)
+                                       PropertyValue value)
     : id(id),
       name(control.GetName()),
       multiline(control.IsMultiline()),
@@ -49,14 +49,14 @@ bool SettingNode::HasProperty(const std::string& control_name) {
   return FindControl(control_name) != nullptr;
 }
 
-bool SettingNode::SetValue(const std::string& control_name, zelph::PropertyValue&& value) {
+bool SettingNode::SetValue(const std::string& control_name, PropertyValue&& value) {
   const auto control = FindControl(control_name);
   if (!control) return false;
   control->value = std::move(value);
   return true;
 }
 
-boost::optional<zelph::PropertyValue> SettingNode::GetValue(const std::string& control_name) {
+boost::optional<PropertyValue> SettingNode::GetValue(const std::string& control_name) {
   const auto control = FindControl(control_name);
   if (!control) return boost::none;
   return control->value;

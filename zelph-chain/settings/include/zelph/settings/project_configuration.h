@@ -31,10 +31,8 @@ class ZELPH_CHAIN_API ProjectConfiguration {
   // the root itself.
   std::shared_ptr<SettingNode> FindSetting(const std::string& id) const;
   bool HasProperty(const std::string& setting_id, const std::string& name) const;
-  bool SetValue(const std::string& setting_id, const std::string& name,
-                zelph::PropertyValue&& value);
-  boost::optional<zelph::PropertyValue> GetValue(const std::string& setting_id,
-                                                 const std::string& name);
+  bool SetValue(const std::string& setting_id, const std::string& name, PropertyValue&& value);
+  boost::optional<PropertyValue> GetValue(const std::string& setting_id, const std::string& name);
   // The root's first child of the main-settings kind (or of the worker kind), when it is a
   // node of that class; deeper levels and later children are never considered.
   std::shared_ptr<MainSetting> FindMainSetting() const;

@@ -39,8 +39,7 @@ enum SettingKind : std::int32_t {
 // the control's current value. Minimum, maximum, parity and the default are not kept; the
 // default reaches the control only as its starting value.
 struct ZELPH_CHAIN_API DataSettingControl {
-  DataSettingControl(const std::string& id, const zelph::BaseControl& control,
-                     zelph::PropertyValue value);
+  DataSettingControl(const std::string& id, const zelph::BaseControl& control, PropertyValue value);
 
   // "<name> [<id>]"
   std::string ToString() const;
@@ -49,8 +48,8 @@ struct ZELPH_CHAIN_API DataSettingControl {
   std::string name;
   bool multiline = false;
   std::int32_t edition_rows = -1;
-  zelph::PropertyValue value;
-  const zelph::IDataType* value_type = nullptr;
+  PropertyValue value;
+  const IDataType* value_type = nullptr;
   std::string value_type_name;
   std::string caption;
   std::string hint;
@@ -72,8 +71,8 @@ class ZELPH_CHAIN_API SettingNode {
   bool HasProperty(const std::string& name);
   // The first control of that name takes the value, changed mark included; false when the
   // node has no such control.
-  bool SetValue(const std::string& name, zelph::PropertyValue&& value);
-  boost::optional<zelph::PropertyValue> GetValue(const std::string& name);
+  bool SetValue(const std::string& name, PropertyValue&& value);
+  boost::optional<PropertyValue> GetValue(const std::string& name);
   std::shared_ptr<SettingNode> FindChildByName(const std::string& name);
   std::shared_ptr<DataSettingControl> FindControl(const std::string& name);
   // Logs the subtree at debug level, `indent` blanks before this node's line.

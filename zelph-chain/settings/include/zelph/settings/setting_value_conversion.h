@@ -17,17 +17,17 @@
 // short/int: an integer that fits 32 bits; long: one that fits 64 bits; float: rounded to
 // single precision and kept as double; double; boolean: true when not 0. Any other type:
 // "Unsupported number conversion".
-ZELPH_CHAIN_API zelph::PropertyValue JsonNumberToPropertyValue(const rapidjson::Value& number,
-                                                               const zelph::IDataType* type);
+ZELPH_CHAIN_API PropertyValue JsonNumberToPropertyValue(const rapidjson::Value& number,
+                                                        const IDataType* type);
 
 // The text up to its first NUL. scalar/String: the text; boolean: exactly "true" is true;
 // short/int: the leading decimal number, saturated to 32 bits (0 when there is none);
 // long: the same in 64 bits; float/double: the leading number. Any other type:
 // "Unsupported bool conversion".
-ZELPH_CHAIN_API zelph::PropertyValue JsonStringToPropertyValue(const rapidjson::Value& text,
-                                                               const zelph::IDataType* type);
+ZELPH_CHAIN_API PropertyValue JsonStringToPropertyValue(const rapidjson::Value& text,
+                                                        const IDataType* type);
 
 // A JSON true or false for a boolean control; any other type: "Unsupported bool
 // conversion".
-ZELPH_CHAIN_API zelph::PropertyValue JsonBoolToPropertyValue(const rapidjson::Value& flag,
-                                                             const zelph::IDataType* type);
+ZELPH_CHAIN_API PropertyValue JsonBoolToPropertyValue(const rapidjson::Value& flag,
+                                                      const IDataType* type);
