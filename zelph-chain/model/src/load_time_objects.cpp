@@ -6,8 +6,9 @@
 // here, at their place in the list, never as namespace-scope statics in other files:
 //
 //   1. the fourteen built-in data types, in the alphabetical order of their classes;
-//   2. the process-wide event-bus map;                         (not built yet)
-//   3. the plug-in manager, which creates the configuration;   (not built yet)
+//   2. the process-wide event-bus map (built on first use and never destroyed, so no
+//      load order can reach it before it exists);
+//   3. the plug-in manager, which creates the configuration;
 //   4. the shared empty port data: matrix, numbers, scalar.
 //
 // The data types, the plug-in manager and the configuration are never destroyed; the
@@ -18,6 +19,7 @@
 #include "zelph/model/port_data_mat.h"
 #include "zelph/model/port_data_numbers.h"
 #include "zelph/model/port_data_scalar.h"
+#include "zelph/plugins/simple_plugins_manager.h"
 
 namespace {
 
@@ -35,8 +37,8 @@ namespace {
   return true;
 }();
 
-// 2. The event-bus map goes here.
-// 3. The plug-in manager goes here.
+// 3. The plug-in manager, and with it the configuration.
+[[maybe_unused]] SimplePluginsManager* const plugins_manager = SimplePluginsManager::GetInstance();
 
 }  // namespace
 

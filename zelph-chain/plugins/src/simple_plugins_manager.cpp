@@ -24,7 +24,7 @@ class SimplePluginsManagerImpl {
   // Appended at start-up only, then read without a lock.
   std::vector<std::unique_ptr<PluginLoader>> loaders;
   // Ordered by uuid; filled at start-up, then read without a lock.
-  std::map<boost::uuids::uuid, zelph::IDataType*> data_types;
+  std::map<boost::uuids::uuid, IDataType*> data_types;
   ZelphConfig* config = nullptr;
   ModelRegistry models;
 };
@@ -59,27 +59,16 @@ SimplePluginsManager* SimplePluginsManager::GetInstance() {
 SimplePluginsManager::SimplePluginsManager() : impl_(std::make_unique<SimplePluginsManagerImpl>()) {
   impl_->config = ZelphConfig::GetInstance();
   // DataTypeContours and DataTypeDWord8u4 stay unregistered: lookups never find them.
-  for (zelph::IDataType* type :
-       {zelph::DataTypeBool::GetInstance(), zelph::DataTypeByte::GetInstance(),
-        zelph::DataTypeDouble::GetInstance(), zelph::DataTypeFloat::GetInstance(),
-        zelph::DataTypeInt32::GetInstance(), zelph::DataTypeInt64::GetInstance(),
-        zelph::DataTypeMat::GetInstance(), zelph::DataTypeNull::GetInstance(),
-        zelph::DataTypeNumbers::GetInstance(), zelph::DataTypeScalar::GetInstance(),
-        zelph::DataTypeShort::GetInstance(), zelph::DataTypeStr::GetInstance()}) {
+  for (IDataType* type :
+       {DataTypeBool::GetInstance(), DataTypeByte::GetInstance(), DataTypeDouble::GetInstance(),
+        DataTypeFloat::GetInstance(), DataTypeInt32::GetInstance(), DataTypeInt64::GetInstance(),
+        DataTypeMat::GetInstance(), DataTypeNull::GetInstance(), DataTypeNumbers::GetInstance(),
+        DataTypeScalar::GetInstance(), DataTypeShort::GetInstance(), DataTypeStr::GetInstance()}) {
     RegisterDataType(type);
   }
 }
 
 SimplePluginsManager::~SimplePluginsManager() = default;
-
-namespace {
-
-// The manager exists from library load on, as plug-ins and the configuration expect.
-// Building it here runs after the library's own load-time list (the data types come
-// first either way: the constructor asks for them).
-[[maybe_unused]] SimplePluginsManager* const manager_at_load = SimplePluginsManager::GetInstance();
-
-}  // namespace
 
 void SimplePluginsManager::LoadPlugins(const std::string& folder) {
   const fs::path path(folder);
@@ -244,19 +233,19 @@ void SimplePluginsManager::AfterExecutingAll(const std::string& session) {
   for (const auto& loader : impl_->loaders) loader->AfterExecutingAll(session);
 }
 
-zelph::IDataType* SimplePluginsManager::FindDataType(const std::string& name) {
+IDataType* SimplePluginsManager::FindDataType(const std::string& name) {
   for (const auto& [uuid, type] : impl_->data_types) {
     if (type->IsCompatibleName(name.c_str())) return type;
   }
   return nullptr;
 }
 
-zelph::IDataType* SimplePluginsManager::FindDataType(const boost::uuids::uuid& uuid) {
+IDataType* SimplePluginsManager::FindDataType(const boost::uuids::uuid& uuid) {
   const auto found = impl_->data_types.find(uuid);
   return found == impl_->data_types.end() ? nullptr : found->second;
 }
 
-bool SimplePluginsManager::RegisterDataType(zelph::IDataType* type) {
+bool SimplePluginsManager::RegisterDataType(IDataType* type) {
   if (!type) return false;
   return impl_->data_types.emplace(type->GetUuid(), type).second;
 }

@@ -31,9 +31,7 @@
 class IDataProcessModel;
 class SimplePluginsManagerImpl;
 
-namespace zelph {
 class IDataType;
-}
 
 class ZELPH_CHAIN_API SimplePluginsManager {
  public:
@@ -74,10 +72,10 @@ class ZELPH_CHAIN_API SimplePluginsManager {
   void AfterExecutingAll(const std::string& session);
 
   // The first registered type, in uuid order, that accepts `name`; null if none.
-  zelph::IDataType* FindDataType(const std::string& name);
-  zelph::IDataType* FindDataType(const boost::uuids::uuid& uuid);
+  IDataType* FindDataType(const std::string& name);
+  IDataType* FindDataType(const boost::uuids::uuid& uuid);
   // False for null and for a uuid already registered.
-  bool RegisterDataType(zelph::IDataType* type);
+  bool RegisterDataType(IDataType* type);
 
  private:
   SimplePluginsManager();
