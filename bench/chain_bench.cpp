@@ -22,8 +22,9 @@ std::shared_ptr<IDataProcessChain> MakeLine(ExecutionStrategyType type, int coun
     auto worker = model->CreateAndInitializeWorker(model, "");
     chain->AddWorker(worker);
     if (previous) {
-      chain->CreateLink(previous, previous->FindPortByName(zelph::PortType::output, "output", false),
-                        worker, worker->FindPortByName(zelph::PortType::input, "input", false));
+      chain->CreateLink(previous,
+                        previous->FindPortByName(zelph::PortType::output, "output", false), worker,
+                        worker->FindPortByName(zelph::PortType::input, "input", false));
     }
     previous = worker;
   }

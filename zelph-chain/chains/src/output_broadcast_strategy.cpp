@@ -21,10 +21,6 @@
 
 namespace {
 
-bool DebugEnabled() {
-  return ZelphConfig::GetInstance()->CheckSeverity(ZelphSeverityLevel::kDebug);
-}
-
 std::string DescribeLink(const Link& link) {
   return fmt::format("{}[{}] -> {}[{}]", zelph::chains::ModelNameOf(*link.GetSrcWorker()),
                      link.GetSrcPort()->GetName(), zelph::chains::ModelNameOf(*link.GetDstWorker()),
@@ -203,7 +199,7 @@ void OutputBroadcastStrategy::Rebuild() {
 
 void OutputBroadcastStrategy::LogLinkMap(const char* title, const char* label,
                                          const LinkMap& links) const {
-  if (!DebugEnabled()) return;
+  if (!zelph::chains::DebugDumpsEnabled()) return;
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "{}", title);
   for (const auto& [worker, worker_links] : links) {
     for (const Link* link : worker_links) {
@@ -214,7 +210,7 @@ void OutputBroadcastStrategy::LogLinkMap(const char* title, const char* label,
 }
 
 void OutputBroadcastStrategy::LogEndPoints() const {
-  if (!DebugEnabled()) return;
+  if (!zelph::chains::DebugDumpsEnabled()) return;
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "--- execution strategy header ---");
   for (const auto& worker : end_points_) {
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "Header: {}", worker->ToString());
@@ -222,7 +218,7 @@ void OutputBroadcastStrategy::LogEndPoints() const {
 }
 
 void OutputBroadcastStrategy::LogExecuted() const {
-  if (!DebugEnabled()) return;
+  if (!zelph::chains::DebugDumpsEnabled()) return;
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "--- executed ---");
   for (const auto& worker : executed_) {
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "EXECUTED: {}", worker->ToString());

@@ -25,10 +25,6 @@ constexpr int kNotVisited = 0;
 constexpr int kOnPath = 1;
 constexpr int kFinished = 2;
 
-bool DebugEnabled() {
-  return ZelphConfig::GetInstance()->CheckSeverity(ZelphSeverityLevel::kDebug);
-}
-
 }  // namespace
 
 ReverseGraphExecuteStrategy::ReverseGraphExecuteStrategy(
@@ -259,7 +255,7 @@ void ReverseGraphExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProces
   if (worker->NeedToRepeat()) SetRepeat(true);
   auto chain = LockChain();
   const size_t index = IndexOf(worker);
-  if (DebugEnabled()) {
+  if (zelph::chains::DebugDumpsEnabled()) {
     for (size_t i = 0; i < workers_.size(); ++i) {
       ZELPH_LOG(ZelphSeverityLevel::kDebug, "Worker id: {} [{}] has links: {}",
                 zelph::chains::ModelNameOf(*workers_[i]), ids_[i], incoming_[i].size());
@@ -318,7 +314,7 @@ void ReverseGraphExecuteStrategy::Rebuild() {
 }
 
 void ReverseGraphExecuteStrategy::LogWorkerStatus() const {
-  if (!DebugEnabled()) return;
+  if (!zelph::chains::DebugDumpsEnabled()) return;
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "--- Worker status--- ");
   for (size_t i = 0; i < workers_.size(); ++i) {
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "Worker: {} status: {}",
@@ -328,7 +324,7 @@ void ReverseGraphExecuteStrategy::LogWorkerStatus() const {
 }
 
 void ReverseGraphExecuteStrategy::LogExecutionList() const {
-  if (!DebugEnabled()) return;
+  if (!zelph::chains::DebugDumpsEnabled()) return;
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "--- Execution list ---");
   for (size_t i = 0; i < order_.size(); ++i) {
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "Worker[{}]: {}", i,

@@ -1,6 +1,8 @@
 // worker_lookup.cpp
 #include "worker_lookup.h"
 
+#include "zelph/config/zelph_config.h"
+#include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_process_model.h"
 
@@ -24,6 +26,11 @@ std::string ModelIdOf(const IDataProcess& worker) {
 
 std::string ModelNameOf(const IDataProcess& worker) {
   return worker.GetDataProcessModel() == nullptr ? std::string() : worker.GetName();
+}
+
+bool DebugDumpsEnabled() {
+  return ZelphConfig::GetInstance()->CheckSeverity(ZelphSeverityLevel::kDebug) &&
+         ::CheckSeverity(ZelphSeverityLevel::kDebug);
 }
 
 }  // namespace zelph::chains

@@ -1,7 +1,8 @@
 // worker_lookup.h
 //
-// Lookups the execute strategies share: positions of workers by id in a copied worker list,
-// and the texts by which strategies recognise and log a worker's model.
+// Helpers the execute strategies share: positions of workers by id in a copied worker list,
+// the texts by which strategies recognise and log a worker's model, and the test that
+// guards their debug dumps.
 #pragma once
 
 #include <cstddef>
@@ -33,5 +34,10 @@ class WorkerIndex {
 std::string ModelIdOf(const IDataProcess& worker);
 // The name of the worker's model description, empty for a worker without a model.
 std::string ModelNameOf(const IDataProcess& worker);
+
+// True when debug lines would be written: the configuration and the logger both admit the
+// level. Dumps that walk whole lists ask this first, so a run without debug logging never
+// pays for them.
+bool DebugDumpsEnabled();
 
 }  // namespace zelph::chains
