@@ -7,6 +7,7 @@
 
 #include <list>
 #include <string_view>
+#include <unordered_map>
 
 #include "zelph/chainfiles/chain_document_reader.h"
 #include "zelph/chainfiles/chain_stream_reader.h"
@@ -22,6 +23,11 @@ namespace zelph::parse {
 namespace {
 
 constexpr std::string_view kSystemPrefix = "$__system.";
+
+struct PortOwner {
+  std::shared_ptr<IDataProcess> worker;
+  Port* port;
+};
 
 void CopyProperties(Property& from, Property& to) {
   from.ForEach([&](const std::string& key, PropertyValue& value) { to.SetValue(key, value); });
@@ -136,11 +142,23 @@ void CreateWorkersFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataCh
 }
 
 void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChain& data) {
+  // The chain's own FindPortById walks every worker for every lookup; one index of the
+  // same answers (first worker in chain order, first port of that worker) keeps loading
+  // a large chain linear in its size.
+  std::unordered_map<std::string, PortOwner> ports;
+  for (const auto& worker : chain->GetWorkers()) {
+    for (Port* port : worker->GetPorts()) ports.try_emplace(port->GetId(), PortOwner{worker, port});
+  }
+  auto find = [&](const std::string& id) -> const PortOwner* {
+    auto it = ports.find(id);
+    return it == ports.end() ? nullptr : &it->second;
+  };
   for (const DataLink& data_link : data.links) {
-    auto [source, source_port] = chain->FindPortById(data_link.src_port_id);
-    auto [destination, destination_port] = chain->FindPortById(data_link.dst_port_id);
-    if (!source || !source_port || !destination || !destination_port) continue;
-    Link* link = chain->CreateLink(source, source_port, destination, destination_port);
+    const PortOwner* source = find(data_link.src_port_id);
+    const PortOwner* destination = find(data_link.dst_port_id);
+    if (source == nullptr || destination == nullptr) continue;
+    Link* link =
+        chain->CreateLink(source->worker, source->port, destination->worker, destination->port);
     if (link == nullptr) {
       ZELPH_LOG(ZelphSeverityLevel::kError, "Failed create link: {}", data_link.ToString());
       continue;

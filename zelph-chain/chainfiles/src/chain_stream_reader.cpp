@@ -14,11 +14,11 @@
 #include <fmt/format.h>
 
 #include "zelph/chainfiles/chain_file_forms.h"
-#include "zelph/chainfiles/file_text.h"
 #include "zelph/config/json_stream_reader.h"
-#include "zelph/config/text_conversion.h"
+#include "zelph/config/text_file.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_type.h"
+#include "zelph/model/numeric_text.h"
 #include "zelph/plugins/simple_plugins_manager.h"
 
 namespace zelph {
@@ -107,8 +107,7 @@ void ConvertNumberProperty(const ScalarValue& value, const std::string& name, co
   if (DataTypeInt32::Equals(type) || DataTypeShort::Equals(type) || DataTypeByte::Equals(type)) {
     bag.SetValue(name, value.int32);
   } else if (DataTypeInt64::Equals(type)) {
-    // The index argument picks the wrapper that names the failure in its text.
-    bag.SetValue(name, text::StoLL(value.text, nullptr));
+    bag.SetValue(name, text::StoLL(value.text));
   } else if (DataTypeFloat::Equals(type) || DataTypeDouble::Equals(type)) {
     bag.SetValue(name, value.number);
   } else {
@@ -408,12 +407,12 @@ bool ReadChainMiniJson(const char* text, std::size_t length, DataChain& chain) {
 
 bool ReadChainMiniJsonFile(const char* path, DataChain& chain) {
   const std::string file_path = path ? path : "";
-  std::optional<std::string> text = ReadRegularFile(file_path);
-  if (!text) {
+  std::string text;
+  if (!ReadTextFile(file_path, text)) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Failed load file: {}", file_path);
     return false;
   }
-  return ReadChainMiniJson(text->data(), text->size(), chain);
+  return ReadChainMiniJson(text.data(), text.size(), chain);
 }
 
 }  // namespace zelph

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "capturing_logger.h"
@@ -160,6 +163,23 @@ TEST(ChainDocumentReaderTest, FileEntryLogsWhatTheTextEntryRecords) {
   EXPECT_THROW(ReadChainJsonFile("/tmp", chain), Exception);
   DataChain project;
   EXPECT_TRUE(ReadChainJsonFile(testing::FixturePath("project_form.json").c_str(), project));
+}
+
+int OpenFileCount() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                        std::filesystem::directory_iterator()));
+}
+
+TEST(ChainDocumentReaderTest, RefusedFilesAreClosed) {
+  const auto path = std::filesystem::temp_directory_path() / "chainfiles_refused.json";
+  const int before = OpenFileCount();
+  for (const char* text : {"[1]", R"({"app":1})"}) {
+    std::ofstream(path) << text;
+    DataChain chain;
+    EXPECT_THROW(ReadChainJsonFile(path.c_str(), chain), Exception);
+  }
+  EXPECT_EQ(OpenFileCount(), before);
+  std::filesystem::remove(path);
 }
 
 }  // namespace
