@@ -5,7 +5,7 @@
 // n passes; no cap on examinations is needed, and none may cut a long chain short.
 #include "zelph/chains/base_execute_strategy.h"
 
-#include <list>
+#include <numeric>
 
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/model/data_process.h"
@@ -21,66 +21,83 @@ bool BaseExecuteStrategy::Prepare(const zelph::ExecutionStage& /*stage*/) {
   auto chain = LockChain();
   workers_ = chain->GetWorkers();
   worker_uuids_.clear();
-  uuid_of_.clear();
+  slot_of_position_.clear();
+  slot_of_uuid_.clear();
+  slot_of_worker_.clear();
   if (workers_.empty()) return true;
+  slot_of_uuid_.reserve(workers_.size());
+  slot_of_worker_.reserve(workers_.size());
   for (const auto& worker : workers_) {
     worker_uuids_.push_back(worker->GetUuid());
-    uuid_of_.emplace(worker.get(), worker_uuids_.back());
-    link_index_[worker_uuids_.back()];
+    slot_of_position_.push_back(SlotOfUuid(worker_uuids_.back()));
+    slot_of_worker_.emplace(worker.get(), slot_of_position_.back());
   }
-  links_ = chain->GetLinks();
-  for (Link* link : links_) {
+  for (Link* link : chain->GetLinks()) {
     const auto source = link->GetSrcWorker();
-    const bool has_source = link->GetSrcPort() != nullptr && source;
-    std::optional<boost::uuids::uuid> source_id;
-    if (has_source) {
-      source_id = UuidOf(*source);
-      link_index_[*source_id].push_back({link, LinkEnd::kSource, std::nullopt});
-    }
-    if (link->GetDestPort() != nullptr && link->GetDstWorker()) {
-      link_index_[UuidOf(*link->GetDstWorker())].push_back(
-          {link, LinkEnd::kDestination, source_id});
+    const size_t source_slot = link->GetSrcPort() != nullptr && source ? SlotOf(*source) : kNoSlot;
+    if (source_slot != kNoSlot) outgoing_[source_slot].push_back(link);
+    // A link without a source end holds nothing back.
+    const auto destination = link->GetDstWorker();
+    if (source_slot != kNoSlot && link->GetDestPort() != nullptr && destination) {
+      const size_t destination_slot = SlotOf(*destination);
+      sources_[destination_slot].push_back(source_slot);
     }
   }
   BuildExecutionList();
   return true;
 }
 
-boost::uuids::uuid BaseExecuteStrategy::UuidOf(const IDataProcess& worker) const {
-  auto it = uuid_of_.find(&worker);
-  return it != uuid_of_.end() ? it->second : worker.GetUuid();
+size_t BaseExecuteStrategy::SlotOfUuid(const boost::uuids::uuid& id) {
+  const size_t slot = slot_of_uuid_.try_emplace(id, slot_of_uuid_.size()).first->second;
+  if (slot >= outgoing_.size()) {
+    outgoing_.resize(slot + 1);
+    sources_.resize(slot + 1);
+  }
+  return slot;
 }
 
-bool BaseExecuteStrategy::IsReady(const boost::uuids::uuid& id, const UuidSet& placed) const {
-  auto entry = link_index_.find(id);
-  if (entry == link_index_.end()) return true;
-  for (const LinkEntry& link_entry : entry->second) {
-    // A link without a source end holds nothing back.
-    if (link_entry.end != LinkEnd::kDestination || !link_entry.source) continue;
-    if (placed.count(*link_entry.source) == 0) return false;
+size_t BaseExecuteStrategy::SlotOf(const IDataProcess& worker) {
+  auto it = slot_of_worker_.find(&worker);
+  return it != slot_of_worker_.end() ? it->second : SlotOfUuid(worker.GetUuid());
+}
+
+size_t BaseExecuteStrategy::FindSlot(const IDataProcess& worker) const {
+  if (last_position_ < workers_.size() && workers_[last_position_].get() == &worker) {
+    return slot_of_position_[last_position_];
+  }
+  if (auto it = slot_of_worker_.find(&worker); it != slot_of_worker_.end()) return it->second;
+  auto it = slot_of_uuid_.find(worker.GetUuid());
+  return it != slot_of_uuid_.end() ? it->second : kNoSlot;
+}
+
+bool BaseExecuteStrategy::IsReady(size_t slot, const std::vector<char>& placed) const {
+  for (size_t source : sources_[slot]) {
+    if (placed[source] == 0) return false;
   }
   return true;
 }
 
 void BaseExecuteStrategy::BuildExecutionList() {
   execution_list_.clear();
-  std::list<size_t> pending;
-  for (size_t i = 0; i < workers_.size(); ++i) pending.push_back(i);
-  UuidSet placed;
+  std::vector<size_t> pending(workers_.size());
+  std::iota(pending.begin(), pending.end(), size_t{0});
+  std::vector<char> placed(slot_of_uuid_.size(), 0);
   bool placed_in_pass = true;
   while (placed_in_pass && !pending.empty()) {
     placed_in_pass = false;
-    for (auto it = pending.begin(); it != pending.end();) {
-      const auto& id = worker_uuids_[*it];
-      if (IsReady(id, placed)) {
-        execution_list_.push_back(workers_[*it]);
-        placed.insert(id);
-        it = pending.erase(it);
+    // Workers still waiting move to the front, in their order, for the next pass.
+    size_t waiting = 0;
+    for (size_t position : pending) {
+      const size_t slot = slot_of_position_[position];
+      if (IsReady(slot, placed)) {
+        execution_list_.push_back(position);
+        placed[slot] = 1;
         placed_in_pass = true;
       } else {
-        ++it;
+        pending[waiting++] = position;
       }
     }
+    pending.resize(waiting);
   }
 }
 
@@ -88,29 +105,27 @@ void BaseExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProcess> worke
                                              zelph::ExecutionStage stage) {
   worker->Execute(stage);
   if (worker->NeedToRepeat()) SetRepeat(true);
-  auto entry = link_index_.find(UuidOf(*worker));
-  if (entry == link_index_.end()) return;
-  for (const LinkEntry& link_entry : entry->second) {
-    if (link_entry.end == LinkEnd::kSource) link_entry.link->TransmitData();
-  }
+  const size_t slot = FindSlot(*worker);
+  if (slot == kNoSlot) return;
+  for (Link* link : outgoing_[slot]) link->TransmitData();
 }
 
 bool BaseExecuteStrategy::IsEmpty() { return execution_list_.empty(); }
 
 std::shared_ptr<IDataProcess> BaseExecuteStrategy::Front() {
-  return execution_list_.empty() ? nullptr : execution_list_.front();
+  return execution_list_.empty() ? nullptr : workers_[execution_list_.front()];
 }
 
 std::shared_ptr<IDataProcess> BaseExecuteStrategy::Back() {
-  return execution_list_.empty() ? nullptr : execution_list_.back();
+  return execution_list_.empty() ? nullptr : workers_[execution_list_.back()];
 }
 
 std::shared_ptr<IDataProcess> BaseExecuteStrategy::Next() {
   if (execution_list_.empty()) return nullptr;
-  auto worker = std::move(execution_list_.front());
+  last_position_ = execution_list_.front();
   execution_list_.pop_front();
-  last_handed_out_ = UuidOf(*worker);
-  return worker;
+  last_handed_out_ = worker_uuids_[last_position_];
+  return workers_[last_position_];
 }
 
 long long BaseExecuteStrategy::CurrentIndex() {
@@ -122,7 +137,9 @@ long long BaseExecuteStrategy::CurrentIndex() {
 
 void BaseExecuteStrategy::ReleaseList() {
   execution_list_.clear();
-  link_index_.clear();
+  for (auto& links : outgoing_) links.clear();
+  for (auto& sources : sources_) sources.clear();
+  last_position_ = kNoSlot;
 }
 
 void BaseExecuteStrategy::Rebuild() {

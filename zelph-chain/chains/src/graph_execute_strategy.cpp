@@ -43,26 +43,23 @@ bool GraphExecuteStrategy::Prepare(const zelph::ExecutionStage& stage) {
   auto chain = LockChain();
   workers_ = chain->GetWorkers();
   const size_t count = workers_.size();
-  worker_ids_.resize(count);
   active_.assign(count, 1);
   in_degree_.assign(count, 0);
   edges_.assign(count, {});
-  for (size_t i = 0; i < count; ++i) {
-    workers_[i]->SetResetFlag(true);
-    worker_ids_[i] = workers_[i]->GetId();
-  }
+  for (const auto& worker : workers_) worker->SetResetFlag(true);
   index_->Assign(workers_);
 
+  links_revision_ = chain->GetLinksRevision();
   for (Link* link : chain->GetLinks()) {
     if (link->GetSrcPort() == nullptr || link->GetDestPort() == nullptr || !link->GetSrcWorker() ||
         !link->GetDstWorker()) {
       continue;
     }
-    const size_t source = index_->Find(link->GetSrcWorker()->GetId());
-    const size_t destination = index_->Find(link->GetDstWorker()->GetId());
+    const size_t source = index_->Find(*link->GetSrcWorker());
+    const size_t destination = index_->Find(*link->GetDstWorker());
     if (source == zelph::chains::WorkerIndex::kNone) continue;
     edges_[source].push_back(Edge{link->GetDstWorker(), destination, link->GetSrcPort(),
-                                  link->GetDestPort(), link->GetId()});
+                                  link->GetDestPort(), link, link->GetId()});
     if (destination != zelph::chains::WorkerIndex::kNone &&
         link->GetDestPort()->GetType() != zelph::PortType::input_control) {
       ++in_degree_[destination];
@@ -190,9 +187,12 @@ void GraphExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProcess> work
   auto chain = LockChain();
   const size_t index = IndexOf(worker);
   if (index == zelph::chains::WorkerIndex::kNone) return;
+  // Looking every link up by id costs a hash of its id text per edge; only needed when links
+  // were added or removed since Prepare, and then a removed link is skipped.
+  const bool links_unchanged = chain->GetLinksRevision() == links_revision_;
   for (const Edge& edge : edges_[index]) {
-    // A link removed since Prepare is skipped.
-    if (Link* link = chain->FindLink(edge.link_id)) link->TransmitData();
+    Link* link = links_unchanged ? edge.link : chain->FindLink(edge.link_id);
+    if (link != nullptr) link->TransmitData();
   }
 }
 
@@ -219,7 +219,6 @@ void GraphExecuteStrategy::ReleaseList() {
   active_.clear();
   active_count_ = 0;
   order_.clear();
-  worker_ids_.clear();
   edges_.clear();
   in_degree_.clear();
   index_->Clear();

@@ -82,6 +82,7 @@ std::shared_ptr<IDataProcess> LinkedChain::CreateWorker(const std::string& worke
 Status LinkedChain::AddLink(Link* link) {
   links_.emplace_back(link);
   link_index_.emplace(link->GetId(), link);
+  ++links_revision_;
   return Status::kSuccess;
 }
 
@@ -142,6 +143,7 @@ Status LinkedChain::RemoveLink(const std::string& id) {
   auto it = std::find_if(links_.begin(), links_.end(),
                          [&](const auto& link) { return link->GetId() == id; });
   if (it == links_.end()) return Status::kSuccess;
+  ++links_revision_;
   (*it)->Unlink();
   if (auto entry = link_index_.find(id); entry != link_index_.end() && entry->second == it->get()) {
     link_index_.erase(entry);
@@ -177,6 +179,7 @@ void LinkedChain::ClearImp() {
   link_index_.clear();
   links_.clear();
   removed_links_.clear();
+  ++links_revision_;
   ClearProperties();
 }
 

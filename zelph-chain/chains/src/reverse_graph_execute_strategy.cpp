@@ -51,20 +51,21 @@ bool ReverseGraphExecuteStrategy::Prepare(const zelph::ExecutionStage& /*stage*/
   has_outgoing_.assign(count, 0);
   expanded_.assign(count, 0);
 
+  links_revision_ = chain->GetLinksRevision();
   for (Link* link : chain->GetLinks()) {
     if (link->GetSrcPort() == nullptr || link->GetDestPort() == nullptr || !link->GetSrcWorker() ||
         !link->GetDstWorker()) {
       continue;
     }
     // Links of disabled workers, or of workers outside the chain, are not used.
-    const size_t source = index_->Find(link->GetSrcWorker()->GetId());
-    const size_t destination = index_->Find(link->GetDstWorker()->GetId());
+    const size_t source = index_->Find(*link->GetSrcWorker());
+    const size_t destination = index_->Find(*link->GetDstWorker());
     if (source == zelph::chains::WorkerIndex::kNone ||
         destination == zelph::chains::WorkerIndex::kNone) {
       continue;
     }
     incoming_[destination].push_back(
-        Edge{source, link->GetSrcPort(), link->GetDestPort(), link->GetId()});
+        Edge{source, link->GetSrcPort(), link->GetDestPort(), link, link->GetId()});
     has_outgoing_[source] = 1;
   }
   for (size_t destination = 0; destination < count; ++destination) {
@@ -262,8 +263,11 @@ void ReverseGraphExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProces
     }
   }
   if (index != zelph::chains::WorkerIndex::kNone) {
+    // As in the graph strategy: links are looked up by id only after links changed.
+    const bool links_unchanged = chain->GetLinksRevision() == links_revision_;
     for (const Edge* edge : outgoing_[index]) {
-      if (Link* link = chain->FindLink(edge->link_id)) link->TransmitDataIfNecessary();
+      Link* link = links_unchanged ? edge->link : chain->FindLink(edge->link_id);
+      if (link != nullptr) link->TransmitDataIfNecessary();
     }
   }
   LogWorkerStatus();

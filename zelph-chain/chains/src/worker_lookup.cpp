@@ -9,14 +9,28 @@
 namespace zelph::chains {
 
 void WorkerIndex::Assign(const std::vector<std::shared_ptr<IDataProcess>>& workers) {
-  positions_.clear();
+  Clear();
   positions_.reserve(workers.size());
-  for (size_t i = 0; i < workers.size(); ++i) positions_.emplace(workers[i]->GetId(), i);
+  positions_of_workers_.reserve(workers.size());
+  for (size_t i = 0; i < workers.size(); ++i) {
+    const size_t first = positions_.emplace(workers[i]->GetId(), i).first->second;
+    positions_of_workers_.emplace(workers[i].get(), first);
+  }
+}
+
+void WorkerIndex::Clear() {
+  positions_.clear();
+  positions_of_workers_.clear();
 }
 
 size_t WorkerIndex::Find(const std::string& id) const {
   auto it = positions_.find(id);
   return it == positions_.end() ? kNone : it->second;
+}
+
+size_t WorkerIndex::Find(const IDataProcess& worker) const {
+  auto it = positions_of_workers_.find(&worker);
+  return it != positions_of_workers_.end() ? it->second : Find(worker.GetId());
 }
 
 std::string ModelIdOf(const IDataProcess& worker) {

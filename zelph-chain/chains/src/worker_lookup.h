@@ -22,12 +22,16 @@ class WorkerIndex {
   static constexpr size_t kNone = std::numeric_limits<size_t>::max();
 
   void Assign(const std::vector<std::shared_ptr<IDataProcess>>& workers);
-  void Clear() { positions_.clear(); }
+  void Clear();
   // kNone when the id is not in the list.
   size_t Find(const std::string& id) const;
+  // The position of the worker's id as it was at Assign. A worker of the list is found
+  // without copying and hashing its id text, which matters on long chains.
+  size_t Find(const IDataProcess& worker) const;
 
  private:
   std::unordered_map<std::string, size_t> positions_;
+  std::unordered_map<const IDataProcess*, size_t> positions_of_workers_;
 };
 
 // The id of the worker's model, empty for a worker without one.

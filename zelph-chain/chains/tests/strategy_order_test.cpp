@@ -5,10 +5,13 @@
 // refused to prepare, "|" separates the runs of a chain run at more than one stage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <utility>
 
 #include "recorder_model.h"
+#include "zelph/model/link.h"
 #include "zelph/model/port.h"
 
 namespace zelph::testing {
@@ -143,6 +146,35 @@ TEST(StrategyOrderTest, BaseRunsALongChainListedAgainstItsDependencies) {
     expected.push_back("W" + std::to_string(i) + "(input:W" + std::to_string(i - 1) + ")");
   }
   EXPECT_EQ(fixture.Run(), expected);
+}
+
+// Removes a link from the chain as soon as the worker it listens to starts running.
+struct RemoveLinkOnStart : worker::ChangeFlagListener {
+  IDataProcessChain* chain = nullptr;
+  std::string link_id;
+  void OnChangeFlag(std::shared_ptr<IDataProcess>, int, int) override {
+    if (!link_id.empty()) chain->RemoveLink(std::exchange(link_id, {}));
+  }
+};
+
+TEST(StrategyOrderTest, LinkRemovedDuringARunCarriesNothing) {
+  for (ExecutionStrategyType type : kStrategies) {
+    ChainFixture fixture(type);
+    fixture.Add("A");
+    fixture.Add("B");
+    fixture.Add("C");
+    fixture.Connect("A", "B");
+    RemoveLinkOnStart listener;
+    listener.chain = fixture.chain.get();
+    listener.link_id = fixture.Connect("B", "C")->GetId();
+    fixture.Worker("B").SetFlagListener(&listener);
+    const Log log = fixture.Run();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "C(input:B)"), 0)
+        << ExecutionStrategyToString(type);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "B(input:A)"), 1)
+        << ExecutionStrategyToString(type);
+    fixture.Worker("B").SetFlagListener(nullptr);
+  }
 }
 
 TEST(StrategyOrderTest, LinkToAWorkerNoLongerInTheChainIsIgnored) {

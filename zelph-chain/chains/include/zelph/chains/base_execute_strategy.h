@@ -11,9 +11,7 @@
 
 #include <deque>
 #include <memory>
-#include <optional>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "zelph/chains/execute_strategy.h"
@@ -37,26 +35,31 @@ class ZELPH_CHAIN_API BaseExecuteStrategy : public ExecuteStrategy {
   void Rebuild() override;
 
  private:
-  enum class LinkEnd { kDestination = 1, kSource = 2 };
-  struct LinkEntry {
-    Link* link;
-    LinkEnd end;
-    // For a destination entry whose link has a source end: the source worker's id.
-    std::optional<boost::uuids::uuid> source;
-  };
-  using UuidSet = std::unordered_set<boost::uuids::uuid, boost::hash<boost::uuids::uuid>>;
+  // Workers are grouped into slots, one per distinct id, so that two worker objects of one id
+  // (or a link end outside the chain of an id inside it) count as the same worker. A run then
+  // works on plain vectors indexed by slot and position: no lookup, no allocation per worker.
+  static constexpr size_t kNoSlot = static_cast<size_t>(-1);
 
   void BuildExecutionList();
-  bool IsReady(const boost::uuids::uuid& id, const UuidSet& placed) const;
-  // Worker ids are parsed once per Prepare; a worker outside the chain is parsed on demand.
-  boost::uuids::uuid UuidOf(const IDataProcess& worker) const;
+  bool IsReady(size_t slot, const std::vector<char>& placed) const;
+  // The slot of an id, or of a worker in the chain; a new slot for an id not seen yet.
+  size_t SlotOfUuid(const boost::uuids::uuid& id);
+  size_t SlotOf(const IDataProcess& worker);
+  // As SlotOf, but kNoSlot for an id not seen by Prepare.
+  size_t FindSlot(const IDataProcess& worker) const;
 
-  std::deque<std::shared_ptr<IDataProcess>> execution_list_;
+  // Positions in workers_ still to run in this pass.
+  std::deque<size_t> execution_list_;
   std::vector<std::shared_ptr<IDataProcess>> workers_;
   std::vector<boost::uuids::uuid> worker_uuids_;
-  std::unordered_map<const IDataProcess*, boost::uuids::uuid> uuid_of_;
-  std::vector<Link*> links_;
-  std::unordered_map<boost::uuids::uuid, std::vector<LinkEntry>, boost::hash<boost::uuids::uuid>>
-      link_index_;
+  std::vector<size_t> slot_of_position_;
+  std::unordered_map<boost::uuids::uuid, size_t, boost::hash<boost::uuids::uuid>> slot_of_uuid_;
+  std::unordered_map<const IDataProcess*, size_t> slot_of_worker_;
+  // Per slot, in link order: the links it feeds, and the slots of the workers that feed it.
+  // Cleared, not freed, between runs, so their storage is reused.
+  std::vector<std::vector<Link*>> outgoing_;
+  std::vector<std::vector<size_t>> sources_;
+  // Position of the worker Next handed out last; spares the lookup when it runs.
+  size_t last_position_ = kNoSlot;
   boost::uuids::uuid last_handed_out_{};
 };

@@ -13,6 +13,7 @@
 #include <boost/uuid/uuid.hpp>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
@@ -70,6 +71,9 @@ class ZELPH_CHAIN_API IDataProcessChain : public std::enable_shared_from_this<ID
   virtual bool HasLinksConnectedWithPort(const std::string& port_id) = 0;
   virtual bool HasLinksConnectedWithWorker(const boost::uuids::uuid& id) const = 0;
   virtual zelph::Status RemoveLink(const std::string& id) = 0;
+  // Changes whenever a link is added or removed and when the chain is cleared. A strategy that
+  // kept Link pointers since the same revision may use them without looking them up by id.
+  virtual std::uint64_t GetLinksRevision() const = 0;
   virtual zelph::Status RemoveWorker(const boost::uuids::uuid& id) = 0;
   // Runs the chain on the calling thread. Never run twice at once on one chain.
   virtual zelph::Status Execute(zelph::ExecutionStage stage, ExecutionFlow flow) = 0;

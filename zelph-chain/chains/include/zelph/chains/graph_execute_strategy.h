@@ -8,6 +8,7 @@
 // switched off by propagation.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -15,6 +16,7 @@
 
 #include "zelph/chains/execute_strategy.h"
 
+class Link;
 namespace zelph {
 class Port;
 }
@@ -49,6 +51,7 @@ class ZELPH_CHAIN_API GraphExecuteStrategy : public ExecuteStrategy {
     size_t destination_index;  // position in workers_; the edge is skipped when outside it
     zelph::Port* source_port;
     zelph::Port* destination_port;
+    Link* link;  // used while the chain's links revision is the one of Prepare
     std::string link_id;
   };
 
@@ -59,17 +62,16 @@ class ZELPH_CHAIN_API GraphExecuteStrategy : public ExecuteStrategy {
   bool IsKept(const IDataProcess& worker) const;
   bool IsRedirecting(const IDataProcess& worker) const;
   void DeactivateUnchosenBranches(size_t index);
-  const std::vector<Edge>& EdgesOf(size_t index) const;
 
   std::vector<std::shared_ptr<IDataProcess>> workers_;
   std::vector<size_t> order_;
-  std::vector<std::string> worker_ids_;
   std::vector<std::string> kept_models_;
   std::vector<std::string> redirecting_models_;
   std::vector<int> in_degree_;
   std::vector<std::vector<Edge>> edges_;
   std::vector<int> visit_state_;
   std::vector<int> active_;
+  std::uint64_t links_revision_ = 0;
   size_t active_count_ = 0;
   size_t position_ = 0;
   std::unique_ptr<zelph::chains::WorkerIndex> index_;

@@ -54,6 +54,7 @@ class ZELPH_CHAIN_API LinkedChain : public IDataProcessChain {
   // The removed link stays readable, and owned by the chain, until Clear or destruction.
   Status RemoveLink(const std::string& id) override;
   Status RemoveWorker(const boost::uuids::uuid& id) override;
+  std::uint64_t GetLinksRevision() const override { return links_revision_; }
   Status Execute(zelph::ExecutionStage stage, ExecutionFlow flow) override;
   void ExecuteWorker(const std::string& id) override;
   void ExecuteOnce() override { SetChainCommand(ChainCommand::kExecuteOnce); }
@@ -116,6 +117,7 @@ class ZELPH_CHAIN_API LinkedChain : public IDataProcessChain {
   std::unordered_map<std::string, Link*> link_index_;
   // Links taken out by RemoveLink: callers may still read them; freed by Clear.
   std::vector<std::unique_ptr<Link>> removed_links_;
+  std::uint64_t links_revision_ = 0;
   bool auto_run_ = false;
   ZelphConfig* config_;
   std::unique_ptr<ExecuteStrategy> strategy_;

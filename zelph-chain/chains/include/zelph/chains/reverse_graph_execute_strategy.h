@@ -7,6 +7,7 @@
 // those. Disabled workers and their links take no part. A loop among the links is refused.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "zelph/chains/execute_strategy.h"
 
+class Link;
 namespace zelph {
 class Port;
 }
@@ -42,6 +44,7 @@ class ZELPH_CHAIN_API ReverseGraphExecuteStrategy : public ExecuteStrategy {
     size_t source_index;
     zelph::Port* source_port;
     zelph::Port* destination_port;
+    Link* link;  // used while the chain's links revision is the one of Prepare
     std::string link_id;
   };
   // One pending step of the backwards walk: a queued worker and the sources it still has to
@@ -79,6 +82,7 @@ class ZELPH_CHAIN_API ReverseGraphExecuteStrategy : public ExecuteStrategy {
   std::vector<size_t> order_;
   std::vector<int> visit_mark_;
   std::vector<int> status_;
+  std::uint64_t links_revision_ = 0;
   std::deque<size_t> queue_;
   std::vector<char> taken_;
   std::vector<char> has_outgoing_;
