@@ -1,11 +1,12 @@
 // model_bench.cpp
 //
-// Large-buffer and property-bag costs of the data-process model: matrix copies and scans
-// against memcpy and a plain loop over the same bytes, number-block conversion, and bag
-// reads from 1 and 8 threads (one writer running beside them).
+// Large-buffer and property-bag costs of the data-process model: matrix copies against
+// memcpy into a warm and into a fresh buffer, scans against a plain loop over the same bytes,
+// number-block conversion, and bag reads from 1 and 8 threads (one writer running beside them).
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -63,23 +64,67 @@ void BM_MemcpyFreshBuffer(benchmark::State& state) {
   SetBytes(state, mat->GetSize());
 }
 
+// Seconds one call of `run` takes.
+template <typename Run>
+double SecondsOf(Run&& run) {
+  const auto start = std::chrono::steady_clock::now();
+  run();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// memcpy of `mat`'s bytes into `target`, for the reference times.
+double MemcpySeconds(const PortDataMat& mat, char* target) {
+  return SecondsOf([&] {
+    std::memcpy(target, mat.GetData(), mat.GetSize());
+    benchmark::DoNotOptimize(target);
+  });
+}
+
+// Times `copy` of `mat` and, interleaved with it outside the timed part, memcpy of the same
+// bytes into three targets; the counters are memcpy time / copy time (1 = as fast as memcpy):
+//   vs_warm_memcpy       a warm buffer that a matrix allocated (huge pages where the kernel
+//                        gives them), so only the cost of getting fresh memory differs;
+//   vs_warm_heap_memcpy  a warm new[] buffer (4 KB pages);
+//   vs_fresh_memcpy      a new[] buffer allocated for each copy, as copies used to be.
+// Interleaving keeps both sides under the same load on a shared machine.
+template <typename Copy>
+void RunAgainstMemcpy(benchmark::State& state, const PortDataMat& mat, Copy copy) {
+  const size_t size = mat.GetSize();
+  PortDataMat warm_mat(mat);
+  std::unique_ptr<char[]> warm_heap(new char[size]);
+  std::memcpy(warm_heap.get(), mat.GetData(), size);
+  double copy_seconds = 0, warm_seconds = 0, warm_heap_seconds = 0, fresh_seconds = 0;
+  for (auto _ : state) {
+    copy_seconds += SecondsOf(copy);
+    state.PauseTiming();
+    warm_seconds += MemcpySeconds(mat, warm_mat.GetData());
+    warm_heap_seconds += MemcpySeconds(mat, warm_heap.get());
+    std::unique_ptr<char[]> fresh(new char[size]);
+    fresh_seconds += MemcpySeconds(mat, fresh.get());
+    fresh.reset();
+    state.ResumeTiming();
+  }
+  state.counters["vs_warm_memcpy"] = warm_seconds / copy_seconds;
+  state.counters["vs_warm_heap_memcpy"] = warm_heap_seconds / copy_seconds;
+  state.counters["vs_fresh_memcpy"] = fresh_seconds / copy_seconds;
+  SetBytes(state, size);
+}
+
 void BM_MatCopy(benchmark::State& state) {
   auto mat = Image(DepthOf(state));
-  for (auto _ : state) {
+  RunAgainstMemcpy(state, *mat, [&] {
     PortDataMat copy(*mat);
     benchmark::DoNotOptimize(copy.GetData());
-  }
-  SetBytes(state, mat->GetSize());
+  });
 }
 
 void BM_MatSetDataAndCopy(benchmark::State& state) {
   auto mat = Image(DepthOf(state));
   PortDataMat target;
-  for (auto _ : state) {
+  RunAgainstMemcpy(state, *mat, [&] {
     target.SetDataAndCopy(kSide, kSide, kChannels, mat->GetDepth(), mat->GetData(), mat->GetSize());
     benchmark::DoNotOptimize(target.GetData());
-  }
-  SetBytes(state, mat->GetSize());
+  });
 }
 
 void BM_MatChannelMinMax(benchmark::State& state) {

@@ -10,8 +10,13 @@
 #include <stdexcept>
 
 #include "zelph/logger/log.h"
+#include "zelph/platform/large_buffer.h"
 
 namespace {
+
+// From this size on a buffer gets its own huge-page mapping; below it the heap is cheaper
+// and wastes less.
+constexpr size_t kLargeBufferBytes = size_t{4} << 20;
 
 // Element count × channels × value bytes (1-bit values rounded up to whole bytes), or
 // nullopt on overflow, negative counts or an unknown depth.
@@ -121,8 +126,8 @@ PortDataMat::PortDataMat(const PortDataMat& other)
   }
   if (other.size_ > 0 && other.data_ != nullptr) {
     try {
-      data_ = new char[other.size_];
-      std::memcpy(data_, other.data_, other.size_);
+      data_ = AllocateData(other.size_, false);
+      std::memcpy(data_.get(), other.data_.get(), other.size_);
     } catch (const std::exception& e) {
       ZELPH_LOG(ZelphSeverityLevel::kError, "Failed init data mat cpy ctor: {}", e.what());
       size_ = 0;
@@ -146,7 +151,7 @@ PortDataMat::PortDataMat(const size_t* dims, int dimsCount, MatDepth depth, int 
   }
   if (!CopyDims(dims, dimsCount)) return;
   try {
-    if (*bytes > 0) data_ = new char[*bytes]();
+    if (*bytes > 0) data_ = AllocateData(*bytes, true);
   } catch (const std::exception& e) {
     LogAllocationFailure(*bytes, e.what());
     return;
@@ -155,9 +160,22 @@ PortDataMat::PortDataMat(const size_t* dims, int dimsCount, MatDepth depth, int 
   SetInitialized(true);
 }
 
-PortDataMat::~PortDataMat() {
-  delete[] dims_;
-  delete[] data_;
+PortDataMat::~PortDataMat() { delete[] dims_; }
+
+void PortDataMat::DataRelease::operator()(char* data) const {
+  if (large_bytes > 0) {
+    zelph::sys::FreeLargeBuffer(data, large_bytes);
+  } else {
+    delete[] data;
+  }
+}
+
+PortDataMat::Data PortDataMat::AllocateData(size_t size, bool zeroed) {
+  if (size < kLargeBufferBytes) return Data(zeroed ? new char[size]() : new char[size]);
+  // Fresh mappings are zero-filled already, so `zeroed` costs nothing here.
+  char* data = zelph::sys::AllocateLargeBuffer(size);
+  if (data == nullptr) throw std::bad_alloc();
+  return Data(data, DataRelease(size));
 }
 
 size_t PortDataMat::GetDim(int index) const {
@@ -207,19 +225,19 @@ void PortDataMat::GetChannelMinMax(int channel, double& min, double& max) const 
   const auto stride = static_cast<size_t>(channels_);
   switch (depth_) {
     case kDepth8U:
-      return ScanChannel<std::uint8_t>(data_, count, first, stride, min, max);
+      return ScanChannel<std::uint8_t>(data_.get(), count, first, stride, min, max);
     case kDepth8S:
-      return ScanChannel<std::int8_t>(data_, count, first, stride, min, max);
+      return ScanChannel<std::int8_t>(data_.get(), count, first, stride, min, max);
     case kDepth16U:
-      return ScanChannel<std::uint16_t>(data_, count, first, stride, min, max);
+      return ScanChannel<std::uint16_t>(data_.get(), count, first, stride, min, max);
     case kDepth16S:
-      return ScanChannel<std::int16_t>(data_, count, first, stride, min, max);
+      return ScanChannel<std::int16_t>(data_.get(), count, first, stride, min, max);
     case kDepth32S:
-      return ScanChannel<std::int32_t>(data_, count, first, stride, min, max);
+      return ScanChannel<std::int32_t>(data_.get(), count, first, stride, min, max);
     case kDepth32F:
-      return ScanChannel<float>(data_, count, first, stride, min, max);
+      return ScanChannel<float>(data_.get(), count, first, stride, min, max);
     case kDepth64F:
-      return ScanChannel<double>(data_, count, first, stride, min, max);
+      return ScanChannel<double>(data_.get(), count, first, stride, min, max);
     case kDepth1Bit:
       return;
   }
@@ -229,11 +247,9 @@ void PortDataMat::SetAllocatedData(size_t width, size_t height, int channels, Ma
                                    char* data, size_t size) {
   ResetData();
   const size_t dims[] = {width, height};
-  if (!CopyDims(dims, 2)) {
-    delete[] data;  // taken over, so it must not leak when it cannot be kept
-    return;
-  }
-  data_ = data;
+  Data taken(data);  // taken over, so it must not leak when it cannot be kept
+  if (!CopyDims(dims, 2)) return;
+  data_ = std::move(taken);
   size_ = size;
   channels_ = channels;
   depth_ = depth;
@@ -252,12 +268,12 @@ void PortDataMat::SetDataAndCopy(const size_t* dims, int dimsCount, int channels
   if (size == 0 || data == nullptr) return;
   if (!CopyDims(dims, dimsCount)) return;
   try {
-    data_ = new char[size];
+    data_ = AllocateData(size, false);
   } catch (const std::exception& e) {
     LogAllocationFailure(size, e.what());
     return;
   }
-  std::memcpy(data_, data, size);
+  std::memcpy(data_.get(), data, size);
   size_ = size;
   channels_ = channels;
   depth_ = depth;
@@ -267,8 +283,7 @@ void PortDataMat::SetDataAndCopy(const size_t* dims, int dimsCount, int channels
 void PortDataMat::ResetData() {
   delete[] dims_;
   dims_ = nullptr;
-  delete[] data_;
-  data_ = nullptr;
+  data_.reset();
   dims_count_ = 0;
   channels_ = 0;
   depth_ = kDepth8U;

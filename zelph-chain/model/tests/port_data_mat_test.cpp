@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -220,6 +221,37 @@ TEST(PortDataMatTest, ExpectedByteSizeGuardsShortAndOverflowingShapes) {
   PortDataMat no_dims(nullptr, -2, kDepth8U, 1);
   EXPECT_EQ(no_dims.GetDimsSize(), 0);
   EXPECT_EQ(no_dims.GetSize(), 0u);
+}
+
+// Matrices of several megabytes live in their own mappings; every way in and out of one must
+// keep the bytes and release the buffer with the call that matches its origin.
+TEST(PortDataMatTest, LargeBuffersCopyZeroFillAndHandOver) {
+  const size_t dims[] = {1024, 1024};
+  PortDataMat shaped(dims, 2, kDepth32F, 3);  // 12 MB
+  ASSERT_EQ(shaped.GetSize(), size_t{12} << 20);
+  const char* bytes = shaped.GetData();
+  EXPECT_TRUE(std::all_of(bytes, bytes + shaped.GetSize(), [](char b) { return b == 0; }));
+  for (size_t i = 0; i < shaped.GetSize(); ++i) shaped.GetData()[i] = static_cast<char>(i * 7);
+
+  PortDataMat copy(shaped);
+  ASSERT_EQ(copy.GetSize(), shaped.GetSize());
+  EXPECT_EQ(std::memcmp(copy.GetData(), shaped.GetData(), shaped.GetSize()), 0);
+
+  PortDataMat set;
+  set.SetDataAndCopy(dims, 2, 3, kDepth32F, shaped.GetData(), shaped.GetSize());
+  EXPECT_EQ(std::memcmp(set.GetData(), shaped.GetData(), shaped.GetSize()), 0);
+  set.SetDataAndCopy(4, 1, 1, kDepth8U, "abcd", 4);  // large buffer out, small one in
+  EXPECT_EQ(std::string(set.GetData(), 4), "abcd");
+
+  // A handed-over buffer of the same size came from new[] and goes back with delete[].
+  const size_t size = shaped.GetSize();
+  char* handed = new char[size]();
+  set.SetAllocatedData(1024, 1024, 12, kDepth8U, handed, size);
+  EXPECT_EQ(set.GetData(), handed);
+  PortDataMat copy_of_handed(set);
+  EXPECT_NE(copy_of_handed.GetData(), handed);
+  set.ResetData();
+  EXPECT_EQ(set.GetData(), nullptr);
 }
 
 }  // namespace

@@ -9,6 +9,10 @@
 // The setters are lenient: they take the size given without checking it against the dims
 // (a preview stores JPEG bytes with channel count 0). Code that walks the buffer by its
 // dims must first check HasCompleteBuffer() (or GetSize() >= *ExpectedByteSize()).
+//
+// Buffers the class allocates itself from 4 MB up are huge-page backed mappings, so that
+// copying a large image is not dominated by the kernel zeroing 4 KB pages one fault at a
+// time; GetData() is the same plain byte pointer either way.
 #pragma once
 
 #include <cstddef>
@@ -59,7 +63,7 @@ class ZELPH_CHAIN_API PortDataMat : public PortData {
   size_t GetDim(int index) const;
   size_t GetWidth() const { return GetDim(0); }
   size_t GetHeight() const { return GetDim(1); }
-  char* GetData() const { return data_; }
+  char* GetData() const { return data_.get(); }
   size_t GetSize() const { return size_; }
   int GetChannels() const { return channels_; }
   MatDepth GetDepth() const { return depth_; }
@@ -99,12 +103,24 @@ class ZELPH_CHAIN_API PortDataMat : public PortData {
   static std::shared_ptr<PortDataMat> empty;
 
  private:
+  // Releases the element buffer the way it was obtained: delete[] for buffers handed over
+  // through SetAllocatedData and for small ones, the large-buffer release otherwise.
+  struct DataRelease {
+    DataRelease() : large_bytes(0) {}
+    explicit DataRelease(size_t largeBytes) : large_bytes(largeBytes) {}
+    void operator()(char* data) const;
+    size_t large_bytes;  // 0: the buffer came from new[]
+  };
+  using Data = std::unique_ptr<char[], DataRelease>;
+
+  // `size` (> 0) bytes, zero-filled when `zeroed`; throws std::bad_alloc.
+  static Data AllocateData(size_t size, bool zeroed);
   bool AllocateDims(int count);
   bool CopyDims(const size_t* dims, int count);
 
   size_t* dims_ = nullptr;
   int dims_count_ = 0;
-  char* data_ = nullptr;
+  Data data_;
   size_t size_ = 0;
   int channels_ = 0;
   MatDepth depth_ = kDepth8U;
