@@ -35,9 +35,10 @@ class ZELPH_CHAIN_API BaseExecuteStrategy : public ExecuteStrategy {
   void Rebuild() override;
 
  private:
-  // Workers are grouped into slots, one per distinct id, so that two worker objects of one id
-  // (or a link end outside the chain of an id inside it) count as the same worker. A run then
-  // works on plain vectors indexed by slot and position: no lookup, no allocation per worker.
+  // Workers are grouped into slots, one per distinct id: two worker objects of one id, or a
+  // link's worker outside the chain with the id of one inside it, count as the same worker.
+  // Runs then work on plain vectors indexed by slot and position, with no hash lookup and no
+  // allocation per worker.
   static constexpr size_t kNoSlot = static_cast<size_t>(-1);
 
   void BuildExecutionList();
