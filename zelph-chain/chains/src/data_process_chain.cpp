@@ -16,7 +16,7 @@ int FlagMask(zelph::chain::Flag flag) { return 1 << (static_cast<int>(flag) % 32
 
 }  // namespace
 
-IDataProcessChain::IDataProcessChain() : properties_(std::make_unique<zelph::Property>()) {
+IDataProcessChain::IDataProcessChain() : properties_(std::make_unique<Property>()) {
   SetId(zelph::NewUuidText());
 }
 
@@ -127,5 +127,5 @@ void IDataProcessChain::ClearIdentity() {
 
 void IDataProcessChain::ClearProperties() {
   // Move-assigning an empty bag drops every entry under the bag's exclusive lock.
-  *properties_ = zelph::Property();
+  *properties_ = Property();
 }

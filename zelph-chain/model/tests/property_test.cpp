@@ -192,6 +192,8 @@ TEST(PropertyTest, ConcurrentReadersWritersAndCopies) {
     }
   });
   for (size_t i = 4; i < threads.size(); ++i) threads[i].join();
+  // On a loaded machine the readers may not have run yet; let each have a turn.
+  while (reads < 4) std::this_thread::yield();
   stop = true;
   for (size_t i = 0; i < 4; ++i) threads[i].join();
   EXPECT_GT(reads.load(), 0);

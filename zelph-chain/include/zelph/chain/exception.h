@@ -1,8 +1,7 @@
 // exception.h
 //
-// The exception this library throws where a failure carries only a message. It derives
-// directly from std::exception (not std::runtime_error), so handlers that catch
-// std::runtime_error for other reasons do not swallow it.
+// The project's exception with a text, derived directly from std::exception so that a
+// handler for std::runtime_error does not catch it.
 #pragma once
 
 #include <exception>
@@ -15,11 +14,15 @@ namespace zelph {
 
 class ZELPH_CHAIN_API Exception : public std::exception {
  public:
-  explicit Exception(std::string message) : message_(std::move(message)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
+  explicit Exception(std::string text);
+  const char* what() const noexcept override;
 
  private:
-  std::string message_;
+  std::string text_;
 };
+
+inline Exception::Exception(std::string text) : text_(std::move(text)) {}
+
+inline const char* Exception::what() const noexcept { return text_.c_str(); }
 
 }  // namespace zelph

@@ -90,7 +90,7 @@ class ZELPH_CHAIN_API IDataProcessChain : public std::enable_shared_from_this<ID
   virtual std::shared_ptr<IDataProcess> FindWorker(const std::string& id) = 0;
   virtual std::shared_ptr<IDataProcess> FindFirstDataProcessBySystemName(zelph::OptionalFlag mask,
                                                                          const char* name) = 0;
-  virtual bool UpdateChangedProperty(const char* name, zelph::PropertyValue& value) = 0;
+  virtual bool UpdateChangedProperty(const char* name, PropertyValue& value) = 0;
   virtual void UpdateChangedProperties() = 0;
   virtual void SetExecutionTimeout(int timeout) = 0;
   // Returns the chain as chain-file text; by value, so concurrent readers never share a buffer.
@@ -99,7 +99,7 @@ class ZELPH_CHAIN_API IDataProcessChain : public std::enable_shared_from_this<ID
   virtual zelph::Port* FindStopLoopConditionPort() = 0;
   virtual int GetExecutedOrder(const boost::uuids::uuid& id) = 0;
   virtual void SetProperty(boost::uuids::uuid& worker_id, const std::string& name,
-                           zelph::PropertyValue& value) = 0;
+                           PropertyValue& value) = 0;
   virtual std::pair<std::shared_ptr<IDataProcess>, zelph::Port*> FindPortById(
       const std::string& id) = 0;
   virtual void SetExecutionStrategy(ExecutionStrategyType type, bool save) = 0;
@@ -113,7 +113,7 @@ class ZELPH_CHAIN_API IDataProcessChain : public std::enable_shared_from_this<ID
   // Safe from any thread.
   bool IsFlag(zelph::chain::Flag flag) const;
 
-  zelph::Property* GetProperties() const { return properties_.get(); }
+  Property* GetProperties() const { return properties_.get(); }
   std::string ToString() const;
 
   void SetId(const std::string& id);
@@ -167,7 +167,7 @@ class ZELPH_CHAIN_API IDataProcessChain : public std::enable_shared_from_this<ID
   std::atomic<int> flags_{0};
   std::string session_id_;
   std::string id_;
-  std::unique_ptr<zelph::Property> properties_;
+  std::unique_ptr<Property> properties_;
   long long context_id_ = 0;
   std::set<zelph::chain::ExecutionOption> execution_options_;
   std::string category_;
