@@ -1,6 +1,6 @@
 // json_bench.cpp
 //
-// The kMiniJson back-end on a generated chain-like text of about 1 MB: the streaming
+// The kMiniJson back-end on a generated chain-like text of about 10 MB: the streaming
 // reader lexing and walking every value, against RapidJSON's SAX reader with a handler that
 // does nothing; the guarded document parse against RapidJSON's default parse; the compact
 // writer. Throughput is reported as bytes per second of JSON text.
@@ -23,7 +23,7 @@ using zelph::json::StreamValue;
 const std::string& Text() {
   static const std::string text = [] {
     std::string out = R"({"app":"zelph-chain","version":"2.0","chain":{"workers":[)";
-    for (int i = 0; out.size() < 1'000'000; ++i) {
+    for (int i = 0; out.size() < 10'000'000; ++i) {
       if (i > 0) out += ',';
       out += R"({"id":"6f1c2e9a-0000-4000-8000-)" + std::to_string(100000000000 + i) +
              R"(","model":"image.threshold","caption":"Threshold \")" + std::to_string(i) +

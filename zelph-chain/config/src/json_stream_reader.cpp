@@ -1,10 +1,11 @@
 // json_stream_reader.cpp
 //
 // RapidJSON's SAX reader serves as the lexer: one iterative, in-place parse of a private
-// copy of the text records every event (strings are decoded inside the copy, so an event
-// only notes where its text lies) and the matching end of every object and array. Passes then walk
-// the record with plain indices, which makes them repeatable and lets a pass reach the events
-// before a syntax error before it raises that error.
+// copy of the text records every event as twelve bytes (strings are decoded inside the
+// copy and number tokens stay there, so an event only notes where its text lies) and the
+// matching end of every object and array. Passes then walk the record with plain indices,
+// which makes them repeatable and lets a pass reach the events before a syntax error before
+// it raises that error.
 #include "zelph/config/json_stream_reader.h"
 
 #include "zelph/config/rapidjson.h"
@@ -12,6 +13,7 @@
 #include <rapidjson/reader.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +23,14 @@
 
 namespace zelph::json {
 namespace {
+
+// RapidJSON's in-place stream under a type of its own. RapidJSON copies an
+// InsituStringStream into locals around every string and number and back after it; those
+// copies read what was just stored through a narrower path, and the stalls cost about a
+// third of the lexing time. A stream of another type is used by reference instead.
+struct InPlaceStream : rapidjson::InsituStringStream {
+  using rapidjson::InsituStringStream::InsituStringStream;
+};
 
 constexpr std::uint32_t kNoEnd = std::numeric_limits<std::uint32_t>::max();
 // Every offset, length and index of a record fits its 32-bit fields below this length.
@@ -39,13 +49,16 @@ enum class EventType : unsigned char {
   kEndArray,
 };
 
-// 32-bit fields keep a record small (texts are limited to kMaxTextLength).
+// Twelve bytes per event: writing and reading the record is a large part of a reader's time.
 struct Event {
+  // Keys, strings and numbers: where the text starts in the copy, which is where it starts
+  // in the source too (in-place decoding only ever shortens a string). Other events: the
+  // byte offset in the source just after the event.
+  std::uint32_t offset;
+  // Keys, strings and numbers: the length of the text. Start events: the index of the
+  // matching end event, or kNoEnd when the text breaks off inside the value.
+  std::uint32_t size;
   EventType type;
-  std::uint32_t text_offset = 0;  // into the copy, for keys, strings and numbers
-  std::uint32_t text_length = 0;
-  std::uint32_t end = kNoEnd;  // for a start event: the index of its end event
-  std::uint32_t position = 0;  // byte offset in the source just after the event
 };
 
 const char* SyntaxErrorText(rapidjson::ParseErrorCode code) {
@@ -99,7 +112,28 @@ class StreamRecord {
     RaiseTextError();
   }
   std::string_view TextOf(const Event& event) const {
-    return std::string_view(text_.data() + event.text_offset, event.text_length);
+    return std::string_view(text_.data() + event.offset, event.size);
+  }
+  // The value at `index`; past the last recorded event, a broken value.
+  StreamValue ValueAt(std::size_t index) const {
+    if (index >= events_.size()) return StreamValue(*this, index, ValueKind::kNull, {}, true);
+    const Event& event = events_[index];
+    switch (event.type) {
+      case EventType::kString:
+        return StreamValue(*this, index, ValueKind::kString, TextOf(event), false);
+      case EventType::kNumber:
+        return StreamValue(*this, index, ValueKind::kNumber, TextOf(event), false);
+      case EventType::kTrue:
+        return StreamValue(*this, index, ValueKind::kBoolean, "true", false);
+      case EventType::kFalse:
+        return StreamValue(*this, index, ValueKind::kBoolean, "false", false);
+      case EventType::kStartObject:
+        return StreamValue(*this, index, ValueKind::kObject, {}, false);
+      case EventType::kStartArray:
+        return StreamValue(*this, index, ValueKind::kArray, {}, false);
+      default:
+        return StreamValue(*this, index, ValueKind::kNull, "null", false);
+    }
   }
   // The index after the value at `index`, which must be complete in the record.
   std::size_t After(std::size_t index) const {
@@ -107,24 +141,37 @@ class StreamRecord {
     if (event.type != EventType::kStartObject && event.type != EventType::kStartArray) {
       return index + 1;
     }
-    if (event.end == kNoEnd) RaiseTextError();
-    return event.end + 1;
+    if (event.size == kNoEnd) RaiseTextError();
+    return event.size + 1;
+  }
+  // The index after `value`, once a callback has had it: a nested value must be consumed.
+  std::size_t Next(const StreamValue& value) const {
+    if (value.broken_) RaiseTextError();
+    if ((value.kind_ == ValueKind::kObject || value.kind_ == ValueKind::kArray) &&
+        !value.consumed_) {
+      throw StreamError("Nested object or array not parsed", events_[value.index_].offset);
+    }
+    return After(value.index_);
+  }
+  [[noreturn]] void RaiseTextError() const {
+    if (error_) throw *error_;
+    // A complete record is never indexed past its end by the walking code.
+    throw StreamError("Unexpected end of text", events_.empty() ? 0 : events_.back().offset);
   }
 
   // SAX handler.
-  bool Null() { return Add(EventType::kNull); }
-  bool Bool(bool value) { return Add(value ? EventType::kTrue : EventType::kFalse); }
+  bool Null() { return Add(EventType::kNull, Position(), 0); }
+  bool Bool(bool value) { return Add(value ? EventType::kTrue : EventType::kFalse, Position(), 0); }
   bool RawNumber(const char*, rapidjson::SizeType length, bool) {
-    // RapidJSON lexes a number on a local copy of an in-place stream and moves the stream
-    // on only after this call, so the stream still stands at the token, which stays in
-    // place. (The pointer argument is not the token's start in this mode.)
-    return AddText(EventType::kNumber, stream_->Tell(), length);
+    // The stream has just passed the token, which stays in place. (The pointer argument is
+    // not the token's start in this mode.)
+    return Add(EventType::kNumber, Position() - length, length);
   }
   bool String(const char* text, rapidjson::SizeType length, bool) {
-    return AddText(EventType::kString, static_cast<std::size_t>(text - text_.data()), length);
+    return Add(EventType::kString, OffsetOf(text), length);
   }
   bool Key(const char* text, rapidjson::SizeType length, bool) {
-    return AddText(EventType::kKey, static_cast<std::size_t>(text - text_.data()), length);
+    return Add(EventType::kKey, OffsetOf(text), length);
   }
   bool StartObject() { return Open(EventType::kStartObject); }
   bool EndObject(rapidjson::SizeType) { return Close(EventType::kEndObject); }
@@ -138,43 +185,37 @@ class StreamRecord {
   bool Double(double) { return false; }
 
  private:
-  [[noreturn]] void RaiseTextError() const {
-    if (error_) throw *error_;
-    // A complete record is never indexed past its end by the walking code.
-    throw StreamError("Unexpected end of text", events_.empty() ? 0 : events_.back().position);
+  std::size_t Position() const { return stream_->Tell(); }
+  std::size_t OffsetOf(const char* text) const {
+    return static_cast<std::size_t>(text - text_.data());
   }
-  bool Add(EventType type) {
-    events_.push_back(Event{type, 0, 0, kNoEnd, static_cast<std::uint32_t>(stream_->Tell())});
-    return true;
-  }
-  bool AddText(EventType type, std::size_t offset, std::size_t length) {
-    events_.push_back(Event{type, static_cast<std::uint32_t>(offset),
-                            static_cast<std::uint32_t>(length), kNoEnd,
-                            static_cast<std::uint32_t>(stream_->Tell())});
+  bool Add(EventType type, std::size_t offset, std::size_t size) {
+    events_.emplace_back(static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(size),
+                         type);
     return true;
   }
   bool Open(EventType type) {
-    if (open_.size() >= static_cast<std::size_t>(kMaxStreamDepth)) {
+    if (depth_ == kMaxStreamDepth) {
       depth_exceeded_ = true;
       return false;
     }
-    open_.push_back(events_.size());
-    return Add(type);
+    open_[depth_++] = static_cast<std::uint32_t>(events_.size());
+    return Add(type, Position(), kNoEnd);
   }
   bool Close(EventType type) {
-    events_[open_.back()].end = static_cast<std::uint32_t>(events_.size());
-    open_.pop_back();
-    return Add(type);
+    events_[open_[--depth_]].size = static_cast<std::uint32_t>(events_.size());
+    return Add(type, Position(), 0);
   }
 
   std::vector<Event> events_;
   // The text with a NUL after it, decoded in place; holds the text of every event.
   std::string text_;
   std::optional<StreamError> error_;
-  // Only while lexing.
-  std::vector<std::size_t> open_;
-  rapidjson::InsituStringStream* stream_ = nullptr;
+  // Only while lexing: the start events of the open objects and arrays.
+  std::array<std::uint32_t, kMaxStreamDepth> open_{};
+  int depth_ = 0;
   bool depth_exceeded_ = false;
+  InPlaceStream* stream_ = nullptr;
 };
 
 StreamRecord::StreamRecord(const char* text, std::size_t length) {
@@ -186,12 +227,12 @@ StreamRecord::StreamRecord(const char* text, std::size_t length) {
   text_.reserve(length + 1);
   if (length > 0) text_.assign(text, length);
   text_.push_back('\0');
-  rapidjson::InsituStringStream stream(text_.data());
+  InPlaceStream stream(text_.data());
   stream_ = &stream;
-  // Typical texts hold one event per 8-16 bytes; the cap keeps a huge length from
+  // Typical texts hold one event per 6-10 bytes; the cap keeps a huge length from
   // reserving memory that geometric growth would only take when needed.
-  constexpr std::size_t kReserveCap = std::size_t{1} << 20;
-  events_.reserve(std::min(length / 12 + 4, kReserveCap));
+  constexpr std::size_t kReserveCap = std::size_t{1} << 22;
+  events_.reserve(std::min(length / 6 + 4, kReserveCap));
   rapidjson::Reader reader;
   constexpr unsigned kFlags = rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag |
                               rapidjson::kParseStopWhenDoneFlag |
@@ -202,43 +243,9 @@ StreamRecord::StreamRecord(const char* text, std::size_t length) {
                    result.Offset());
   }
   stream_ = nullptr;
-  open_ = {};
 }
 
-ValueKind StreamValue::Kind() const {
-  switch (record_.At(index_).type) {
-    case EventType::kString:
-      return ValueKind::kString;
-    case EventType::kNumber:
-      return ValueKind::kNumber;
-    case EventType::kTrue:
-    case EventType::kFalse:
-      return ValueKind::kBoolean;
-    case EventType::kStartObject:
-      return ValueKind::kObject;
-    case EventType::kStartArray:
-      return ValueKind::kArray;
-    default:
-      return ValueKind::kNull;
-  }
-}
-
-std::string_view StreamValue::Text() const {
-  const Event& event = record_.At(index_);
-  switch (event.type) {
-    case EventType::kString:
-    case EventType::kNumber:
-      return record_.TextOf(event);
-    case EventType::kTrue:
-      return "true";
-    case EventType::kFalse:
-      return "false";
-    case EventType::kNull:
-      return "null";
-    default:
-      return {};
-  }
-}
+void StreamValue::RaiseTextError() const { record_.RaiseTextError(); }
 
 bool StreamValue::IsInteger() const {
   if (!IsNumber()) return false;
@@ -278,34 +285,33 @@ bool StreamValue::Flag() const {
   return IsInteger() && Text().find_first_of("123456789") != std::string_view::npos;
 }
 
-bool StreamValue::Bool() const { return record_.At(index_).type == EventType::kTrue; }
+bool StreamValue::Bool() const { return Kind() == ValueKind::kBoolean && text_ == "true"; }
 
 void StreamValue::ReadObject(const MemberCallback& callback) {
-  const Event& start = record_.At(index_);
-  if (start.type != EventType::kStartObject) {
-    throw StreamError("Expected opening brace", start.position);
+  if (Kind() != ValueKind::kObject) {
+    throw StreamError("Expected opening brace", record_.At(index_).offset);
   }
   consumed_ = true;
   std::size_t cursor = index_ + 1;
-  while (record_.At(cursor).type != EventType::kEndObject) {
-    const std::string_view name = record_.TextOf(record_.At(cursor));
-    StreamValue value(record_, cursor + 1);
-    callback(name, value);
-    cursor = value.Next();
+  for (;;) {
+    const Event& key = record_.At(cursor);
+    if (key.type == EventType::kEndObject) return;
+    StreamValue value = record_.ValueAt(cursor + 1);
+    callback(record_.TextOf(key), value);
+    cursor = record_.Next(value);
   }
 }
 
 void StreamValue::ReadArray(const ElementCallback& callback) {
-  const Event& start = record_.At(index_);
-  if (start.type != EventType::kStartArray) {
-    throw StreamError("Expected opening bracket", start.position);
+  if (Kind() != ValueKind::kArray) {
+    throw StreamError("Expected opening bracket", record_.At(index_).offset);
   }
   consumed_ = true;
   std::size_t cursor = index_ + 1;
   while (record_.At(cursor).type != EventType::kEndArray) {
-    StreamValue value(record_, cursor);
+    StreamValue value = record_.ValueAt(cursor);
     callback(value);
-    cursor = value.Next();
+    cursor = record_.Next(value);
   }
 }
 
@@ -336,17 +342,10 @@ void StreamValue::Walk(WalkHandler& handler) {
         handler.Member(record_.TextOf(event));
         break;
       default:
-        handler.Scalar(StreamValue(record_, index));
+        handler.Scalar(record_.ValueAt(index));
         break;
     }
   }
-}
-
-std::size_t StreamValue::Next() const {
-  if (IsObjectOrArray() && !consumed_) {
-    throw StreamError("Nested object or array not parsed", record_.At(index_).position);
-  }
-  return record_.After(index_);
 }
 
 StreamReader::StreamReader(const char* text, std::size_t length)
@@ -355,17 +354,17 @@ StreamReader::StreamReader(const char* text, std::size_t length)
 StreamReader::~StreamReader() = default;
 
 void StreamReader::ReadObject(const MemberCallback& callback) const {
-  StreamValue(*record_, 0).ReadObject(callback);
+  record_->ValueAt(0).ReadObject(callback);
 }
 
 void StreamReader::ReadArray(const ElementCallback& callback) const {
-  StreamValue(*record_, 0).ReadArray(callback);
+  record_->ValueAt(0).ReadArray(callback);
 }
 
 void StreamReader::ReadRoot(const std::function<void(StreamValue& root)>& callback) const {
-  StreamValue root(*record_, 0);
+  StreamValue root = record_->ValueAt(0);
   callback(root);
-  root.Next();
+  record_->Next(root);
 }
 
 }  // namespace zelph::json

@@ -92,7 +92,10 @@ class ZELPH_CHAIN_API StreamValue {
   StreamValue(const StreamValue&) = delete;
   StreamValue& operator=(const StreamValue&) = delete;
 
-  ValueKind Kind() const;
+  ValueKind Kind() const {
+    if (broken_) RaiseTextError();
+    return kind_;
+  }
   bool IsObject() const { return Kind() == ValueKind::kObject; }
   bool IsArray() const { return Kind() == ValueKind::kArray; }
   bool IsString() const { return Kind() == ValueKind::kString; }
@@ -102,7 +105,10 @@ class ZELPH_CHAIN_API StreamValue {
   bool IsObjectOrArray() const { return IsObject() || IsArray(); }
 
   // The scalar's text (see the file comment); empty for an object or array.
-  std::string_view Text() const;
+  std::string_view Text() const {
+    if (broken_) RaiseTextError();
+    return text_;
+  }
   // A number written as an optional minus and digits only (no fraction, no exponent).
   bool IsInteger() const;
   // The value of an integer number within the 32-bit signed range; 0 for anything else.
@@ -128,13 +134,18 @@ class ZELPH_CHAIN_API StreamValue {
 
  private:
   friend class StreamRecord;
-  friend class StreamReader;
-  StreamValue(const StreamRecord& record, std::size_t index) : record_(record), index_(index) {}
-  // The record index after this value; enforces the rule that nested values be consumed.
-  std::size_t Next() const;
+  // Made by the record, which copies the kind and text in, so the accessors above need no
+  // look-up. A broken value stands where the text breaks off.
+  StreamValue(const StreamRecord& record, std::size_t index, ValueKind kind, std::string_view text,
+              bool broken)
+      : record_(record), index_(index), text_(text), kind_(kind), broken_(broken) {}
+  [[noreturn]] void RaiseTextError() const;
 
   const StreamRecord& record_;
   std::size_t index_;
+  std::string_view text_;
+  ValueKind kind_;
+  bool broken_;
   bool consumed_ = false;
 };
 

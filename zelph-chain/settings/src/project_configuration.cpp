@@ -1,0 +1,85 @@
+// project_configuration.cpp
+//
+// The project configuration and the searches over its tree.
+#include "zelph/settings/project_configuration.h"
+
+#include <boost/uuid/random_generator.hpp>
+#include <boost/uuid/uuid_io.hpp>
+
+#include <utility>
+
+#include "zelph/logger/log.h"
+
+namespace {
+
+std::shared_ptr<SettingNode> FindInSubtree(const std::shared_ptr<SettingNode>& node,
+                                           const std::string& id) {
+  if (node->id == id) return node;
+  for (const auto& child : node->children) {
+    if (auto found = FindInSubtree(child, id)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+ProjectConfiguration::ProjectConfiguration(const std::string& chain_id,
+                                           const std::string& main_worker_id,
+                                           const std::string& caption,
+                                           const std::string& description,
+                                           std::shared_ptr<SettingRoot> root)
+    : chain_id(chain_id),
+      main_worker_id(main_worker_id),
+      caption(caption),
+      description(description),
+      root(std::move(root)) {
+  id = boost::uuids::to_string(boost::uuids::random_generator()());
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Create project configuration {}", id);
+}
+
+ProjectConfiguration::~ProjectConfiguration() {
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Destroy project configuration {}", id);
+}
+
+bool ProjectConfiguration::HasSetting(const std::string& setting_id) const {
+  return FindSetting(setting_id) != nullptr;
+}
+
+std::shared_ptr<SettingNode> ProjectConfiguration::FindSetting(
+    const std::string& setting_id) const {
+  return FindInSubtree(root, setting_id);
+}
+
+bool ProjectConfiguration::HasProperty(const std::string& setting_id,
+                                       const std::string& name) const {
+  const auto node = FindSetting(setting_id);
+  return node && node->HasProperty(name);
+}
+
+bool ProjectConfiguration::SetValue(const std::string& setting_id, const std::string& name,
+                                    PropertyValue&& value) {
+  const auto node = FindSetting(setting_id);
+  return node && node->SetValue(name, std::move(value));
+}
+
+boost::optional<PropertyValue> ProjectConfiguration::GetValue(const std::string& setting_id,
+                                                              const std::string& name) {
+  const auto node = FindSetting(setting_id);
+  if (!node) return boost::none;
+  return node->GetValue(name);
+}
+
+std::shared_ptr<MainSetting> ProjectConfiguration::FindMainSetting() const {
+  return std::dynamic_pointer_cast<MainSetting>(FindSettingByKind(kMainSetting));
+}
+
+std::shared_ptr<SettingWorker> ProjectConfiguration::FindWorkerSetting() const {
+  return std::dynamic_pointer_cast<SettingWorker>(FindSettingByKind(kSettingWorker));
+}
+
+std::shared_ptr<SettingNode> ProjectConfiguration::FindSettingByKind(SettingKind kind) const {
+  for (const auto& child : root->children) {
+    if (child->kind == kind) return child;
+  }
+  return nullptr;
+}
