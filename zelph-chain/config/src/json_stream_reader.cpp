@@ -24,13 +24,36 @@
 namespace zelph::json {
 namespace {
 
-// RapidJSON's in-place stream under a type of its own. RapidJSON copies an
-// InsituStringStream into locals around every string and number and back after it; those
-// copies read what was just stored through a narrower path, and the stalls cost about a
-// third of the lexing time. A stream of another type is used by reference instead.
-struct InPlaceStream : rapidjson::InsituStringStream {
-  using rapidjson::InsituStringStream::InsituStringStream;
+// RapidJSON's in-place stream (the text is decoded where it lies), with its fields in
+// another order. RapidJSON copies the stream into locals around every string, number and
+// run of whitespace, so the loops there run in registers; the copy reads the first two
+// fields as one 16-byte load. With the read position last, that load never spans the
+// 8-byte store of the position that the parser has just made, which would stall the
+// processor (with InsituStringStream's order those stalls cost a third of the lexing time).
+struct InPlaceStream {
+  using Ch = char;
+  explicit InPlaceStream(char* text) : head_(text), dst_(nullptr), src_(text) {}
+  Ch Peek() const { return *src_; }
+  Ch Take() { return *src_++; }
+  std::size_t Tell() const { return static_cast<std::size_t>(src_ - head_); }
+  void Put(Ch c) { *dst_++ = c; }
+  Ch* PutBegin() { return dst_ = src_; }
+  std::size_t PutEnd(Ch* begin) { return static_cast<std::size_t>(dst_ - begin); }
+  char* head_;  // the start of the text
+  char* dst_;   // where a decoded string is being written
+  char* src_;   // the read position
 };
+
+}  // namespace
+}  // namespace zelph::json
+
+template <>
+struct rapidjson::StreamTraits<zelph::json::InPlaceStream> {
+  enum { copyOptimization = 1 };
+};
+
+namespace zelph::json {
+namespace {
 
 constexpr std::uint32_t kNoEnd = std::numeric_limits<std::uint32_t>::max();
 // Every offset, length and index of a record fits its 32-bit fields below this length.
@@ -163,9 +186,10 @@ class StreamRecord {
   bool Null() { return Add(EventType::kNull, Position(), 0); }
   bool Bool(bool value) { return Add(value ? EventType::kTrue : EventType::kFalse, Position(), 0); }
   bool RawNumber(const char*, rapidjson::SizeType length, bool) {
-    // The stream has just passed the token, which stays in place. (The pointer argument is
-    // not the token's start in this mode.)
-    return Add(EventType::kNumber, Position() - length, length);
+    // RapidJSON lexes a number on a local copy of the stream and moves the stream on only
+    // after this call, so the stream still stands at the token, which stays in place. (The
+    // pointer argument is not the token's start in this mode.)
+    return Add(EventType::kNumber, Position(), length);
   }
   bool String(const char* text, rapidjson::SizeType length, bool) {
     return Add(EventType::kString, OffsetOf(text), length);

@@ -59,6 +59,27 @@ TEST(StreamReaderTest, TextsReadAsWrittenOrFailWithTheirError) {
   }
 }
 
+// Number tokens are found where the lexer leaves them: at the root, before a closing
+// bracket or brace, and at the very end of the length.
+TEST(StreamReaderTest, NumberTokensAtEveryPlace) {
+  struct Case {
+    std::string text;
+    std::string seen;
+  };
+  const Case kCases[] = {
+      {"-12.5e+3", "-12.5e+3"},
+      {"0 trailing", "0"},
+      {"7,8", "7"},
+      {R"([-0.0,1E2,{"n":33}])", "[-0.0,1E2,{n:33}]"},
+      {R"({"a":"x","b":-1})", R"({a:s"x",b:-1})"},
+  };
+  for (const Case& c : kCases) {
+    const auto result = DumpText(c.text);
+    EXPECT_EQ(result.seen, c.seen) << c.text;
+    EXPECT_EQ(result.error, "") << c.text;
+  }
+}
+
 TEST(StreamReaderTest, NeverReadsPastTheLength) {
   // The bytes after the length are not part of the text, and no NUL follows it.
   const std::string buffer = R"({"a":[1,2]}, "tail")";

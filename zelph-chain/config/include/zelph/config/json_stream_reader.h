@@ -135,7 +135,8 @@ class ZELPH_CHAIN_API StreamValue {
  private:
   friend class StreamRecord;
   // Made by the record, which copies the kind and text in, so the accessors above need no
-  // look-up. A broken value stands where the text breaks off.
+  // look-up. A broken value stands where the text breaks off; looking at it raises the
+  // text's error.
   StreamValue(const StreamRecord& record, std::size_t index, ValueKind kind, std::string_view text,
               bool broken)
       : record_(record), index_(index), text_(text), kind_(kind), broken_(broken) {}
