@@ -1,8 +1,11 @@
-// The costs every worker run pays for logging and profiling: a log call whose level is off,
-// and one Timer on a name shared by several threads.
+// The costs every worker run pays for logging and profiling: a log call below the gate
+// against an empty function call, a log call that writes and flushes against the same raw
+// spdlog calls, and Timers on one name from several threads.
 #include <benchmark/benchmark.h>
+#include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/null_sink.h>
 
+#include <filesystem>
 #include <string>
 
 #include "zelph/logger/log.h"
@@ -10,37 +13,74 @@
 
 namespace {
 
-void BM_LogCallLevelOff(benchmark::State& state) {
-  auto logger =
-      std::make_shared<spdlog::logger>("bench", std::make_shared<spdlog::sinks::null_sink_mt>());
-  logger->set_level(spdlog::level::err);
-  std::atomic_store(&kFileLogger, logger);
+// Swaps a logger in as the file logger for the length of one benchmark.
+class ScopedFileLogger {
+ public:
+  explicit ScopedFileLogger(std::shared_ptr<spdlog::logger> logger) : logger_(std::move(logger)) {
+    std::atomic_store(&kFileLogger, logger_);
+  }
+  ~ScopedFileLogger() { std::atomic_store(&kFileLogger, std::shared_ptr<spdlog::logger>()); }
+  spdlog::logger& Get() { return *logger_; }
+
+ private:
+  std::shared_ptr<spdlog::logger> logger_;
+};
+
+std::shared_ptr<spdlog::logger> FileLogger() {
+  const auto path = std::filesystem::temp_directory_path() / "zelph-logger-bench.log";
+  auto logger = std::make_shared<spdlog::logger>(
+      "bench", std::make_shared<spdlog::sinks::basic_file_sink_mt>(path.string(), true));
+  logger->set_pattern("[%Y-%m-%d %H:%M:%S.%e] [%l] %v");
+  return logger;
+}
+
+__attribute__((noinline)) void EmptyFunction(const std::string& name, int value) {
+  benchmark::DoNotOptimize(name);
+  benchmark::DoNotOptimize(value);
+}
+
+void BM_EmptyFunctionCall(benchmark::State& state) {
+  const std::string name = "worker-name";
+  for (auto _ : state) EmptyFunction(name, 42);
+}
+BENCHMARK(BM_EmptyFunctionCall);
+
+void BM_LogCallBelowGate(benchmark::State& state) {
+  ScopedFileLogger logger(
+      std::make_shared<spdlog::logger>("bench", std::make_shared<spdlog::sinks::null_sink_mt>()));
+  logger.Get().set_level(spdlog::level::err);
   const std::string name = "worker-name";
   for (auto _ : state) {
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "Executing {} ({})", name, 42);
   }
-  std::atomic_store(&kFileLogger, std::shared_ptr<spdlog::logger>());
 }
-BENCHMARK(BM_LogCallLevelOff);
+BENCHMARK(BM_LogCallBelowGate);
 
-void BM_LogCallToNullSink(benchmark::State& state) {
-  auto logger =
-      std::make_shared<spdlog::logger>("bench", std::make_shared<spdlog::sinks::null_sink_mt>());
-  std::atomic_store(&kFileLogger, logger);
+void BM_LogCallWritesAndFlushes(benchmark::State& state) {
+  ScopedFileLogger logger(FileLogger());
   const std::string name = "worker-name";
   for (auto _ : state) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Executing {} ({})", name, 42);
   }
-  std::atomic_store(&kFileLogger, std::shared_ptr<spdlog::logger>());
 }
-BENCHMARK(BM_LogCallToNullSink);
+BENCHMARK(BM_LogCallWritesAndFlushes);
+
+void BM_RawSpdlogWriteAndFlush(benchmark::State& state) {
+  auto logger = FileLogger();
+  const std::string name = "worker-name";
+  for (auto _ : state) {
+    logger->error("Executing {} ({})", name, 42);
+    logger->flush();
+  }
+}
+BENCHMARK(BM_RawSpdlogWriteAndFlush);
 
 void BM_TimerSharedName(benchmark::State& state) {
   for (auto _ : state) {
     zelph::Timer timer("JExecutionBlock::Execute");
   }
 }
-BENCHMARK(BM_TimerSharedName)->Threads(1)->Threads(4)->Threads(16);
+BENCHMARK(BM_TimerSharedName)->Threads(1)->Threads(8);
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 
 #include "zelph/logger/log.h"
@@ -99,6 +100,40 @@ void UnknownVariableStaysLiteral() {
   std::_Exit(0);
 }
 
+// Each folder variable resolves from the environment; the log file lands below it.
+void FolderVariableResolves(const std::string& variable) {
+  const fs::path home = FreshTempFolder("zelph-home");
+  fs::create_directories(home);
+  setenv("HOME", home.c_str(), 1);
+  setenv("TMPDIR", home.c_str(), 1);
+  unsetenv("XDG_DOCUMENTS_DIR");
+  const std::map<std::string, fs::path> expected = {
+      {"$(temp)", home / "logs/v.log"},
+      {"$(user.home)", home / "logs/v.log"},
+      {"$(user.documents)", home / "Documents/logs/v.log"},
+  };
+  LogConfig config;
+  config.SetSink("FileText");
+  config.SetFile(variable + (variable == "$(temp)" ? "" : "/") + "logs/v.log");
+  testing::internal::CaptureStdout();
+  InitializeSpdLogging(config);
+  const std::string out = testing::internal::GetCapturedStdout();
+  const fs::path file = expected.at(variable);
+  Check(out == "Log file: " + file.string() + "\n", "log file line: " + out);
+  Check(fs::is_directory(file.parent_path()), "folder created");
+  fs::remove_all(home);
+  std::_Exit(0);
+}
+
+void SinkWithoutKnownWordMakesNoLogger() {
+  LogConfig config;
+  config.SetSink("Syslog");
+  InitializeSpdLogging(config);
+  Check(kFileLogger == nullptr && kConsoleLogger == nullptr, "no logger");
+  Check(!CheckSeverity(ZelphSeverityLevel::kCritical), "everything dropped");
+  std::_Exit(0);
+}
+
 void SecondInitialisationIsRefused() {
   InitializeSpdLogging(LogConfig());
   auto first = kConsoleLogger;
@@ -135,6 +170,14 @@ TEST(LoggerInitTest, FileLoggerWithFolderVariable) {
 }
 TEST(LoggerInitTest, UnknownVariableStaysLiteral) {
   EXPECT_EXIT(UnknownVariableStaysLiteral(), testing::ExitedWithCode(0), "");
+}
+TEST(LoggerInitTest, FolderVariablesResolve) {
+  for (const char* variable : {"$(temp)", "$(user.home)", "$(user.documents)"}) {
+    EXPECT_EXIT(FolderVariableResolves(variable), testing::ExitedWithCode(0), "") << variable;
+  }
+}
+TEST(LoggerInitTest, SinkWithoutKnownWordMakesNoLogger) {
+  EXPECT_EXIT(SinkWithoutKnownWordMakesNoLogger(), testing::ExitedWithCode(0), "");
 }
 TEST(LoggerInitTest, SecondInitialisationIsRefused) {
   EXPECT_EXIT(SecondInitialisationIsRefused(), testing::ExitedWithCode(0),
