@@ -312,6 +312,7 @@ bool IsPortsKey(std::string_view key) {
 
 void ReadWorkers(StreamValue& array, DataChain& chain) {
   DataTypeNames types;
+  chain.workers.reserve(chain.workers.size() + array.ElementCount());
   array.ReadArray([&](StreamValue& element) {
     DataWorker worker;
     element.ReadObject([&](std::string_view key, StreamValue& member) {
@@ -338,6 +339,7 @@ void ReadWorkers(StreamValue& array, DataChain& chain) {
 }
 
 void ReadLinks(StreamValue& array, DataChain& chain) {
+  chain.links.reserve(chain.links.size() + array.ElementCount());
   array.ReadArray([&](StreamValue& element) {
     DataLink link;
     element.ReadObject([&](std::string_view key, StreamValue& member) {

@@ -158,6 +158,17 @@ class StreamRecord {
         return StreamValue(*this, index, ValueKind::kNull, "null", false);
     }
   }
+  // The number of values of the array whose start event is at `index`; 0 when the text
+  // breaks off inside it.
+  std::size_t ElementCount(std::size_t index) const {
+    if (events_[index].size == kNoEnd) return 0;
+    std::size_t count = 0;
+    for (std::size_t cursor = index + 1; events_[cursor].type != EventType::kEndArray;
+         cursor = After(cursor)) {
+      ++count;
+    }
+    return count;
+  }
   // The index after the value at `index`, which must be complete in the record.
   std::size_t After(std::size_t index) const {
     const Event& event = At(index);
@@ -311,6 +322,11 @@ bool StreamValue::Flag() const {
 }
 
 bool StreamValue::Bool() const { return Kind() == ValueKind::kBoolean && text_ == "true"; }
+
+std::size_t StreamValue::ElementCount() const {
+  if (broken_ || kind_ != ValueKind::kArray) return 0;
+  return record_.ElementCount(index_);
+}
 
 void StreamValue::ReadObject(const MemberCallback& callback) {
   if (Kind() != ValueKind::kObject) {
