@@ -205,6 +205,7 @@ void ReadChainSection(const JsonValue& section, DataChain& chain) {
       ReadExecutorSection(value, chain);
     } else if (NameIs(member.name, "blocks") || NameIs(member.name, "data_processes")) {
       ExpectJsonArray(value, kBlocksContext);
+      chain.workers.reserve(chain.workers.size() + value.Size());
       for (const JsonValue& element : value.GetArray()) {
         DataWorker worker;
         ReadBlock(element, worker);
@@ -212,6 +213,7 @@ void ReadChainSection(const JsonValue& section, DataChain& chain) {
       }
     } else if (NameIs(member.name, "links")) {
       ExpectJsonArray(value, kLinksContext);
+      chain.links.reserve(chain.links.size() + value.Size());
       for (const JsonValue& element : value.GetArray()) {
         DataLink link;
         ReadLinkElement(element, link);

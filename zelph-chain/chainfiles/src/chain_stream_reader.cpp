@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -29,10 +31,12 @@ using json::ValueKind;
 
 constexpr std::string_view kSystemPrefix = "$__system.";
 
-// A scalar copied out of the text, since a StreamValue lives only during its callback.
+// A scalar taken out of its StreamValue, which lives only during its callback. The text
+// is a view into the reader, which outlives every use. Only the conversions that the
+// kind can need are made.
 struct ScalarValue {
   ValueKind kind = ValueKind::kNull;  // a missing value counts as null
-  std::string text;
+  std::string_view text;
   int int32 = 0;
   double number = 0.0;
   bool boolean = false;
@@ -43,10 +47,13 @@ struct ScalarValue {
 ScalarValue CaptureScalar(const StreamValue& value) {
   ScalarValue scalar;
   scalar.kind = value.Kind();
-  scalar.text = std::string(value.Text());
-  scalar.int32 = value.Int32();
-  scalar.number = value.Number();
-  scalar.boolean = value.Bool();
+  scalar.text = value.Text();
+  if (scalar.kind == ValueKind::kNumber) {
+    scalar.int32 = value.Int32();
+    scalar.number = value.Number();
+  } else if (scalar.kind == ValueKind::kBoolean) {
+    scalar.boolean = value.Bool();
+  }
   return scalar;
 }
 
@@ -58,6 +65,24 @@ std::string TextOf(const StreamValue& value) { return std::string(value.Text());
 bool OptionOf(const StreamValue& value) {
   return value.IsBoolean() ? value.Bool() : value.Int32() != 0;
 }
+
+// Data types by the exact name a file gives them. A file names a handful of types
+// thousands of times, and each registry look-up compares the name with every type's
+// aliases; the registry is taken to stay as it is for the length of one read.
+class DataTypeNames {
+ public:
+  const IDataType* Find(std::string_view name) {
+    for (const auto& [known, type] : found_) {
+      if (known == name) return type;
+    }
+    const IDataType* type = SimplePluginsManager::GetInstance()->FindDataType(std::string(name));
+    found_.emplace_back(name, type);
+    return type;
+  }
+
+ private:
+  std::vector<std::pair<std::string, const IDataType*>> found_;  // misses too, as null
+};
 
 std::string FormatNumberConversionError(const std::string& name) {
   return fmt::format("Failed number conversion of property: {}", name);
@@ -88,7 +113,7 @@ std::string RenameLegacyProperty(std::string name) {
 void SetSystemValue(const std::string& name, const ScalarValue& value, Property& system) {
   switch (value.kind) {
     case ValueKind::kString:
-      system.SetValue(name, value.text);
+      system.SetValue(name, std::string(value.text));
       break;
     case ValueKind::kNumber:
       system.SetValue(name, value.number);
@@ -107,7 +132,7 @@ void ConvertNumberProperty(const ScalarValue& value, const std::string& name, co
   if (DataTypeInt32::Equals(type) || DataTypeShort::Equals(type) || DataTypeByte::Equals(type)) {
     bag.SetValue(name, value.int32);
   } else if (DataTypeInt64::Equals(type)) {
-    bag.SetValue(name, text::StoLL(value.text));
+    bag.SetValue(name, text::StoLL(std::string(value.text)));
   } else if (DataTypeFloat::Equals(type) || DataTypeDouble::Equals(type)) {
     bag.SetValue(name, value.number);
   } else {
@@ -117,21 +142,29 @@ void ConvertNumberProperty(const ScalarValue& value, const std::string& name, co
 
 // One property element into `bag` (and, for "$__system." names, into `system` when
 // given). False when the element is refused; throws when the whole read must end.
-bool ReadTypedProperty(StreamValue& element, Property& bag, Property* system) {
-  std::string name;
-  std::string type_name;
-  ScalarValue value;
-  element.ReadObject([&](std::string_view key, StreamValue& member) {
+bool ReadTypedProperty(StreamValue& element, DataTypeNames& types, Property& bag,
+                       Property* system) {
+  // One captured object keeps the callback small enough for std::function to hold it
+  // without an allocation.
+  struct {
+    std::string_view name;
+    std::string_view type_name;
+    ScalarValue value;
+  } read;
+  element.ReadObject([&read](std::string_view key, StreamValue& member) {
     if (key == "name") {
-      name = TextOf(member);
+      read.name = member.Text();
     } else if (key == "type") {
-      type_name = TextOf(member);
+      read.type_name = member.Text();
     } else if (key == "value") {
-      value = CaptureScalar(member);
+      read.value = CaptureScalar(member);
     } else {
       member.Skip();
     }
   });
+  const ScalarValue& value = read.value;
+  const std::string_view type_name = read.type_name;
+  std::string name(read.name);
 
   if (name.empty()) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Property name is required");
@@ -141,7 +174,7 @@ bool ReadTypedProperty(StreamValue& element, Property& bag, Property* system) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Property type is required");
     return false;
   }
-  const IDataType* type = SimplePluginsManager::GetInstance()->FindDataType(type_name);
+  const IDataType* type = types.Find(type_name);
   if (type == nullptr) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Data type not found '{}'", type_name);
     return false;
@@ -154,7 +187,7 @@ bool ReadTypedProperty(StreamValue& element, Property& bag, Property* system) {
       if (!DataTypeScalar::Equals(type) && !DataTypeStr::Equals(type)) {
         throw std::runtime_error(FormatStringConversionError(name));
       }
-      bag.SetValue(name, value.text);
+      bag.SetValue(name, std::string(value.text));
       break;
     case ValueKind::kNumber:
       ConvertNumberProperty(value, name, type, bag);
@@ -181,16 +214,17 @@ bool ReadTypedProperty(StreamValue& element, Property& bag, Property* system) {
 }
 
 void ReadChainProperties(StreamValue& array, Property& bag) {
+  DataTypeNames types;
   array.ReadArray([&](StreamValue& element) {
-    if (!ReadTypedProperty(element, bag, nullptr)) {
+    if (!ReadTypedProperty(element, types, bag, nullptr)) {
       ZELPH_LOG(ZelphSeverityLevel::kError, "Failed parse property of chain");
     }
   });
 }
 
-void ReadWorkerProperties(StreamValue& array, DataWorker& worker) {
+void ReadWorkerProperties(StreamValue& array, DataTypeNames& types, DataWorker& worker) {
   array.ReadArray([&](StreamValue& element) {
-    if (!ReadTypedProperty(element, worker.properties, &worker.system)) {
+    if (!ReadTypedProperty(element, types, worker.properties, &worker.system)) {
       ZELPH_LOG(ZelphSeverityLevel::kError, "Failed parse property of worker: {}", worker.id);
     }
   });
@@ -277,6 +311,8 @@ bool IsPortsKey(std::string_view key) {
 }
 
 void ReadWorkers(StreamValue& array, DataChain& chain) {
+  DataTypeNames types;
+  chain.workers.reserve(chain.workers.size() + array.ElementCount());
   array.ReadArray([&](StreamValue& element) {
     DataWorker worker;
     element.ReadObject([&](std::string_view key, StreamValue& member) {
@@ -291,7 +327,7 @@ void ReadWorkers(StreamValue& array, DataChain& chain) {
       } else if (IsPortsKey(key)) {
         ReadPorts(member, worker);
       } else if (key == "properties" || key == "primitives" || key == "parameters") {
-        ReadWorkerProperties(member, worker);
+        ReadWorkerProperties(member, types, worker);
       } else if (key == "system") {
         ReadSystem(member, worker);
       } else {
@@ -303,6 +339,7 @@ void ReadWorkers(StreamValue& array, DataChain& chain) {
 }
 
 void ReadLinks(StreamValue& array, DataChain& chain) {
+  chain.links.reserve(chain.links.size() + array.ElementCount());
   array.ReadArray([&](StreamValue& element) {
     DataLink link;
     element.ReadObject([&](std::string_view key, StreamValue& member) {

@@ -1,6 +1,6 @@
 // json_stream_reader.cpp
 //
-// RapidJSON's SAX reader serves as the lexer: one iterative, in-place parse of a private
+// RapidJSON's SAX reader serves as the lexer: one recursive, in-place parse of a private
 // copy of the text records every event as twelve bytes (strings are decoded inside the
 // copy and number tokens stay there, so an event only notes where its text lies) and the
 // matching end of every object and array. Passes then walk the record with plain indices,
@@ -158,6 +158,17 @@ class StreamRecord {
         return StreamValue(*this, index, ValueKind::kNull, "null", false);
     }
   }
+  // The number of values of the array whose start event is at `index`; 0 when the text
+  // breaks off inside it.
+  std::size_t ElementCount(std::size_t index) const {
+    if (events_[index].size == kNoEnd) return 0;
+    std::size_t count = 0;
+    for (std::size_t cursor = index + 1; events_[cursor].type != EventType::kEndArray;
+         cursor = After(cursor)) {
+      ++count;
+    }
+    return count;
+  }
   // The index after the value at `index`, which must be complete in the record.
   std::size_t After(std::size_t index) const {
     const Event& event = At(index);
@@ -258,8 +269,9 @@ StreamRecord::StreamRecord(const char* text, std::size_t length) {
   constexpr std::size_t kReserveCap = std::size_t{1} << 22;
   events_.reserve(std::min(length / 6 + 4, kReserveCap));
   rapidjson::Reader reader;
-  constexpr unsigned kFlags = rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag |
-                              rapidjson::kParseStopWhenDoneFlag |
+  // The recursive parse is faster than the iterative one, and its depth stays bounded: the
+  // handler refuses the object or array beyond kMaxStreamDepth before the parser descends.
+  constexpr unsigned kFlags = rapidjson::kParseInsituFlag | rapidjson::kParseStopWhenDoneFlag |
                               rapidjson::kParseNumbersAsStringsFlag;
   const rapidjson::ParseResult result = reader.Parse<kFlags>(stream, *this);
   if (result.IsError()) {
@@ -310,6 +322,11 @@ bool StreamValue::Flag() const {
 }
 
 bool StreamValue::Bool() const { return Kind() == ValueKind::kBoolean && text_ == "true"; }
+
+std::size_t StreamValue::ElementCount() const {
+  if (broken_ || kind_ != ValueKind::kArray) return 0;
+  return record_.ElementCount(index_);
+}
 
 void StreamValue::ReadObject(const MemberCallback& callback) {
   if (Kind() != ValueKind::kObject) {

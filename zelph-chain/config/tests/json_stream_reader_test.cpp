@@ -141,6 +141,34 @@ TEST(StreamReaderTest, ScalarViews) {
   }
 }
 
+TEST(StreamReaderTest, ElementCountOfWholeArraysOnly) {
+  struct Case {
+    std::string text;
+    std::size_t count;
+  };
+  const Case kCases[] = {
+      {R"({"v":[]})", 0},
+      {R"({"v":[1,"a",{"b":[2,3]},[4,[5]],null]})", 5},
+      {R"({"v":{"a":1,"b":2}})", 0},
+      {R"({"v":"[1,2]"})", 0},
+      {R"({"v":[1,2,{"b":)", 0},
+      {R"({"v":[1,2])", 2},
+  };
+  for (const Case& c : kCases) {
+    StreamReader reader(c.text.data(), c.text.size());
+    std::size_t count = 99;
+    try {
+      reader.ReadObject([&](std::string_view, StreamValue& value) {
+        count = value.ElementCount();
+        value.Skip();
+      });
+    } catch (const StreamError&) {
+      // the broken texts fail once the pass goes on; the count was taken before
+    }
+    EXPECT_EQ(count, c.count) << c.text;
+  }
+}
+
 TEST(StreamReaderTest, NestedValuesMustBeReadSkippedOrWalked) {
   const std::string text = R"({"a":{"x":[1,{"y":2}]},"b":3})";
   StreamReader reader(text.data(), text.size());

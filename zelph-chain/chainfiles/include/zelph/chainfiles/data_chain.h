@@ -45,6 +45,14 @@ struct ZELPH_CHAIN_API DataWorker {
   Property properties;  // keyed by property name; "$__system." names stay as read
   Property system;      // keyed by the name without the "$__system." prefix
 
+  // Moves are noexcept so that a growing vector of workers moves them instead of copying
+  // every property bag; moving a bag only takes the lock of a bag nobody else uses.
+  DataWorker() = default;
+  DataWorker(const DataWorker&) = default;
+  DataWorker(DataWorker&&) noexcept = default;
+  DataWorker& operator=(const DataWorker&) = default;
+  DataWorker& operator=(DataWorker&&) noexcept = default;
+
   void SetId(const std::string& value);
   void SetExecutorId(const std::string& value);
   // Exact texts only: "loading_time"/"kLoadingTime" 1, "run_time"/"kRunTime" 2, else 0.

@@ -123,6 +123,11 @@ class ZELPH_CHAIN_API StreamValue {
   // True only for the JSON value true.
   bool Bool() const;
 
+  // The number of elements of an array that the text holds whole, so a reader can make
+  // room before reading; 0 for any other value and for an array the text breaks off in.
+  // Never fails.
+  std::size_t ElementCount() const;
+
   // Read this object member by member, or this array element by element. Fail with
   // "Expected opening brace" / "Expected opening bracket" when the value is of another kind.
   void ReadObject(const MemberCallback& callback);
