@@ -1,6 +1,6 @@
 // json_stream_reader.cpp
 //
-// RapidJSON's SAX reader serves as the lexer: one recursive, in-place parse of a private
+// RapidJSON's SAX reader serves as the lexer: one iterative, in-place parse of a private
 // copy of the text records every event as twelve bytes (strings are decoded inside the
 // copy and number tokens stay there, so an event only notes where its text lies) and the
 // matching end of every object and array. Passes then walk the record with plain indices,
@@ -269,9 +269,8 @@ StreamRecord::StreamRecord(const char* text, std::size_t length) {
   constexpr std::size_t kReserveCap = std::size_t{1} << 22;
   events_.reserve(std::min(length / 6 + 4, kReserveCap));
   rapidjson::Reader reader;
-  // The recursive parse is faster than the iterative one, and its depth stays bounded: the
-  // handler refuses the object or array beyond kMaxStreamDepth before the parser descends.
-  constexpr unsigned kFlags = rapidjson::kParseInsituFlag | rapidjson::kParseStopWhenDoneFlag |
+  constexpr unsigned kFlags = rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag |
+                              rapidjson::kParseStopWhenDoneFlag |
                               rapidjson::kParseNumbersAsStringsFlag;
   const rapidjson::ParseResult result = reader.Parse<kFlags>(stream, *this);
   if (result.IsError()) {
