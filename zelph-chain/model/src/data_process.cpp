@@ -8,6 +8,8 @@
 #include <boost/uuid/uuid_io.hpp>
 
 #include <exception>
+#include <stdexcept>
+#include <utility>
 
 #include "zelph/config/config_log.h"
 #include "zelph/model/data_process_model.h"
@@ -43,11 +45,9 @@ const char* ErrorKindToString(ErrorKind kind) {
 IDataProcess::IDataProcess()
     : properties_(std::make_unique<Property>()), system_properties_(NewSystemProperties()) {}
 
-IDataProcess::IDataProcess(const std::string& id) : IDataProcess() { id_ = id; }
+IDataProcess::IDataProcess(const std::string& id) : IDataProcess() { AssignId(id); }
 
-IDataProcess::IDataProcess(const boost::uuids::uuid& id) : IDataProcess() {
-  id_ = boost::uuids::to_string(id);
-}
+IDataProcess::IDataProcess(const boost::uuids::uuid& id) : IDataProcess() { SetUuid(id); }
 
 IDataProcess::~IDataProcess() = default;
 
@@ -175,9 +175,28 @@ zelph::ExecutionStage IDataProcess::GetExecutionStage() {
 
 ExecutionStatus IDataProcess::GetExecutionStatus() { return {}; }
 
-boost::uuids::uuid IDataProcess::GetUuid() const { return boost::uuids::string_generator()(id_); }
+void IDataProcess::AssignId(std::string id) {
+  id_ = std::move(id);
+  try {
+    uuid_ = boost::uuids::string_generator()(id_);
+    uuid_valid_ = true;
+  } catch (const std::runtime_error&) {
+    uuid_valid_ = false;
+  }
+}
 
-void IDataProcess::SetUuid(const boost::uuids::uuid& uuid) { id_ = boost::uuids::to_string(uuid); }
+void IDataProcess::SetId(const std::string& id) { AssignId(id); }
+
+boost::uuids::uuid IDataProcess::GetUuid() const {
+  // Parsing again throws the parser's own error for an id that is not a uuid.
+  return uuid_valid_ ? uuid_ : boost::uuids::string_generator()(id_);
+}
+
+void IDataProcess::SetUuid(const boost::uuids::uuid& uuid) {
+  id_ = boost::uuids::to_string(uuid);
+  uuid_ = uuid;
+  uuid_valid_ = true;
+}
 
 std::string IDataProcess::GetName() const { return GetStructure().GetName(); }
 
