@@ -100,6 +100,7 @@ void IDataProcess::InvokeFlagListener(int old_flags, int new_flags) {
 }
 
 std::string IDataProcess::GetLastError() {
+  if (!error_recorded_) return {};
   for (const auto& [kind, message] : errors_) {
     if (!message.empty()) return message;
   }
@@ -112,6 +113,7 @@ bool IDataProcess::HasError(ErrorKind kind) { return !GetError(kind).empty(); }
 
 void IDataProcess::SetError(const ErrorKind& kind, const std::string& message,
                             const std::string& stack_trace, const std::string& error_class_name) {
+  error_recorded_ = true;
   if (!message.empty()) errors_[kind] = message;
   stack_trace_ = stack_trace;
   error_class_name_ = error_class_name;
@@ -126,9 +128,11 @@ std::string IDataProcess::GetError(const ErrorKind& kind) {
 }
 
 void IDataProcess::ResetError(const ErrorKind& kind) {
+  if (!error_recorded_) return;
   errors_.erase(kind);
   stack_trace_.clear();
   error_class_name_.clear();
+  error_recorded_ = !errors_.empty();
 }
 
 std::shared_ptr<IPortData> IDataProcess::CreatePreview() { return nullptr; }

@@ -246,17 +246,20 @@ class ZELPH_CHAIN_API IDataProcess : public std::enable_shared_from_this<IDataPr
   // What every run of a chain reads or writes comes first, so that a run over a long chain
   // touches few cache lines per worker; the rest follows.
   std::atomic<int> flags_{0};
-  zelph::worker::ChangeFlagListener* listener_ = nullptr;
-  zelph::PortHolder ports_;
-  std::map<ErrorKind, std::string> errors_;
-  std::unique_ptr<Property> properties_;
-  std::unique_ptr<Property> system_properties_;
-  std::string stack_trace_;
-  std::string error_class_name_;
-  std::shared_ptr<IDataProcessModel> model_;
-  boost::uuids::uuid uuid_{};
   bool uuid_valid_ = false;
   bool reset_flag_ = true;
+  // False while errors_, stack_trace_ and error_class_name_ are all empty, so that a run
+  // of a worker that never failed need not read them.
+  bool error_recorded_ = false;
+  boost::uuids::uuid uuid_{};
+  zelph::worker::ChangeFlagListener* listener_ = nullptr;
+  zelph::PortHolder ports_;
+  std::unique_ptr<Property> properties_;
+  std::unique_ptr<Property> system_properties_;
+  std::shared_ptr<IDataProcessModel> model_;
+  std::map<ErrorKind, std::string> errors_;
+  std::string stack_trace_;
+  std::string error_class_name_;
   // Owns what ports_ lists.
   std::vector<std::unique_ptr<zelph::Port>> owned_ports_;
   std::string session_id_;
