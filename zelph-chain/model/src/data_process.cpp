@@ -8,6 +8,8 @@
 #include <boost/uuid/uuid_io.hpp>
 
 #include <exception>
+#include <stdexcept>
+#include <utility>
 
 #include "zelph/config/config_log.h"
 #include "zelph/model/data_process_model.h"
@@ -43,11 +45,9 @@ const char* ErrorKindToString(ErrorKind kind) {
 IDataProcess::IDataProcess()
     : properties_(std::make_unique<Property>()), system_properties_(NewSystemProperties()) {}
 
-IDataProcess::IDataProcess(const std::string& id) : IDataProcess() { id_ = id; }
+IDataProcess::IDataProcess(const std::string& id) : IDataProcess() { AssignId(id); }
 
-IDataProcess::IDataProcess(const boost::uuids::uuid& id) : IDataProcess() {
-  id_ = boost::uuids::to_string(id);
-}
+IDataProcess::IDataProcess(const boost::uuids::uuid& id) : IDataProcess() { SetUuid(id); }
 
 IDataProcess::~IDataProcess() = default;
 
@@ -100,6 +100,7 @@ void IDataProcess::InvokeFlagListener(int old_flags, int new_flags) {
 }
 
 std::string IDataProcess::GetLastError() {
+  if (!error_recorded_) return {};
   for (const auto& [kind, message] : errors_) {
     if (!message.empty()) return message;
   }
@@ -112,6 +113,7 @@ bool IDataProcess::HasError(ErrorKind kind) { return !GetError(kind).empty(); }
 
 void IDataProcess::SetError(const ErrorKind& kind, const std::string& message,
                             const std::string& stack_trace, const std::string& error_class_name) {
+  error_recorded_ = true;
   if (!message.empty()) errors_[kind] = message;
   stack_trace_ = stack_trace;
   error_class_name_ = error_class_name;
@@ -126,9 +128,11 @@ std::string IDataProcess::GetError(const ErrorKind& kind) {
 }
 
 void IDataProcess::ResetError(const ErrorKind& kind) {
+  if (!error_recorded_) return;
   errors_.erase(kind);
   stack_trace_.clear();
   error_class_name_.clear();
+  error_recorded_ = !errors_.empty();
 }
 
 std::shared_ptr<IPortData> IDataProcess::CreatePreview() { return nullptr; }
@@ -175,9 +179,28 @@ zelph::ExecutionStage IDataProcess::GetExecutionStage() {
 
 ExecutionStatus IDataProcess::GetExecutionStatus() { return {}; }
 
-boost::uuids::uuid IDataProcess::GetUuid() const { return boost::uuids::string_generator()(id_); }
+void IDataProcess::AssignId(std::string id) {
+  id_ = std::move(id);
+  try {
+    uuid_ = boost::uuids::string_generator()(id_);
+    uuid_valid_ = true;
+  } catch (const std::runtime_error&) {
+    uuid_valid_ = false;
+  }
+}
 
-void IDataProcess::SetUuid(const boost::uuids::uuid& uuid) { id_ = boost::uuids::to_string(uuid); }
+void IDataProcess::SetId(const std::string& id) { AssignId(id); }
+
+boost::uuids::uuid IDataProcess::GetUuid() const {
+  // Parsing again throws the parser's own error for an id that is not a uuid.
+  return uuid_valid_ ? uuid_ : boost::uuids::string_generator()(id_);
+}
+
+void IDataProcess::SetUuid(const boost::uuids::uuid& uuid) {
+  id_ = boost::uuids::to_string(uuid);
+  uuid_ = uuid;
+  uuid_valid_ = true;
+}
 
 std::string IDataProcess::GetName() const { return GetStructure().GetName(); }
 

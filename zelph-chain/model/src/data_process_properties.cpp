@@ -36,11 +36,11 @@ bool IDataProcess::GetPropertyBool(const std::string& key, bool fallback) const 
 }
 
 bool IDataProcess::IsEnabled() const {
-  // The bags are read one after the other, never both locked at once.
+  // The bags are read one after the other, never both locked at once. The system bag holds
+  // "enabled" from construction on, so the user bag is rarely read.
+  if (auto system = system_properties_->GetValue("enabled")) return PropertyValueToBool(*system);
   auto user = properties_->GetValue(zelph::sys::kEnabled);
-  const bool user_enabled = user ? PropertyValueToBool(*user) : true;
-  auto system = system_properties_->GetValue("enabled");
-  return system ? PropertyValueToBool(*system) : user_enabled;
+  return user ? PropertyValueToBool(*user) : true;
 }
 
 std::string IDataProcess::GetSystemName() {

@@ -47,6 +47,7 @@ Port::Port() : data_type_(DataTypeNull::GetInstance()) {}
 
 Port::Port(Port&& other) noexcept
     : type_(other.type_),
+      data_(std::move(other.data_)),
       data_type_(other.data_type_),
       name_(std::exchange(other.name_, {})),
       aliases_(std::exchange(other.aliases_, {})),
@@ -54,7 +55,6 @@ Port::Port(Port&& other) noexcept
       hint_(std::exchange(other.hint_, {})),
       caption_(std::exchange(other.caption_, {})),
       id_(std::exchange(other.id_, {})),
-      data_(std::move(other.data_)),
       linked_ports_(std::exchange(other.linked_ports_, {})) {}
 
 Port& Port::operator=(Port&& other) noexcept {

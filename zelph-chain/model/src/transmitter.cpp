@@ -25,9 +25,9 @@ void ScalarIntoProperty(const zelph::Port& source, IDataProcess* destination_wor
 
 }  // namespace
 
-void ITransmitter::TransmitData(std::shared_ptr<IDataProcess> source_worker,
+void ITransmitter::TransmitData(const std::shared_ptr<IDataProcess>& source_worker,
                                 zelph::Port* source_port,
-                                std::shared_ptr<IDataProcess> destination_worker,
+                                const std::shared_ptr<IDataProcess>& destination_worker,
                                 zelph::Port* destination_port) const {
   if (source_port == nullptr || destination_port == nullptr) return;
   ZELPH_CONFIG_LOG(ZelphSeverityLevel::kDebug, "Transmit data {}[{}] -> {}[{}]",

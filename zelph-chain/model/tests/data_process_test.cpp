@@ -1,6 +1,8 @@
 // The worker base: Execute with its flag listener, errors by kind, ports and roles.
 #include <gtest/gtest.h>
 
+#include <boost/uuid/uuid_io.hpp>
+
 #include <stdexcept>
 #include <thread>
 
@@ -144,6 +146,19 @@ TEST(WorkerPortsTest, CleanUpDropsPointersNotTheSharedData) {
   EXPECT_FALSE(worker->FindPortByName(PortType::output, "output", false)->GetData());
   EXPECT_TRUE(data->IsInitialized());
   EXPECT_EQ(data->GetStr(), "kept");
+}
+
+TEST(WorkerIdTest, UuidFollowsEverySetIdAndSetUuid) {
+  TestWorker worker(boost::uuids::uuid{}, Script::kNoOp);
+  worker.SetId("00112233-4455-6677-8899-AABBCCDDEEFF");
+  EXPECT_EQ(boost::uuids::to_string(worker.GetUuid()), "00112233-4455-6677-8899-aabbccddeeff");
+  worker.SetId("not a uuid");
+  EXPECT_THROW(worker.GetUuid(), std::runtime_error);
+  boost::uuids::uuid uuid{};
+  uuid.data[15] = 7;
+  worker.SetUuid(uuid);
+  EXPECT_EQ(worker.GetUuid(), uuid);
+  EXPECT_EQ(worker.GetId(), boost::uuids::to_string(uuid));
 }
 
 TEST(WorkerPortsTest, WorkerWithoutUuidTakesNoPorts) {

@@ -152,9 +152,11 @@ class ZELPH_CHAIN_API IDataProcess : public std::enable_shared_from_this<IDataPr
   void SetFlagListener(zelph::worker::ChangeFlagListener* listener) { listener_ = listener; }
   bool IsFlag(zelph::worker::Flag flag) const;
 
-  std::string GetId() const { return id_; }
-  void SetId(const std::string& id) { id_ = id; }
-  // Throws std::runtime_error "invalid uuid string" when the id is not a uuid.
+  // Valid until the next SetId or SetUuid.
+  const std::string& GetId() const { return id_; }
+  void SetId(const std::string& id);
+  // Throws std::runtime_error "invalid uuid string" when the id is not a uuid. Strategies
+  // ask it for every worker of every run, so the id is parsed once, when it is set.
   boost::uuids::uuid GetUuid() const;
   void SetUuid(const boost::uuids::uuid& uuid);
   // The description's name.
@@ -238,19 +240,29 @@ class ZELPH_CHAIN_API IDataProcess : public std::enable_shared_from_this<IDataPr
   void InvokeFlagListener(int old_flags, int new_flags);
   void StoreProperty(const std::string& name, PropertyVariant value);
 
+  // Parses the id into uuid_ (uuid_valid_ false when it is not a uuid).
+  void AssignId(std::string id);
+
+  // What every run of a chain reads or writes comes first, so that a run over a long chain
+  // touches few cache lines per worker; the rest follows.
   std::atomic<int> flags_{0};
+  bool uuid_valid_ = false;
+  bool reset_flag_ = true;
+  // False while errors_, stack_trace_ and error_class_name_ are all empty, so that a run
+  // of a worker that never failed need not read them.
+  bool error_recorded_ = false;
+  boost::uuids::uuid uuid_{};
   zelph::worker::ChangeFlagListener* listener_ = nullptr;
   zelph::PortHolder ports_;
-  // Owns what ports_ lists.
-  std::vector<std::unique_ptr<zelph::Port>> owned_ports_;
-  std::string session_id_;
+  std::unique_ptr<Property> properties_;
+  std::unique_ptr<Property> system_properties_;
   std::shared_ptr<IDataProcessModel> model_;
   std::map<ErrorKind, std::string> errors_;
   std::string stack_trace_;
   std::string error_class_name_;
-  std::unique_ptr<Property> properties_;
-  std::unique_ptr<Property> system_properties_;
-  bool reset_flag_ = true;
+  // Owns what ports_ lists.
+  std::vector<std::unique_ptr<zelph::Port>> owned_ports_;
+  std::string session_id_;
   std::string id_;
   std::map<std::string, zelph::PropertyBinding> bindings_;
 };

@@ -35,7 +35,8 @@ class ZELPH_CHAIN_API Link {
   Link& operator=(Link&& other) noexcept = default;
   virtual ~Link() = default;
 
-  std::string GetId() const { return id_; }
+  // Valid until the next SetId.
+  const std::string& GetId() const { return id_; }
   void SetId(const std::string& id) { id_ = id; }
   std::shared_ptr<IDataProcess> GetSrcWorker() const { return source_worker_; }
   void SetSrcWorker(std::shared_ptr<IDataProcess> worker) { source_worker_ = std::move(worker); }

@@ -105,7 +105,10 @@ class ZELPH_CHAIN_API Port {
     bool operator()(const Port* a, const Port* b) const { return a->id_ < b->id_; }
   };
 
+  // The type and the data share the first cache line: a chain run reads both for every
+  // port of every worker and nothing else of most ports.
   PortType type_ = PortType::unknown;
+  std::shared_ptr<IPortData> data_;
   const IDataType* data_type_;
   std::string name_;
   std::set<std::string> aliases_;
@@ -113,7 +116,6 @@ class ZELPH_CHAIN_API Port {
   std::string hint_;
   std::string caption_;
   std::string id_;
-  std::shared_ptr<IPortData> data_;
   std::set<Port*, IdLess> linked_ports_;
 };
 

@@ -21,10 +21,11 @@ class IDataProcess;
 
 class ZELPH_CHAIN_API ITransmitter {
  public:
-  // The workers are kept alive for the call. Does nothing when either port is null; a
-  // control end without its worker takes or gives nothing.
-  void TransmitData(std::shared_ptr<IDataProcess> source_worker, zelph::Port* source_port,
-                    std::shared_ptr<IDataProcess> destination_worker,
+  // The caller keeps the workers alive for the call (a link holds both of its workers).
+  // Does nothing when either port is null; a control end without its worker takes or gives
+  // nothing.
+  void TransmitData(const std::shared_ptr<IDataProcess>& source_worker, zelph::Port* source_port,
+                    const std::shared_ptr<IDataProcess>& destination_worker,
                     zelph::Port* destination_port) const;
 };
 
