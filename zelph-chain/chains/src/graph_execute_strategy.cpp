@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "depth_first_order.h"
 #include "worker_lookup.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/log.h"
@@ -16,10 +17,6 @@
 #include "zelph/model/port.h"
 
 namespace {
-
-constexpr int kNotVisited = 0;
-constexpr int kOnPath = 1;
-constexpr int kFinished = 2;
 
 bool Contains(const std::vector<std::string>& list, const std::string& text) {
   return std::find(list.begin(), list.end(), text) != list.end();
@@ -34,6 +31,7 @@ GraphExecuteStrategy::GraphExecuteStrategy(const std::shared_ptr<IDataProcessCha
       redirecting_models_{"00cd1ae9-7ea3-4704-b881-d0bd466875f4",
                           "8bb38ad0-760d-446b-a6ec-885b33f8109a",
                           "88faeda1-0de2-4717-901e-816921f91c3b"},
+      search_(std::make_unique<zelph::chains::DepthFirstOrder>()),
       index_(std::make_unique<zelph::chains::WorkerIndex>()) {}
 
 GraphExecuteStrategy::~GraphExecuteStrategy() { ReleaseList(); }
@@ -66,10 +64,14 @@ bool GraphExecuteStrategy::Prepare(const zelph::ExecutionStage& stage) {
     }
   }
 
-  visit_state_.assign(count, kNotVisited);
+  search_->Reset(count);
   active_count_ = count;
   for (size_t i = 0; i < count; ++i) {
-    if (visit_state_[i] == kNotVisited && !Visit(i)) {
+    const auto degree = [this](size_t index) { return edges_[index].size(); };
+    const auto destination = [this](size_t index, size_t edge) {
+      return edges_[index][edge].destination_index;
+    };
+    if (!search_->IsVisited(i) && !search_->Visit(i, degree, destination, order_)) {
       ZELPH_LOG(ZelphSeverityLevel::kError, "This chain has loops. Calculation refused.");
       return false;
     }
@@ -80,31 +82,6 @@ bool GraphExecuteStrategy::Prepare(const zelph::ExecutionStage& stage) {
     const auto& worker = workers_[index];
     const bool runs = worker->GetExecutionStage() == stage && worker->IsEnabled();
     if (!runs && active_[index] == 1) Deactivate(index);
-  }
-  return true;
-}
-
-bool GraphExecuteStrategy::Visit(size_t start) {
-  // Each frame is a worker on the search path and the next of its edges to follow.
-  std::vector<std::pair<size_t, size_t>> path;
-  visit_state_[start] = kOnPath;
-  path.emplace_back(start, 0);
-  while (!path.empty()) {
-    auto& [index, next_edge] = path.back();
-    const auto& edges = edges_[index];
-    if (next_edge == edges.size()) {
-      visit_state_[index] = kFinished;
-      order_.push_back(index);
-      path.pop_back();
-      continue;
-    }
-    const size_t destination = edges[next_edge++].destination_index;
-    if (destination == zelph::chains::WorkerIndex::kNone) continue;
-    if (visit_state_[destination] == kOnPath) return false;
-    if (visit_state_[destination] == kNotVisited) {
-      visit_state_[destination] = kOnPath;
-      path.emplace_back(destination, 0);
-    }
   }
   return true;
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "depth_first_order.h"
 #include "worker_lookup.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/config/zelph_config.h"
@@ -19,17 +20,12 @@
 #include "zelph/model/link.h"
 #include "zelph/model/port.h"
 
-namespace {
-
-constexpr int kNotVisited = 0;
-constexpr int kOnPath = 1;
-constexpr int kFinished = 2;
-
-}  // namespace
+namespace {}  // namespace
 
 ReverseGraphExecuteStrategy::ReverseGraphExecuteStrategy(
     const std::shared_ptr<IDataProcessChain>& chain)
     : ExecuteStrategy(chain, "rgraph", ExecutionStrategyType::kRGraph),
+      search_(std::make_unique<zelph::chains::DepthFirstOrder>()),
       index_(std::make_unique<zelph::chains::WorkerIndex>()) {}
 
 ReverseGraphExecuteStrategy::~ReverseGraphExecuteStrategy() { ReleaseList(); }
@@ -72,10 +68,14 @@ bool ReverseGraphExecuteStrategy::Prepare(const zelph::ExecutionStage& /*stage*/
     for (const Edge& edge : incoming_[destination]) outgoing_[edge.source_index].push_back(&edge);
   }
 
-  visit_mark_.assign(count, kNotVisited);
+  search_->Reset(count);
   status_.assign(count, 1);
   for (size_t i = 0; i < count; ++i) {
-    if (visit_mark_[i] == kNotVisited && !SearchOrder(i)) {
+    const auto degree = [this](size_t index) { return incoming_[index].size(); };
+    const auto source = [this](size_t index, size_t edge) {
+      return incoming_[index][edge].source_index;
+    };
+    if (!search_->IsVisited(i) && !search_->Visit(i, degree, source, order_)) {
       ZELPH_LOG(ZelphSeverityLevel::kError, "This chain has loops. Calculation refused.");
       return false;
     }
@@ -83,29 +83,6 @@ bool ReverseGraphExecuteStrategy::Prepare(const zelph::ExecutionStage& /*stage*/
   std::reverse(order_.begin(), order_.end());
   LogWorkerStatus();
   LogExecutionList();
-  return true;
-}
-
-bool ReverseGraphExecuteStrategy::SearchOrder(size_t start) {
-  std::vector<std::pair<size_t, size_t>> path;
-  visit_mark_[start] = kOnPath;
-  path.emplace_back(start, 0);
-  while (!path.empty()) {
-    auto& [index, next_edge] = path.back();
-    const auto& edges = incoming_[index];
-    if (next_edge == edges.size()) {
-      visit_mark_[index] = kFinished;
-      order_.push_back(index);
-      path.pop_back();
-      continue;
-    }
-    const size_t source = edges[next_edge++].source_index;
-    if (visit_mark_[source] == kOnPath) return false;
-    if (visit_mark_[source] == kNotVisited) {
-      visit_mark_[source] = kOnPath;
-      path.emplace_back(source, 0);
-    }
-  }
   return true;
 }
 
@@ -299,7 +276,7 @@ void ReverseGraphExecuteStrategy::ReleaseList() {
   incoming_.clear();
   outgoing_.clear();
   order_.clear();
-  visit_mark_.clear();
+  search_->Clear();
   status_.clear();
   taken_.clear();
   has_outgoing_.clear();

@@ -21,8 +21,9 @@ namespace zelph {
 class Port;
 }
 namespace zelph::chains {
+class DepthFirstOrder;
 class WorkerIndex;
-}
+}  // namespace zelph::chains
 
 class ZELPH_CHAIN_API GraphExecuteStrategy : public ExecuteStrategy {
  public:
@@ -55,8 +56,6 @@ class ZELPH_CHAIN_API GraphExecuteStrategy : public ExecuteStrategy {
     std::string link_id;
   };
 
-  // Appends the order of everything reachable from start; false on a loop.
-  bool Visit(size_t start);
   void Deactivate(size_t index);
   size_t IndexOf(const std::shared_ptr<IDataProcess>& worker) const;
   bool IsKept(const IDataProcess& worker) const;
@@ -69,7 +68,7 @@ class ZELPH_CHAIN_API GraphExecuteStrategy : public ExecuteStrategy {
   std::vector<std::string> redirecting_models_;
   std::vector<int> in_degree_;
   std::vector<std::vector<Edge>> edges_;
-  std::vector<int> visit_state_;
+  std::unique_ptr<zelph::chains::DepthFirstOrder> search_;
   std::vector<int> active_;
   std::uint64_t links_revision_ = 0;
   size_t active_count_ = 0;

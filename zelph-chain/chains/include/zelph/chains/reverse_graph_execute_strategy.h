@@ -20,8 +20,9 @@ namespace zelph {
 class Port;
 }
 namespace zelph::chains {
+class DepthFirstOrder;
 class WorkerIndex;
-}
+}  // namespace zelph::chains
 
 class ZELPH_CHAIN_API ReverseGraphExecuteStrategy : public ExecuteStrategy {
  public:
@@ -58,7 +59,6 @@ class ZELPH_CHAIN_API ReverseGraphExecuteStrategy : public ExecuteStrategy {
     size_t next_child;
   };
 
-  bool SearchOrder(size_t start);
   size_t IndexOf(const std::shared_ptr<IDataProcess>& worker) const;
   bool IsSpecial(size_t index);
   int InputNecessity(size_t index, const Edge& edge);
@@ -80,7 +80,7 @@ class ZELPH_CHAIN_API ReverseGraphExecuteStrategy : public ExecuteStrategy {
   // destination's position and then by link order.
   std::vector<std::vector<const Edge*>> outgoing_;
   std::vector<size_t> order_;
-  std::vector<int> visit_mark_;
+  std::unique_ptr<zelph::chains::DepthFirstOrder> search_;
   std::vector<int> status_;
   std::uint64_t links_revision_ = 0;
   std::deque<size_t> queue_;
