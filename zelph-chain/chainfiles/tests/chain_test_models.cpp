@@ -11,31 +11,17 @@
 namespace zelph::testing {
 namespace {
 
-// The parts every test worker shares: no settings to apply, nothing to interrupt.
-class SimpleWorker : public IDataProcess {
+class LoaderWorker : public QuietWorker {
  public:
-  explicit SimpleWorker(const boost::uuids::uuid& id) : IDataProcess(id) {}
-  void Initialize() override {}
-  void ApplyProperties() override {}
-  void SetChain(std::shared_ptr<IDataProcessChain>) override {}
-  bool NeedToRepeat() override { return false; }
-  bool Reset() override { return true; }
-  void InitializeParameters() override {}
-  std::string GetVisibleResultsInformation() override { return "{}"; }
-  void Interrupt() override {}
-};
-
-class LoaderWorker : public SimpleWorker {
- public:
-  using SimpleWorker::SimpleWorker;
+  using QuietWorker::QuietWorker;
 
  protected:
   void ExecuteImpl(ExecutionStage) override { ++LoaderRuns(); }
 };
 
-class ConstantWorker : public SimpleWorker {
+class ConstantWorker : public QuietWorker {
  public:
-  using SimpleWorker::SimpleWorker;
+  using QuietWorker::QuietWorker;
 
  protected:
   void ExecuteImpl(ExecutionStage) override {

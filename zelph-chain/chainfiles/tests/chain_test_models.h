@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "quiet_worker.h"
 #include "zelph/model/data_process.h"
 
 namespace zelph::testing {
@@ -25,19 +26,10 @@ void RegisterChainTestModels();
 
 std::atomic<int>& LoaderRuns();
 
-class SinkWorker : public IDataProcess {
+class SinkWorker : public QuietWorker {
  public:
-  explicit SinkWorker(const boost::uuids::uuid& id) : IDataProcess(id) {}
+  using QuietWorker::QuietWorker;
   std::string Received() const { return received_; }
-
-  void Initialize() override {}
-  void ApplyProperties() override {}
-  void SetChain(std::shared_ptr<IDataProcessChain>) override {}
-  bool NeedToRepeat() override { return false; }
-  bool Reset() override { return true; }
-  void InitializeParameters() override {}
-  std::string GetVisibleResultsInformation() override { return "{}"; }
-  void Interrupt() override {}
 
  protected:
   void ExecuteImpl(ExecutionStage stage) override;

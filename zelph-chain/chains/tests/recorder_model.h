@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "quiet_worker.h"
 #include "zelph/chains/linked_chain.h"
 #include "zelph/model/data_process.h"
 
@@ -38,9 +39,9 @@ struct RunLog {
   std::vector<std::string> Take();
 };
 
-class RecorderWorker : public IDataProcess {
+class RecorderWorker : public zelph::testing::QuietWorker {
  public:
-  explicit RecorderWorker(const boost::uuids::uuid& id) : IDataProcess(id) {}
+  using QuietWorker::QuietWorker;
 
   void SetLog(std::shared_ptr<RunLog> log) { log_ = std::move(log); }
   void SetFails(bool fails) { fails_ = fails; }
@@ -53,14 +54,8 @@ class RecorderWorker : public IDataProcess {
   bool WasInterrupted() const { return interrupted_.load(); }
   int GetRunCount() const { return run_count_.load(); }
 
-  void Initialize() override {}
-  void ApplyProperties() override {}
-  void SetChain(std::shared_ptr<IDataProcessChain>) override {}
   bool NeedToRepeat() override { return repeat_request_; }
-  bool Reset() override { return true; }
   int CheckInputNecessary(zelph::Port*) override { return input_necessary_; }
-  void InitializeParameters() override {}
-  std::string GetVisibleResultsInformation() override { return "{}"; }
   // May be called from another thread while the worker runs.
   void Interrupt() override { interrupted_ = true; }
 

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "capturing_logger.h"
-#include "zelph/model/property.h"
 #include "temp_file.h"
 #include "zelph/chain/exception.h"
 #include "zelph/config/zelph_config.h"
+#include "zelph/model/property.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string>
 
-
 namespace {
 
 rapidjson::ParseResult Parse(const std::string& text, rapidjson::Document& document) {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "capturing_logger.h"
-#include "zelph/model/property.h"
 #include "zelph/config/config_log.h"
+#include "zelph/model/property.h"
 #include "zelph/platform/known_folders.h"
 
 namespace {

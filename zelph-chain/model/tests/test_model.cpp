@@ -89,7 +89,7 @@ zelph::BaseControl Control(const std::string& name, IDataType* type) {
 }  // namespace
 
 TestWorker::TestWorker(const boost::uuids::uuid& id, Script script)
-    : IDataProcess(id), script_(script) {}
+    : QuietWorker(id), script_(script) {}
 
 void TestWorker::Work(zelph::ExecutionStage stage) {
   ++run_count_;

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "quiet_worker.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_process_model_base.h"
 
@@ -36,7 +37,7 @@ enum class Script {
 inline constexpr char kScriptedFailure[] = "Scripted failure";
 inline constexpr char kScriptedErrorClass[] = "ScriptedError";
 
-class TestWorker : public IDataProcess {
+class TestWorker : public QuietWorker {
  public:
   TestWorker(const boost::uuids::uuid& id, Script script);
 
@@ -50,14 +51,9 @@ class TestWorker : public IDataProcess {
   // Sets what CheckInputNecessary answers for every port (-1 by default).
   void SetInputNecessary(int answer) { input_necessary_ = answer; }
 
-  void Initialize() override {}
-  void ApplyProperties() override {}
-  void SetChain(std::shared_ptr<IDataProcessChain>) override {}
   bool NeedToRepeat() override { return repeat_request_; }
   bool Reset() override;
   int CheckInputNecessary(zelph::Port*) override { return input_necessary_; }
-  void InitializeParameters() override {}
-  std::string GetVisibleResultsInformation() override { return "{}"; }
   // May be called from another thread while the worker runs.
   void Interrupt() override { interrupted_ = true; }
 

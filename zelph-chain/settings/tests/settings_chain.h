@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "quiet_worker.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_process_model.h"
@@ -17,23 +18,13 @@
 namespace zelph::testing {
 
 // A worker that does nothing and reports a settable visible-results text.
-class SettingsTestWorker : public IDataProcess {
+class SettingsTestWorker : public QuietWorker {
  public:
-  explicit SettingsTestWorker(const boost::uuids::uuid& id) : IDataProcess(id) {}
+  using QuietWorker::QuietWorker;
 
-  void Initialize() override {}
-  void ApplyProperties() override {}
-  void SetChain(std::shared_ptr<IDataProcessChain>) override {}
-  bool NeedToRepeat() override { return false; }
-  bool Reset() override { return true; }
-  void InitializeParameters() override {}
   std::string GetVisibleResultsInformation() override { return visible_results; }
-  void Interrupt() override {}
 
   std::string visible_results = "{}";
-
- protected:
-  void ExecuteImpl(ExecutionStage) override {}
 };
 
 struct SettingsChain {
