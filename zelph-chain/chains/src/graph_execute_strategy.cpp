@@ -6,6 +6,7 @@
 #include "zelph/chains/graph_execute_strategy.h"
 
 #include <algorithm>
+#include <ranges>
 #include <utility>
 
 #include "depth_first_order.h"
@@ -174,17 +175,11 @@ void GraphExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProcess> work
 }
 
 std::shared_ptr<IDataProcess> GraphExecuteStrategy::Front() {
-  for (size_t index : order_) {
-    if (active_[index] == 1) return workers_[index];
-  }
-  return nullptr;
+  return zelph::chains::FirstMarked(order_, active_, workers_);
 }
 
 std::shared_ptr<IDataProcess> GraphExecuteStrategy::Back() {
-  for (auto it = order_.rbegin(); it != order_.rend(); ++it) {
-    if (active_[*it] == 1) return workers_[*it];
-  }
-  return nullptr;
+  return zelph::chains::FirstMarked(std::views::reverse(order_), active_, workers_);
 }
 
 long long GraphExecuteStrategy::CurrentIndex() {

@@ -8,6 +8,7 @@
 #include "zelph/chains/reverse_graph_execute_strategy.h"
 
 #include <algorithm>
+#include <ranges>
 #include <utility>
 
 #include "depth_first_order.h"
@@ -251,17 +252,11 @@ void ReverseGraphExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProces
 }
 
 std::shared_ptr<IDataProcess> ReverseGraphExecuteStrategy::Front() {
-  for (size_t index : order_) {
-    if (status_[index] == 1) return workers_[index];
-  }
-  return nullptr;
+  return zelph::chains::FirstMarked(order_, status_, workers_);
 }
 
 std::shared_ptr<IDataProcess> ReverseGraphExecuteStrategy::Back() {
-  for (auto it = order_.rbegin(); it != order_.rend(); ++it) {
-    if (status_[*it] == 1) return workers_[*it];
-  }
-  return nullptr;
+  return zelph::chains::FirstMarked(std::views::reverse(order_), status_, workers_);
 }
 
 long long ReverseGraphExecuteStrategy::CurrentIndex() {

@@ -44,4 +44,16 @@ std::string ModelNameOf(const IDataProcess& worker);
 // pays for them.
 bool DebugDumpsEnabled();
 
+// The worker at the first position of `order` (any range of positions) whose mark is 1;
+// nullptr when there is none. The graph strategies' Front and Back.
+template <typename Positions>
+std::shared_ptr<IDataProcess> FirstMarked(
+    const Positions& order, const std::vector<int>& marks,
+    const std::vector<std::shared_ptr<IDataProcess>>& workers) {
+  for (size_t index : order) {
+    if (marks[index] == 1) return workers[index];
+  }
+  return nullptr;
+}
+
 }  // namespace zelph::chains
