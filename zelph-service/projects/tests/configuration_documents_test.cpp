@@ -10,10 +10,10 @@
 #include <fstream>
 #include <initializer_list>
 #include <limits>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "capturing_logger.h"
 #include "settings_chain.h"
@@ -185,8 +185,11 @@ TEST(ConfigurationDocumentsTest, WritingRules) {
             "[warning] Failed write setting control: 'broken', json parse error, json: "
             "{\"rows\": 2\n");
 
-  std::string settings = kRuleSettings;
-  settings = std::regex_replace(settings, std::regex("\n"), "\n    ");
+  // The same object one level down.
+  std::string settings;
+  for (const char c : std::string_view(kRuleSettings)) {
+    settings += c == '\n' ? std::string("\n    ") : std::string(1, c);
+  }
   EXPECT_EQ(ConfigurationDocument(configuration), std::string(R"({
     "app": "zelph-project-configuration",
     "id": "00000000-0000-4000-8000-000000000000",
