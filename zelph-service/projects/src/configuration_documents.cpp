@@ -1,6 +1,6 @@
 // configuration_documents.cpp
 //
-// The configuration documents, built in memory and then pretty printed in one piece.
+// The configuration documents, built in memory and then pretty printed in one go.
 #include "zelph/projects/configuration_documents.h"
 
 #include <rapidjson/prettywriter.h>

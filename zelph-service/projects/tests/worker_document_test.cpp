@@ -19,7 +19,7 @@ namespace {
 
 constexpr char kWorkerId[] = "aaaaaaaa-0000-4000-8000-0000000000b1";
 
-struct PortSpec {
+struct PortShape {
   const char* id;
   const char* name;
   PortType type;
@@ -29,18 +29,18 @@ struct PortSpec {
 
 std::shared_ptr<SettingsTestWorker> MakeWorker(const std::string& caption,
                                                const std::string& system_name,
-                                               const std::vector<PortSpec>& ports,
+                                               const std::vector<PortShape>& ports,
                                                const std::string& visible_results) {
   BaseModelStructure structure;
   structure.SetName("Blur");
   structure.SetCaption(caption);
   structure.SetUuid("33333333-3333-4333-8333-333333333333");
-  for (const PortSpec& spec : ports) {
+  for (const PortShape& shape : ports) {
     auto* port = new Port();
-    port->SetName(spec.name);
-    port->SetType(spec.type);
-    port->SetCaption(spec.caption);
-    port->SetOptional(spec.optional);
+    port->SetName(shape.name);
+    port->SetType(shape.type);
+    port->SetCaption(shape.caption);
+    port->SetOptional(shape.optional);
     port->SetDataType(DataTypeMat::GetInstance());
     structure.AddPort(port);
   }
@@ -69,8 +69,8 @@ TEST(WorkerDocumentTest, Documents) {
     std::shared_ptr<SettingsTestWorker> worker;
     std::string document;
   };
-  const std::vector<PortSpec> ports = {{"in", "input", PortType::input, "Image in", false},
-                                       {"out", "output", PortType::output, "", true}};
+  const std::vector<PortShape> ports = {{"in", "input", PortType::input, "Image in", false},
+                                        {"out", "output", PortType::output, "", true}};
   const std::string kPorts =
       R"("ports":[{"id":"in","type":1,"data_type_id":"031fc202-0193-4933-ab2e-d81492ce67e0",)"
       R"("name":"input","caption":"Image in","is_optional":false,"advanced":false},)"
