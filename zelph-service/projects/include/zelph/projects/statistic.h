@@ -14,10 +14,10 @@
 //
 // Threading: the thread that runs the project changes a statistic, a preview thread may add
 // a summary to it at the same time, and request threads read its document. `lock` guards
-// every field below it: the operations take it exclusively for their changes and render
-// the document under it, so a reader of GetDocument gets either the previous or the new
-// complete document, never a mixture. Code that reads the guarded fields directly holds
-// `lock` shared. The identity fields never change.
+// the fields marked as guarded below, and the document: the operations take it exclusively
+// for their changes and render the document under it, so a reader of GetDocument gets either the
+// previous or the new complete document, never a mixture. Code that reads the guarded fields
+// directly holds `lock` shared. The identity fields never change.
 #pragma once
 
 #include <chrono>
