@@ -84,16 +84,12 @@ std::optional<UrlPlace> SelectChild(UrlPlace parent, std::string_view name) {
 std::string PathOf(std::string_view url) {
   std::string path;
   path.reserve(url.size());
-  bool in_id = false;
-  for (char c : url) {
-    if (in_id) {
-      if (c != '/') continue;
-      in_id = false;
-    } else if (c == ':') {
-      in_id = true;
-      continue;
-    }
-    path += c;
+  size_t start = 0;
+  while (start < url.size()) {
+    const size_t colon = url.find(':', start);
+    path.append(url.substr(start, colon - start));
+    if (colon == std::string_view::npos) break;
+    start = url.find('/', colon);
   }
   if (path.empty()) path = "/";
   return path;
