@@ -6,9 +6,11 @@
 #include <fmt/format.h>
 
 #include <exception>
+#include <string_view>
 #include <vector>
 
 #include "zelph/logger/log.h"
+#include "zelph/model/data_process.h"
 #include "zelph/model/data_type.h"
 #include "zelph/model/port_data_mat.h"
 #include "zelph/model/port_data_numbers.h"
@@ -17,6 +19,8 @@
 #include "zelph/rpc/client_text.h"
 
 namespace {
+
+constexpr std::string_view kSystemPropertyPrefix = "$__system.";
 
 using zelph::GAnyData;
 using zelph::GElementType;
@@ -238,4 +242,22 @@ grpc::Status SetPropertyFromAnyData(Property* properties, const std::string& nam
     default:
       return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT, "Unsupported property type");
   }
+}
+
+grpc::Status SetWorkerPropertyFromAnyData(IDataProcess& worker, const std::string& name,
+                                          const zelph::SetDataRequest& request) {
+  Property* properties = worker.GetProperties();
+  if (properties == nullptr) {
+    return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT, "properties not found");
+  }
+  const grpc::Status status = SetPropertyFromAnyData(properties, name, request);
+  // The mirror carries the same value, so its status is the first write's.
+  if (status.ok() && name.starts_with(kSystemPropertyPrefix)) {
+    ZELPH_LOG(ZelphSeverityLevel::kTrace, "TEST write system property: {}",
+              zelph::rpc::QuoteClientText(name));
+    if (Property* system = worker.GetSystemProperties()) {
+      SetPropertyFromAnyData(system, name.substr(kSystemPropertyPrefix.size()), request);
+    }
+  }
+  return status;
 }

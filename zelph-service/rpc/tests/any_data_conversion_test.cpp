@@ -10,16 +10,19 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "capturing_logger.h"
+#include "quiet_worker.h"
 #include "zelph/model/data_type.h"
 #include "zelph/model/port_data_mat.h"
 #include "zelph/model/port_data_numbers.h"
 #include "zelph/model/port_data_scalar.h"
 #include "zelph/model/property.h"
+#include "zelph/model/uuid.h"
 
 namespace zelph {
 namespace {
@@ -441,6 +444,53 @@ TEST(AnyDataConversionTest, TraceLinesQuoteAtMost256BytesOfClientText) {
                       "..., value=" + std::string(256, 'v') + "...\n"),
             std::string::npos);
   EXPECT_LT(text.size(), 1500u);
+}
+
+std::map<std::string, std::string> Entries(Property& bag) {
+  std::map<std::string, std::string> entries;
+  bag.ForEach([&](const std::string& key, PropertyValue& value) {
+    entries[key] = PropertyValueToString(value);
+  });
+  return entries;
+}
+
+// Only the full "$__system." prefix mirrors a worker property into the system properties.
+TEST(AnyDataConversionTest, WorkerPropertiesMirrorOnlySystemPrefixedNames) {
+  struct Case {
+    std::string name;
+    bool supported_value;
+    std::map<std::string, std::string> user_added;
+    std::map<std::string, std::string> system_added;
+  };
+  const Case kCases[] = {
+      {"$__system.name", true, {{"$__system.name", "on"}}, {{"name", "on"}}},
+      {"$__system", true, {{"$__system", "on"}}, {}},
+      {"$__systemfoo", true, {{"$__systemfoo", "on"}}, {}},
+      {"plain", true, {{"plain", "on"}}, {}},
+      {"$__system.name", false, {}, {}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    testing::QuietWorker worker(NewUuid());
+    const auto user_before = Entries(*worker.GetProperties());
+    const auto system_before = Entries(*worker.GetSystemProperties());
+    SetDataRequest request;
+    if (c.supported_value) {
+      request.mutable_data()->set_string_val("on");
+    } else {
+      request.mutable_data()->mutable_mat();
+    }
+
+    const grpc::Status status = SetWorkerPropertyFromAnyData(worker, c.name, request);
+    EXPECT_EQ(status.ok(), c.supported_value) << status.error_message();
+
+    auto user_expected = user_before;
+    for (const auto& [key, value] : c.user_added) user_expected[key] = value;
+    auto system_expected = system_before;
+    for (const auto& [key, value] : c.system_added) system_expected[key] = value;
+    EXPECT_EQ(Entries(*worker.GetProperties()), user_expected);
+    EXPECT_EQ(Entries(*worker.GetSystemProperties()), system_expected);
+  }
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "message/datatype/datatype.pb.h"
 #include "message/rqrs2/SetData.pb.h"
 
+class IDataProcess;
 class IPortData;
 class Property;
 
@@ -59,3 +60,11 @@ grpc::Status PortDataToAnyData(const IPortData& data, zelph::GAnyData& value);
 // INVALID_ARGUMENT "Unsupported property type".
 grpc::Status SetPropertyFromAnyData(Property* properties, const std::string& name,
                                     const zelph::SetDataRequest& request);
+
+// Writes the value into the worker's user properties under `name` (SetPropertyFromAnyData)
+// and answers that write's status; "properties not found" (INVALID_ARGUMENT) when the worker
+// has no user bag. A name that begins with "$__system." is written a second time into the
+// worker's system properties, under the name without that prefix; other names, "$__system"
+// and "$__systemX" included, are ordinary user properties.
+grpc::Status SetWorkerPropertyFromAnyData(IDataProcess& worker, const std::string& name,
+                                          const zelph::SetDataRequest& request);
