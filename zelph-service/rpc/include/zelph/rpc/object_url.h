@@ -24,7 +24,8 @@
 // An absent id and an empty id ("/session:") differ: ValidateObjectUrl tests presence and
 // BuildUrl writes "session:" for an empty one.
 //
-// Threading: an ObjectUrl is immutable after construction and may be read from any thread.
+// Threading: no shared state. The tree is a constant table, and an ObjectUrl is never changed
+// after construction.
 #pragma once
 
 #include <grpcpp/support/status.h>
