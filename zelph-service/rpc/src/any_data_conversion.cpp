@@ -1,0 +1,263 @@
+// any_data_conversion.cpp
+//
+// GAnyData values into port data and properties, and port data back into GAnyData values.
+#include "zelph/rpc/any_data_conversion.h"
+
+#include <fmt/format.h>
+
+#include <exception>
+#include <string_view>
+#include <vector>
+
+#include "zelph/logger/log.h"
+#include "zelph/model/data_process.h"
+#include "zelph/model/data_type.h"
+#include "zelph/model/port_data_mat.h"
+#include "zelph/model/port_data_numbers.h"
+#include "zelph/model/port_data_scalar.h"
+#include "zelph/model/property.h"
+#include "zelph/rpc/client_text.h"
+
+namespace {
+
+constexpr std::string_view kSystemPropertyPrefix = "$__system.";
+
+using zelph::GAnyData;
+using zelph::GElementType;
+using zelph::GImageDataDepth;
+using zelph::GMat;
+using zelph::GNumbers;
+
+// The element type of an API code, or null for kUnknown and codes outside the enumeration.
+IDataType* ElementTypeOf(int code) {
+  switch (code) {
+    case zelph::kByte:
+      return DataTypeByte::GetInstance();
+    case zelph::kShort:
+      return DataTypeShort::GetInstance();
+    case zelph::kInt32:
+      return DataTypeInt32::GetInstance();
+    case zelph::kInt64:
+      return DataTypeInt64::GetInstance();
+    case zelph::kFloat:
+      return DataTypeFloat::GetInstance();
+    case zelph::kDouble:
+      return DataTypeDouble::GetInstance();
+    default:
+      return nullptr;
+  }
+}
+
+GElementType ElementCodeOf(const IDataType* type) {
+  if (type != nullptr) {
+    if (DataTypeByte::Equals(type)) return zelph::kByte;
+    if (DataTypeShort::Equals(type)) return zelph::kShort;
+    if (DataTypeInt32::Equals(type)) return zelph::kInt32;
+    if (DataTypeInt64::Equals(type)) return zelph::kInt64;
+    if (DataTypeFloat::Equals(type)) return zelph::kFloat;
+    if (DataTypeDouble::Equals(type)) return zelph::kDouble;
+  }
+  ZELPH_LOG(ZelphSeverityLevel::kError, "Unknown data type");
+  return zelph::kUnknown;
+}
+
+GImageDataDepth DepthCodeOf(MatDepth depth) {
+  switch (depth) {
+    case ::kDepth8U:
+    case ::kDepth8S:
+    case ::kDepth16U:
+    case ::kDepth16S:
+    case ::kDepth32S:
+    case ::kDepth32F:
+    case ::kDepth64F:
+      return static_cast<GImageDataDepth>(depth);
+    case ::kDepth1Bit:
+      return zelph::kDepthBit;
+  }
+  ZELPH_LOG(ZelphSeverityLevel::kError, "Unknown depth");
+  return zelph::kDepthUnknown;
+}
+
+grpc::Status InvalidMat(const std::string& reason) {
+  return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT, "Invalid mat: " + reason);
+}
+
+std::shared_ptr<IPortData> NumbersFrom(const GNumbers& numbers) {
+  IDataType* element_type = ElementTypeOf(numbers.element_type());
+  if (element_type == nullptr) ZELPH_LOG(ZelphSeverityLevel::kError, "Unknown data type");
+  auto data = std::make_shared<PortDataNumbers>();
+  // Throws for a missing element type or a partial element.
+  data->SetDataAndCopy(numbers.buffer().data(), numbers.buffer().size(), element_type);
+  if (numbers.block_length() > 0) data->SetBlockLength(numbers.block_length());
+  return data;
+}
+
+// Matrices reach previews, workers and the Java bridge, which walk the buffer by its dims,
+// so a buffer shorter than its layout must never be stored. The new matrix is checked by the
+// same rule its readers apply (HasCompleteBuffer); a refused one costs a copy of its bytes.
+grpc::Status MatFrom(const GMat& mat, std::shared_ptr<IPortData>& data) {
+  if (mat.channels() < 0) return InvalidMat("negative channel count");
+  std::vector<size_t> dims;
+  dims.reserve(static_cast<size_t>(mat.dims_size()));
+  for (const std::int64_t dim : mat.dims()) {
+    if (dim < 0) return InvalidMat("negative dimension");
+    dims.push_back(static_cast<size_t>(dim));
+  }
+  auto matrix = std::make_shared<PortDataMat>();
+  matrix->SetDataAndCopy(dims.data(), mat.dims_size(), mat.channels(),
+                         MatDepthFromCode(mat.depth()), mat.buffer().data(), mat.buffer().size());
+  if (!matrix->HasCompleteBuffer()) {
+    const std::optional<size_t> layout = matrix->ExpectedByteSize();
+    return InvalidMat(layout ? fmt::format("buffer size {} is smaller than the layout size {}",
+                                           mat.buffer().size(), *layout)
+                             : std::string("the layout size overflows"));
+  }
+  data = std::move(matrix);
+  return grpc::Status::OK;
+}
+
+grpc::Status ConvertValue(const GAnyData& value, std::shared_ptr<IPortData>& data) {
+  switch (value.value_case()) {
+    case GAnyData::kBoolVal:
+      data = std::make_shared<PortDataScalar>(value.bool_val());
+      return grpc::Status::OK;
+    case GAnyData::kInt32Val:
+      data = std::make_shared<PortDataScalar>(value.int32_val());
+      return grpc::Status::OK;
+    case GAnyData::kDoubleVal:
+      data = std::make_shared<PortDataScalar>(value.double_val());
+      return grpc::Status::OK;
+    case GAnyData::kStringVal:
+      data = std::make_shared<PortDataScalar>(value.string_val());
+      return grpc::Status::OK;
+    case GAnyData::kInt64Val:
+      data = std::make_shared<PortDataScalar>(static_cast<long long>(value.int64_val()));
+      return grpc::Status::OK;
+    case GAnyData::kBuffer:
+      data = std::make_shared<PortDataScalar>(value.buffer());
+      return grpc::Status::OK;
+    case GAnyData::kNumbers:
+      data = NumbersFrom(value.numbers());
+      return grpc::Status::OK;
+    case GAnyData::kMat:
+      return MatFrom(value.mat(), data);
+    default:
+      return grpc::Status(grpc::StatusCode::INTERNAL, "Unsupported data value case");
+  }
+}
+
+void SetNumbers(const PortDataNumbers& numbers, GNumbers& message) {
+  message.set_block_length(numbers.GetBlockLength());
+  message.set_element_type(ElementCodeOf(numbers.GetElementDataType()));
+  if (const char* bytes = numbers.ToByteArray(false)) {
+    message.set_buffer(bytes, numbers.GetSize());
+  }
+}
+
+void SetMat(const PortDataMat& matrix, GMat& message) {
+  message.set_encoded(matrix.GetEncoded());
+  message.set_depth(DepthCodeOf(matrix.GetDepth()));
+  message.set_channels(matrix.GetChannels());
+  message.mutable_dims()->Reserve(matrix.GetDimsSize());
+  for (int i = 0; i < matrix.GetDimsSize(); ++i) {
+    message.add_dims(static_cast<std::int64_t>(matrix.GetDim(i)));
+  }
+  if (const char* bytes = matrix.GetData()) message.set_buffer(bytes, matrix.GetSize());
+}
+
+// Scalar and text port data are PortDataScalar by construction; a plug-in's object that
+// claims those types without being one is reported rather than misread.
+const PortDataScalar* AsScalar(const IPortData& data) {
+  const auto* scalar = dynamic_cast<const PortDataScalar*>(&data);
+  if (scalar == nullptr) ZELPH_LOG(ZelphSeverityLevel::kError, "Hmm....");
+  return scalar;
+}
+
+// A value as a log line shows it: client text shortened, numbers and bools as they are.
+template <typename Value>
+const Value& Shown(const Value& value) {
+  return value;
+}
+std::string Shown(const std::string& value) { return zelph::rpc::QuoteClientText(value); }
+
+template <typename Value>
+grpc::Status SetProperty(Property* properties, const std::string& name,
+                         const zelph::SetDataRequest& request, const Value& value) {
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "Set property, url={}, value={}",
+            zelph::rpc::QuoteClientText(request.url()), Shown(value));
+  properties->SetValue(name, value);
+  return grpc::Status::OK;
+}
+
+}  // namespace
+
+grpc::Status PortDataFromAnyData(const GAnyData& value, std::shared_ptr<IPortData>& data) {
+  try {
+    return ConvertValue(value, data);
+  } catch (const std::exception& e) {
+    return grpc::Status(grpc::StatusCode::INTERNAL, e.what());
+  }
+}
+
+grpc::Status PortDataToAnyData(const IPortData& data, GAnyData& value) {
+  const IDataType* type = data.GetDataType();
+  if (type != nullptr) {
+    if (DataTypeNumbers::Equals(type)) {
+      SetNumbers(*CastToNumbers(&data), *value.mutable_numbers());
+      return grpc::Status::OK;
+    }
+    if (DataTypeScalar::Equals(type)) {
+      if (const PortDataScalar* scalar = AsScalar(data)) {
+        value.mutable_scalar()->set_value(scalar->GetStr());
+      }
+      return grpc::Status::OK;
+    }
+    if (DataTypeMat::Equals(type)) {
+      SetMat(*CastToMat(&data), *value.mutable_mat());
+      return grpc::Status::OK;
+    }
+    if (DataTypeStr::Equals(type)) {
+      if (const PortDataScalar* scalar = AsScalar(data)) value.set_string_val(scalar->GetStr());
+      return grpc::Status::OK;
+    }
+  }
+  return grpc::Status(grpc::StatusCode::INTERNAL, "Unsupported data type");
+}
+
+grpc::Status SetPropertyFromAnyData(Property* properties, const std::string& name,
+                                    const zelph::SetDataRequest& request) {
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "TEST property id: {}", zelph::rpc::QuoteClientText(name));
+  const GAnyData& value = request.data();
+  switch (value.value_case()) {
+    case GAnyData::kBoolVal:
+      return SetProperty(properties, name, request, value.bool_val());
+    case GAnyData::kInt32Val:
+      return SetProperty(properties, name, request, static_cast<int>(value.int32_val()));
+    case GAnyData::kDoubleVal:
+      return SetProperty(properties, name, request, value.double_val());
+    case GAnyData::kStringVal:
+      return SetProperty(properties, name, request, value.string_val());
+    case GAnyData::kInt64Val:
+      return SetProperty(properties, name, request, static_cast<long long>(value.int64_val()));
+    default:
+      return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT, "Unsupported property type");
+  }
+}
+
+grpc::Status SetWorkerPropertyFromAnyData(IDataProcess& worker, const std::string& name,
+                                          const zelph::SetDataRequest& request) {
+  Property* properties = worker.GetProperties();
+  if (properties == nullptr) {
+    return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT, "properties not found");
+  }
+  const grpc::Status status = SetPropertyFromAnyData(properties, name, request);
+  // The mirror carries the same value, so its status is the first write's.
+  if (status.ok() && name.starts_with(kSystemPropertyPrefix)) {
+    ZELPH_LOG(ZelphSeverityLevel::kTrace, "TEST write system property: {}",
+              zelph::rpc::QuoteClientText(name));
+    if (Property* system = worker.GetSystemProperties()) {
+      SetPropertyFromAnyData(system, name.substr(kSystemPropertyPrefix.size()), request);
+    }
+  }
+  return status;
+}
