@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -29,6 +30,19 @@ constexpr SignalEvent kSignalEvents[] = {
 };
 
 std::atomic<ConsoleControlHandler> installed_handler{nullptr};
+
+// Handlers taken but not yet returned. Never destroyed: a handler thread may still leave it
+// while the process exits.
+struct RunningHandlers {
+  std::mutex mutex;
+  std::condition_variable idle;
+  int count = 0;
+};
+
+RunningHandlers& Running() {
+  static RunningHandlers* const running = new RunningHandlers;
+  return *running;
+}
 std::atomic<long long> close_grace_ms{kDefaultCloseGrace.count()};
 
 sigset_t ConsoleSignals() {
@@ -54,7 +68,12 @@ sigset_t ConsoleSignals() {
 
 void HandleEvent(int signal_number, int event) {
   const ConsoleControlHandler handler = installed_handler.load();
-  if (handler == nullptr || !handler(event)) EndBySignal(signal_number);
+  const bool handled = handler != nullptr && handler(event);
+  {
+    std::lock_guard lock(Running().mutex);
+    if (--Running().count == 0) Running().idle.notify_all();
+  }
+  if (!handled) EndBySignal(signal_number);
   if (event == kCtrlCloseEvent || event == kCtrlShutdownEvent) {
     std::this_thread::sleep_for(std::chrono::milliseconds(close_grace_ms.load()));
     EndBySignal(signal_number);
@@ -74,6 +93,10 @@ void WaitForSignals(sigset_t signals) {
     if (sigwait(&signals, &signal_number) != 0) continue;
     const int event = EventOf(signal_number);
     if (event < 0) continue;
+    {
+      std::lock_guard lock(Running().mutex);
+      ++Running().count;
+    }
     try {
       std::thread(HandleEvent, signal_number, event).detach();
     } catch (const std::system_error&) {
@@ -103,6 +126,11 @@ int InstallConsoleControlHandler(ConsoleControlHandler handler,
   }
   waiting = true;
   return 0;
+}
+
+bool WaitForConsoleControlHandlers(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(Running().mutex);
+  return Running().idle.wait_for(lock, timeout, [] { return Running().count == 0; });
 }
 
 }  // namespace zelph::sys

@@ -7,7 +7,8 @@
 // Ctrl+C (0) first prints "event 0 waiting" and waits until a Ctrl+Break (1) has been
 // handled, which happens only if each event has a thread of its own; it prints "event 0
 // gave up" after 10 s without one. A handled shutdown (6) lets main return 0; after a close
-// (2) main keeps waiting. Main returns 5 when nothing ends it within 20 s.
+// (2) main keeps waiting. Main returns 5 when nothing ends it within 20 s, and 6 when the
+// handlers do not finish after the shutdown.
 #include <unistd.h>
 
 #include <chrono>
@@ -42,11 +43,9 @@ bool Handler(int event) {
     }
   }
   Print("event " + std::to_string(event) + " thread " + std::to_string(gettid()));
-  {
-    std::lock_guard lock(mutex);
-    break_handled |= event == zelph::sys::kCtrlBreakEvent;
-    shutdown_handled |= event == zelph::sys::kCtrlShutdownEvent && !decline;
-  }
+  std::lock_guard lock(mutex);
+  break_handled |= event == zelph::sys::kCtrlBreakEvent;
+  shutdown_handled |= event == zelph::sys::kCtrlShutdownEvent && !decline;
   changed.notify_all();
   return !decline;
 }
@@ -60,6 +59,10 @@ int main(int argc, char** argv) {
   if (zelph::sys::InstallConsoleControlHandler(Handler, grace) != 0) return 3;
   Print("main " + std::to_string(gettid()));
   Print("ready");
-  std::unique_lock lock(mutex);
-  return changed.wait_for(lock, std::chrono::seconds(20), [] { return shutdown_handled; }) ? 0 : 5;
+  {
+    std::unique_lock lock(mutex);
+    if (!changed.wait_for(lock, std::chrono::seconds(20), [] { return shutdown_handled; }))
+      return 5;
+  }
+  return zelph::sys::WaitForConsoleControlHandlers(std::chrono::seconds(10)) ? 0 : 6;
 }

@@ -4,8 +4,8 @@
 #include <signal.h>
 
 #include <map>
-#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "zelph/platform/testing/child_process.h"
@@ -25,9 +25,13 @@ ChildProcess StartChild(const std::string& grace_ms, const std::string& mode = "
 // Thread ids of the "main" and "event <n> thread" lines, by event (-1 for main).
 std::map<int, std::string> ThreadsByEvent(const std::string& out) {
   std::map<int, std::string> threads;
-  static const std::regex kLine(R"((?:main|event (\d+) thread) (\d+))");
-  for (std::sregex_iterator it(out.begin(), out.end(), kLine), end; it != end; ++it) {
-    threads[(*it)[1].matched ? std::stoi((*it)[1]) : -1] = (*it)[2];
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    std::string first, second, third, fourth;
+    words >> first >> second >> third >> fourth;
+    if (first == "main") threads[-1] = second;
+    if (first == "event" && third == "thread") threads[std::stoi(second)] = fourth;
   }
   return threads;
 }

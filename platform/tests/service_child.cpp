@@ -7,10 +7,10 @@
 // "register failed <error>" and returns), and with "hold" first reads a line from standard
 // input and waits until the process has no SIGTERM pending any more (the dispatcher took
 // it), so that a stop sent before is still ahead of the running report. Then it reports
-// running, waits for the stop event, reports stopped and returns, printing "reported
-// <state> <result>" after each report. The handler prints "control <c> on main thread" (or
-// "on thread <id>") and sets the stop event for stop. Main prints "dispatcher returned
-// <result>".
+// running, waits for the stop event, reports stopped and returns, printing "reporting
+// <state>" before each report and "reported <state> <result>" after it. The handler prints "control
+// <c> on main thread" (or "on thread <id>") and sets the stop event for stop. Main prints
+// "dispatcher returned <result>".
 #include <signal.h>
 #include <unistd.h>
 
@@ -57,12 +57,13 @@ bool StopSignalPending() {
   return false;
 }
 
-void Report(sys::ServiceStatusHandle handle, int state, const char* name) {
+void Report(sys::ServiceStatusHandle handle, int state, const std::string& name) {
   sys::ServiceStatus status;
   status.current_state = state;
   status.controls_accepted = sys::kServiceAcceptStop | sys::kServiceAcceptShutdown;
-  Print(std::string("reported ") + name + " " +
-        std::to_string(sys::SetServiceStatus(handle, status)));
+  Print("reporting " + name);
+  const int result = sys::SetServiceStatus(handle, status);
+  Print("reported " + name + " " + std::to_string(result));
 }
 
 void ServiceMain(int argc, char** argv) {

@@ -39,4 +39,9 @@ inline constexpr std::chrono::milliseconds kDefaultCloseGrace{10000};
 int InstallConsoleControlHandler(ConsoleControlHandler handler,
                                  std::chrono::milliseconds close_grace = kDefaultCloseGrace);
 
+// Waits until no handler runs (counted from the moment a signal is taken), at most
+// `timeout`; true when none runs. The program calls it before it returns from main, so that
+// no handler is still inside objects that static destruction is about to destroy.
+bool WaitForConsoleControlHandlers(std::chrono::milliseconds timeout);
+
 }  // namespace zelph::sys
