@@ -53,15 +53,17 @@ inline constexpr int kServiceControlShutdown = 5;
 inline constexpr int kServiceAcceptStop = 1;
 inline constexpr int kServiceAcceptShutdown = 4;
 
-inline constexpr int kServiceWin32OwnProcess = 16;
+inline constexpr int kServiceOwnProcess = 16;
 
 inline constexpr const char* kServiceArgumentsVariable = "ZELPH_SERVICE_ARGS";
 
+// A status report. systemd learns the state (and so the accepted controls); the other fields
+// keep the shape service managers know, for the reports' readers.
 struct ServiceStatus {
-  int service_type = kServiceWin32OwnProcess;
+  int service_type = kServiceOwnProcess;
   int current_state = 0;
   int controls_accepted = 0;
-  int win32_exit_code = 0;
+  int exit_code = 0;
   int service_specific_exit_code = 0;
   int check_point = 0;
   int wait_hint_ms = 0;
