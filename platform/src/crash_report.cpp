@@ -1,9 +1,10 @@
 // crash_report.cpp
 //
-// The signal handler uses only async-signal-safe calls (open, write, close, time, gettid,
-// sigaction, raise), formats numbers and the date by hand, and keeps every buffer on the
-// stack. backtrace() is the one exception the platform offers none for: it is run once at
-// installation, so that the unwinder is loaded then and not allocated inside the handler.
+// The signal handler uses only async-signal-safe calls (open, write, close, time, getpid,
+// gettid, raise), formats numbers and the date by hand, and keeps every buffer on the stack.
+// backtrace() has no safe counterpart: it is run once at installation, so that the unwinder
+// is loaded then and not inside the handler, and backtrace_symbols_fd writes without
+// allocating.
 #include "zelph/platform/crash_report.h"
 
 #include <execinfo.h>
