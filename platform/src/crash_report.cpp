@@ -1,0 +1,239 @@
+// crash_report.cpp
+//
+// The signal handler uses only async-signal-safe calls (open, write, close, time, getpid,
+// gettid, raise), formats numbers and the date by hand, and keeps every buffer on the stack.
+// backtrace() has no safe counterpart: it is run once at installation, so that the unwinder
+// is loaded then and not inside the handler, and backtrace_symbols_fd writes without
+// allocating.
+#include "zelph/platform/crash_report.h"
+
+#include <execinfo.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace zelph::sys {
+namespace {
+
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr size_t kAlternateStackSize = 256 * 1024;
+constexpr int kMaxFrames = 128;
+// "_YYYYMMDD_HHMMSS.dmp" and the terminating zero.
+constexpr size_t kStampLength = 21;
+
+char report_prefix[PATH_MAX];
+size_t report_prefix_length = 0;
+
+// Collects text in a stack buffer and writes it out in large pieces.
+class ReportWriter {
+ public:
+  explicit ReportWriter(int fd) : fd_(fd) {}
+  ~ReportWriter() { Flush(); }
+
+  void Text(const char* text) {
+    while (*text != '\0') Char(*text++);
+  }
+
+  void Number(unsigned long long value, unsigned base = 10, int min_digits = 1) {
+    char digits[32];
+    int count = 0;
+    do {
+      digits[count++] = "0123456789abcdef"[value % base];
+      value /= base;
+    } while (value != 0 || count < min_digits);
+    while (count > 0) Char(digits[--count]);
+  }
+
+  void Flush() {
+    size_t done = 0;
+    while (done < used_) {
+      const ssize_t written = write(fd_, buffer_ + done, used_ - done);
+      if (written <= 0) break;
+      done += static_cast<size_t>(written);
+    }
+    used_ = 0;
+  }
+
+ private:
+  void Char(char c) {
+    if (used_ == sizeof(buffer_)) Flush();
+    buffer_[used_++] = c;
+  }
+
+  int fd_;
+  char buffer_[1024];
+  size_t used_ = 0;
+};
+
+struct UtcTime {
+  unsigned year, month, day, hour, minute, second;
+};
+
+// Days since 1970-01-01 to a civil date (the proleptic Gregorian calendar), after Howard
+// Hinnant's days_from_civil inverse; gmtime_r may not be called in a signal handler.
+UtcTime ToUtc(long long unix_seconds) {
+  long long days = unix_seconds / 86400;
+  long long rest = unix_seconds % 86400;
+  if (rest < 0) {
+    rest += 86400;
+    --days;
+  }
+  days += 719468;
+  const long long era = (days >= 0 ? days : days - 146096) / 146097;
+  const unsigned day_of_era = static_cast<unsigned>(days - era * 146097);
+  const unsigned year_of_era =
+      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  const unsigned day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const unsigned month_index = (5 * day_of_year + 2) / 153;
+  const unsigned day = day_of_year - (153 * month_index + 2) / 5 + 1;
+  const unsigned month = month_index < 10 ? month_index + 3 : month_index - 9;
+  const long long year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+  return {static_cast<unsigned>(year),
+          month,
+          day,
+          static_cast<unsigned>(rest / 3600),
+          static_cast<unsigned>(rest / 60 % 60),
+          static_cast<unsigned>(rest % 60)};
+}
+
+// Writes "_YYYYMMDD_HHMMSS.dmp" and a terminating zero to `out` (kStampLength bytes).
+void FormatStamp(long long unix_seconds, char* out) {
+  const UtcTime t = ToUtc(unix_seconds);
+  auto put = [&out](unsigned value, int digits) {
+    for (int i = digits - 1; i >= 0; --i) {
+      out[i] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+    out += digits;
+  };
+  *out++ = '_';
+  put(t.year, 4);
+  put(t.month, 2);
+  put(t.day, 2);
+  *out++ = '_';
+  put(t.hour, 2);
+  put(t.minute, 2);
+  put(t.second, 2);
+  std::memcpy(out, ".dmp", 5);
+}
+
+const char* SignalName(int signal_number) {
+  switch (signal_number) {
+    case SIGSEGV:
+      return "SIGSEGV";
+    case SIGBUS:
+      return "SIGBUS";
+    case SIGFPE:
+      return "SIGFPE";
+    case SIGILL:
+      return "SIGILL";
+    case SIGABRT:
+      return "SIGABRT";
+    default:
+      return "?";
+  }
+}
+
+void WriteReport(int signal_number, const siginfo_t* info) {
+  const long long now = time(nullptr);
+  char path[PATH_MAX + kStampLength];
+  std::memcpy(path, report_prefix, report_prefix_length);
+  FormatStamp(now, path + report_prefix_length);
+  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  {
+    ReportWriter report(fd);
+    report.Text("Crash report of ");
+    report.Text(report_prefix);
+    report.Text("\nSignal: ");
+    report.Number(static_cast<unsigned>(signal_number));
+    report.Text(" (");
+    report.Text(SignalName(signal_number));
+    report.Text(")\nCode: ");
+    report.Number(static_cast<unsigned>(info->si_code));
+    if (info->si_code > 0) {
+      report.Text("\nAddress: 0x");
+      report.Number(reinterpret_cast<unsigned long long>(info->si_addr), 16);
+    } else {
+      report.Text("\nSent by process: ");
+      report.Number(static_cast<unsigned>(info->si_pid));
+    }
+    report.Text("\nProcess: ");
+    report.Number(static_cast<unsigned>(getpid()));
+    report.Text("\nThread: ");
+    report.Number(static_cast<unsigned>(gettid()));
+    const UtcTime t = ToUtc(now);
+    report.Text("\nTime (UTC): ");
+    report.Number(t.year, 10, 4);
+    report.Text("-");
+    report.Number(t.month, 10, 2);
+    report.Text("-");
+    report.Number(t.day, 10, 2);
+    report.Text(" ");
+    report.Number(t.hour, 10, 2);
+    report.Text(":");
+    report.Number(t.minute, 10, 2);
+    report.Text(":");
+    report.Number(t.second, 10, 2);
+    report.Text("\nBacktrace:\n");
+  }
+  void* frames[kMaxFrames];
+  const int count = backtrace(frames, kMaxFrames);
+  backtrace_symbols_fd(frames, count, fd);
+  close(fd);
+}
+
+void OnCrash(int signal_number, siginfo_t* info, void*) {
+  const int saved_errno = errno;
+  WriteReport(signal_number, info);
+  // SA_RESETHAND has restored the default action. A fault would repeat on return and end the
+  // process; a sent signal (abort, kill) would not, so send it again: it is delivered, and
+  // ends the process, as soon as this handler returns.
+  raise(signal_number);
+  errno = saved_errno;
+}
+
+}  // namespace
+
+std::string CrashReportPath(const std::string& program_path, long long unix_seconds) {
+  char stamp[kStampLength];
+  FormatStamp(unix_seconds, stamp);
+  return program_path + stamp;
+}
+
+int InstallCrashReportHandler(const std::string& program_path) {
+  if (program_path.empty() || program_path.size() >= sizeof(report_prefix)) return ENAMETOOLONG;
+  std::memcpy(report_prefix, program_path.c_str(), program_path.size() + 1);
+  report_prefix_length = program_path.size();
+
+  void* frames[1];
+  backtrace(frames, 1);
+
+  // Mapped rather than static: a runtime that replaces the alternate stack of a thread may
+  // unmap the one it finds.
+  void* stack = mmap(nullptr, kAlternateStackSize, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  if (stack == MAP_FAILED) return errno;
+  stack_t alternate{};
+  alternate.ss_sp = stack;
+  alternate.ss_size = kAlternateStackSize;
+  if (sigaltstack(&alternate, nullptr) != 0) return errno;
+
+  struct sigaction action {};
+  action.sa_sigaction = OnCrash;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int signal_number : kCrashSignals) {
+    if (sigaction(signal_number, &action, nullptr) != 0) return errno;
+  }
+  return 0;
+}
+
+}  // namespace zelph::sys

@@ -1,0 +1,48 @@
+// crash_protection.cpp
+#include "zelph/host/crash_protection.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <system_error>
+
+#include "zelph/host/message_boxes.h"
+#include "zelph/logger/log.h"
+#include "zelph/platform/crash_report.h"
+#include "zelph/platform/process_info.h"
+#include "zelph/platform/utf8.h"
+
+namespace zelph::host {
+namespace {
+
+std::string InstallFolderMessage(const std::filesystem::path& program_path) {
+  std::error_code ignored;
+  std::string root = std::filesystem::current_path(ignored).root_path().string();
+  if (root.empty()) root = "/";
+  return "Davodavora is located in an invalid folder:\nthe path\n\n" + program_path.string() +
+         "\n\ncontains UniCode characters that cannot be represented\nin the current OS "
+         "language.\n" +
+         "Please reinstall Davodavora to another folder,\nfor example to a subfolder of the "
+         "filesystem root " +
+         root;
+}
+
+}  // namespace
+
+void InstallCrashReport() {
+  const std::string program = sys::ExecutablePath();
+  if (!program.empty()) sys::InstallCrashReportHandler(program);
+}
+
+bool IsPathRepresentable(std::filesystem::path path) { return sys::IsValidUtf8(path.native()); }
+
+void CheckInstallFolder(const std::filesystem::path& program_path) {
+  if (IsPathRepresentable(program_path)) return;
+  const std::string message = InstallFolderMessage(program_path);
+  ZELPH_LOG(ZelphSeverityLevel::kError, "{}", message);
+  std::cerr << message << std::endl;
+  ShowStartErrorMessageBox(message);
+  std::exit(1);
+}
+
+}  // namespace zelph::host
