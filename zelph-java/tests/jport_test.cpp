@@ -69,6 +69,7 @@ TEST(JPort, JavaPortCarriesNameTypeCodeUuidKindAndData) {
   JNIEnv* env = Env();
   jni::LocalRef<jclass> port_class(env, jni::FindJavaClass(env, kPortClass));
   const jmethodID get_code = jni::GetJavaMethodId(env, port_class.get(), "getPortTypeCode", "I");
+  const jmethodID is_connected = jni::GetJavaMethodId(env, port_class.get(), "isConnected", "Z");
   for (const Case& c : cases) {
     SCOPED_TRACE(PortTypeToString(c.type));
     const auto port = NewJavaPort(env, c.type, "näme", DataTypeScalar::GetInstance());
@@ -82,7 +83,37 @@ TEST(JPort, JavaPortCarriesNameTypeCodeUuidKindAndData) {
     EXPECT_TRUE(env->IsSameObject(kind.get(), jni::bound.data_type.scalar));
     jni::LocalRef<> data(env, JPort::GetJavaData(env, port->GetObject()));
     EXPECT_TRUE(env->IsInstanceOf(data.get(), jni::bound.scalar.cls));
+    port->SetConnected(env, true);
+    EXPECT_TRUE(env->CallBooleanMethod(port->GetObject(), is_connected));
+    jni::ThrowIfJavaException(env);
   }
+}
+
+TEST(JPort, VisibleResultsNameTheirModelAndPorts) {
+  JNIEnv* env = Env();
+  const auto first = NewJavaPort(env, PortType::output, "a", DataTypeMat::GetInstance());
+  const auto second = NewJavaPort(env, PortType::output, "b", DataTypeMat::GetInstance());
+  jni::LocalRef<jobjectArray> ports(env, env->NewObjectArray(2, jni::bound.port.cls, nullptr));
+  env->SetObjectArrayElement(ports.get(), 0, first->GetObject());
+  env->SetObjectArrayElement(ports.get(), 1, second->GetObject());
+  const jmethodID make =
+      jni::GetJavaMethodId(env, jni::bound.visible_results.cls, "<init>", nullptr,
+                           {"java/lang/String", "[Lnet/morvex/executors/api/data/Port;"});
+  jni::LocalRef<jstring> model(env, jni::NewJavaString(env, "default"));
+  jni::LocalRef<> information(
+      env, env->NewObject(jni::bound.visible_results.cls, make, model.get(), ports.get()));
+  jni::ThrowIfJavaException(env);
+
+  jni::LocalRef<jobjectArray> listed(env, GetVisibleResultPorts(env, information.get()));
+  ASSERT_EQ(env->GetArrayLength(listed.get()), 2);
+  jni::LocalRef<> listed_first(env, env->GetObjectArrayElement(listed.get(), 0));
+  EXPECT_TRUE(env->IsSameObject(listed_first.get(), first->GetObject()));
+  jni::LocalRef<jstring> json(env, static_cast<jstring>(env->CallObjectMethod(
+                                       information.get(), jni::bound.visible_results.json_string)));
+  jni::ThrowIfJavaException(env);
+  EXPECT_EQ(jni::JavaStringToUtf8(env, json.get()), R"({"model":"default","ports":[{"id":")" +
+                                                        first->GetId() + R"("},{"id":")" +
+                                                        second->GetId() + R"("}]})");
 }
 
 TEST(JPort, SecondCreationLogsAndMakesEverythingAgain) {

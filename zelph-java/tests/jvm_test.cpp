@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <thread>
 #include <vector>
 
 #include "capturing_logger.h"
 #include "java_test_support.h"
 #include "java_vm_environment.h"
+#include "zelph/java/java_bindings.h"
 #include "zelph/java/java_text.h"
 #include "zelph/java/jni_lookup.h"
 #include "zelph/java/jvm.h"
@@ -50,6 +52,55 @@ TEST(JavaVm, StartsFromTheHomeWithTheInstallationsOptions) {
   EXPECT_NE(start.log.find("[info] jvm option[0]: -Xrs"), std::string::npos);
   // An extension's own option file reached the VM with the home variable replaced.
   EXPECT_EQ(SystemProperty(Env(), "zelph.tests.home"), (start.home / "bin" / "..").string());
+}
+
+TEST(JavaVm, SecondBindingLooksNothingUpAgain) {
+  const jni::JavaBindings before = jni::bound;
+  jni::BindModelApiClasses(Env());
+  EXPECT_EQ(std::memcmp(&before, &jni::bound, sizeof(before)), 0);
+}
+
+TEST(JavaModelApi, FindsModelsThroughTheServiceLoader) {
+  JNIEnv* env = Env();
+  jni::LocalRef<jclass> block(env,
+                              jni::FindJavaClass(env, "net/morvex/executors/api/ExecutionBlock"));
+  const jmethodID start =
+      jni::GetJavaStaticMethodId(env, block.get(), "initializeExecutionSystem", nullptr);
+  env->CallStaticVoidMethod(block.get(), start);
+  jni::ThrowIfJavaException(env);
+  const jmethodID list =
+      jni::GetJavaStaticMethodId(env, block.get(), "allSerializedSpecificationsArray",
+                                 "[Ljava/lang/String;", {"java/lang/String"});
+  jni::LocalRef<jobjectArray> specifications(
+      env, static_cast<jobjectArray>(env->CallStaticObjectMethod(block.get(), list, nullptr)));
+  jni::ThrowIfJavaException(env);
+  std::vector<std::string> names;
+  std::string echo;
+  for (jsize i = 0; i < env->GetArrayLength(specifications.get()); ++i) {
+    jni::LocalRef<jstring> text(
+        env, static_cast<jstring>(env->GetObjectArrayElement(specifications.get(), i)));
+    const std::string specification = jni::JavaStringToUtf8(env, text.get());
+    names.push_back(specification.substr(specification.find("\"name\"")));
+    if (specification.find("\"name\": \"Echo\"") != std::string::npos) echo = specification;
+  }
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_TRUE(names[0].starts_with(R"("name": "Echo")")) << names[0];
+  EXPECT_TRUE(names[1].starts_with(R"("name": "ParameterProbe")")) << names[1];
+
+  const jmethodID create = jni::GetJavaStaticMethodId(env, block.get(), "newExecutor",
+                                                      "net/morvex/executors/api/ExecutionBlock",
+                                                      {"java/lang/String", "java/lang/String"});
+  const auto new_executor = [&](const std::string& specification) {
+    jni::LocalRef<jstring> text(env, jni::NewJavaString(env, specification));
+    jni::LocalRef<> executor(env,
+                             env->CallStaticObjectMethod(block.get(), create, nullptr, text.get()));
+    jni::ThrowIfJavaException(env);
+    return executor.get() != nullptr ? jni::JavaClassName(env, executor.get()) : "";
+  };
+  EXPECT_EQ(new_executor(echo), "net.morvex.executors.tests.Echo");
+  EXPECT_EQ(new_executor(R"({"java": {"class": "java/lang/String"}})"), "");  // no model
+  EXPECT_THROW(new_executor(R"({"java": {"class": "no.such.Model"}})"), jni::JavaException);
+  EXPECT_THROW(new_executor("{}"), jni::JavaException);
 }
 
 TEST(JavaVm, LeavesTheHostsInterruptHandlerInPlace) {
