@@ -1,6 +1,7 @@
 // bind_group.h
 //
-// BindGroup: binds one group of the Java bindings once per process.
+// BindGroup, which binds one group of the Java bindings once per process, and the names of the
+// model API classes the groups bind.
 #pragma once
 
 #include <jni.h>

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "bind_group.h"
 #include "zelph/java/java_bindings.h"
 #include "zelph/java/java_exception.h"
 #include "zelph/java/java_text.h"
@@ -33,7 +34,7 @@ void CallSetter(JNIEnv* env, jobject parameters, jmethodID setter, const std::st
 }  // namespace
 
 JParameters::JParameters(Property* properties, IDataProcess* worker)
-    : JavaClass("net/morvex/executors/api/parameters/Parameters", bound.parameters.cls, nullptr),
+    : JavaClass(jni::kParametersClass, bound.parameters.cls, nullptr),
       properties_(properties),
       worker_(worker) {}
 

@@ -3,6 +3,7 @@
 // Scalars between PortDataScalar and SScalar.
 #include "zelph/java/jscalar.h"
 
+#include "bind_group.h"
 #include "zelph/java/java_bindings.h"
 #include "zelph/java/java_exception.h"
 #include "zelph/java/java_text.h"
@@ -11,7 +12,7 @@
 using jni::bound;
 
 JScalar::JScalar()
-    : JData("net/morvex/executors/api/data/SScalar", bound.scalar.cls, bound.scalar.constructor,
+    : JData(jni::kScalarClass, bound.scalar.cls, bound.scalar.constructor,
             DataTypeScalar::GetInstance()) {}
 
 void JScalar::WriteScalar(JNIEnv* env, jobject data, const PortDataScalar* scalar) {

@@ -126,7 +126,6 @@ JavaVM* LoadJvmLibraryAndCreate(JavaVM** vm, const std::string& path, JavaVMInit
     if (get_created != nullptr && get_created(vm, 1, &count) == JNI_OK && count > 0) {
       ZELPH_LOG(ZelphSeverityLevel::kDebug, "Count of created jvm: {}", count);
     } else {
-      *vm = nullptr;
       CreateVm(library, vm, args);
     }
   } catch (...) {
