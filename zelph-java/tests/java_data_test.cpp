@@ -99,6 +99,16 @@ TEST_F(JavaDataTest, ScalarsKeepEveryCharacter) {
   }
 }
 
+TEST_F(JavaDataTest, MatrixWithoutElementsComesBackWithoutValue) {
+  const size_t dims[] = {0, 5};
+  const auto empty = std::make_shared<PortDataMat>(dims, 2, kDepth8U, 3);
+  ASSERT_TRUE(empty->IsInitialized());
+  const std::shared_ptr<IPortData> back = echo_.RoundTrip(empty);
+  ASSERT_NE(back, nullptr);
+  EXPECT_FALSE(back->IsInitialized());
+  EXPECT_EQ(CastToMat(back.get())->GetSize(), 0u);
+}
+
 TEST_F(JavaDataTest, UninitializedDataComesBackWithoutValue) {
   const std::shared_ptr<IPortData> empties[] = {std::make_shared<PortDataMat>(),
                                                 std::make_shared<PortDataNumbers>(),
