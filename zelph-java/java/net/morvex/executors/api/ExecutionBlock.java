@@ -1,0 +1,228 @@
+package net.morvex.executors.api;
+
+import java.nio.file.Path;
+import java.util.Map;
+import java.util.concurrent.ConcurrentHashMap;
+import net.morvex.executors.api.data.Port;
+import net.morvex.executors.api.parameters.Parameters;
+
+/**
+ * The base of every model. Native code creates one executor per worker through {@link
+ * #newExecutor}, hands it the worker's ports ({@link #addPort}) and settings ({@link
+ * #parameters}), and calls {@link #execute} for every run; the model reads its input ports'
+ * data and writes its output ports' data there.
+ *
+ * <p>Threads: an executor runs on the thread of its chain, but native code may call {@link
+ * #interrupt}, {@link #statusData}, {@link #visibleResultsInformation} and the context setters
+ * from other threads while {@link #execute} runs, so overrides of those must be thread-safe.
+ * The static methods may be called from any thread at any time.
+ */
+public abstract class ExecutionBlock {
+  private final Map<String, Port> inputPorts = new ConcurrentHashMap<>();
+  private final Map<String, Port> outputPorts = new ConcurrentHashMap<>();
+  private final Parameters parameters = new Parameters();
+  private volatile String session;
+  private volatile String specification;
+  private volatile boolean interruptionRequested;
+  private volatile boolean visibleResultNecessary;
+  private volatile boolean allOutputsNecessary;
+  private volatile long contextId;
+  private volatile String contextName = "";
+  private volatile String contextPath = "";
+  private volatile Path currentDirectory;
+
+  /**
+   * A new executor of the model that the description names in its "java"/"class" member, or
+   * null when that class is no model.
+   *
+   * @param session the session the worker belongs to, or null
+   * @param specification the model description JSON, as {@link #allSerializedSpecificationsArray}
+   *     gave it
+   */
+  public static ExecutionBlock newExecutor(String session, String specification)
+      throws ReflectiveOperationException {
+    return ModelCatalog.create(session, specification);
+  }
+
+  /** Tells the models that a session ended; the API keeps no state per session itself. */
+  public static void clearSession(String session) {}
+
+  /** The descriptions of every model available to the session, one JSON text each. */
+  public static String[] allSerializedSpecificationsArray(String session) {
+    return ModelCatalog.specifications();
+  }
+
+  /** Called before every run of a chain; models share no state that needs preparing. */
+  public static void beforeExecutingAll() {}
+
+  /** Called after every run of a chain. */
+  public static void afterExecutingAll() {}
+
+  /** Called by every start of the native bridge: finds the models of the class path again. */
+  public static void initializeExecutionSystem() {
+    ModelCatalog.discover();
+  }
+
+  final void attach(String session, String specification) {
+    this.session = session;
+    this.specification = specification;
+  }
+
+  /** The session the executor was created for, or null. */
+  public String getSession() {
+    return session;
+  }
+
+  /** The model description the executor was created from. */
+  public String getSpecification() {
+    return specification;
+  }
+
+  /** Does the model's work for one run. */
+  public abstract void execute() throws Exception;
+
+  /** Called after a setting changed; its new value is in {@link #parameters}. */
+  public void onChangeParameter(String name) throws Exception {}
+
+  /** The executor's settings; the same object on every call. */
+  public Parameters parameters() {
+    return parameters;
+  }
+
+  /** Called once when the worker goes away. */
+  public void close() throws Exception {}
+
+  /** Asks a running {@link #execute} to stop early; {@link #execute} polls the request. */
+  public void interrupt() {
+    interruptionRequested = true;
+  }
+
+  public void setInterruptionRequested(boolean requested) {
+    interruptionRequested = requested;
+  }
+
+  public boolean isInterruptionRequested() {
+    return interruptionRequested;
+  }
+
+  public void setVisibleResultNecessary(boolean necessary) {
+    visibleResultNecessary = necessary;
+  }
+
+  public boolean isVisibleResultNecessary() {
+    return visibleResultNecessary;
+  }
+
+  public void setAllOutputsNecessary(boolean necessary) {
+    allOutputsNecessary = necessary;
+  }
+
+  public boolean isAllOutputsNecessary() {
+    return allOutputsNecessary;
+  }
+
+  /** What the model shows of its results, or null for nothing. */
+  public ExecutionVisibleResultsInformation visibleResultsInformation() {
+    return null;
+  }
+
+  /** Whether the chain should run the model again after this run. */
+  public boolean needToRepeat() {
+    return false;
+  }
+
+  /** Forgets what earlier runs left behind; called before the first run. */
+  public void reset() throws Exception {}
+
+  public void setContextId(long contextId) {
+    this.contextId = contextId;
+  }
+
+  public long getContextId() {
+    return contextId;
+  }
+
+  public void setContextName(String contextName) {
+    this.contextName = contextName;
+  }
+
+  public String getContextName() {
+    return contextName;
+  }
+
+  public void setContextPath(String contextPath) {
+    this.contextPath = contextPath;
+  }
+
+  public String getContextPath() {
+    return contextPath;
+  }
+
+  /** The folder relative paths of the model resolve against, or null. */
+  public Path getCurrentDirectory() {
+    return currentDirectory;
+  }
+
+  public void setCurrentDirectory(Path currentDirectory) {
+    this.currentDirectory = currentDirectory;
+  }
+
+  /**
+   * Whether the model needs the data of an input port for its next run: TRUE, FALSE, or null
+   * for no opinion.
+   */
+  public Boolean checkInputNecessary(Port port) {
+    return null;
+  }
+
+  /**
+   * One of the model's status texts: 1 full, 2 information, 3 messages, 4 comments, -1 JSON,
+   * -2 custom JSON. Empty by default.
+   */
+  public String statusData(int code) {
+    return "";
+  }
+
+  /**
+   * Registers a port under its name and type code; false for a port without name or with
+   * another type code than {@link Port#INPUT} or {@link Port#OUTPUT}.
+   */
+  public boolean addPort(Port port) {
+    if (port == null || port.getName() == null) {
+      return false;
+    }
+    switch (port.getPortTypeCode()) {
+      case Port.INPUT:
+        inputPorts.put(port.getName(), port);
+        return true;
+      case Port.OUTPUT:
+        outputPorts.put(port.getName(), port);
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  public boolean hasInputPort(String name) {
+    return name != null && inputPorts.containsKey(name);
+  }
+
+  public boolean hasOutputPort(String name) {
+    return name != null && outputPorts.containsKey(name);
+  }
+
+  /** The input port of that name, or null. */
+  public Port getInputPort(String name) {
+    return name != null ? inputPorts.get(name) : null;
+  }
+
+  /** The output port of that name, or null. */
+  public Port getOutputPort(String name) {
+    return name != null ? outputPorts.get(name) : null;
+  }
+
+  /** The input ports, for models that go through all of them. */
+  protected Iterable<Port> inputPorts() {
+    return inputPorts.values();
+  }
+}
