@@ -28,3 +28,6 @@ set(ZELPH_JNI_INCLUDE_DIRS ${ZELPH_JDK_HOME}/include ${ZELPH_JDK_HOME}/include/l
 if(NOT EXISTS ${ZELPH_JDK_HOME}/include/jni.h)
   message(FATAL_ERROR "No jni.h under the JDK of ${JAVAC_EXECUTABLE} (${ZELPH_JDK_HOME})")
 endif()
+
+# tcmalloc (libgoogle-perftools-dev) for the service's executables.
+include(ZelphServiceAllocator)

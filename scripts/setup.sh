@@ -12,6 +12,7 @@ packages=(
   libsfml-dev
   openjdk-17-jdk-headless
   libgtest-dev libgmock-dev libbenchmark-dev
+  libgoogle-perftools-dev
 )
 
 missing=()

@@ -4,16 +4,16 @@
 #include "loopback_server.h"
 
 #include <chrono>
-#include <climits>
 #include <stdexcept>
 #include <string>
 
+#include "zelph/api/transport_options.h"
+
 namespace zelph::testing {
 
-LoopbackServer::LoopbackServer(grpc::Service& service) {
+LoopbackServer::LoopbackServer(grpc::Service& service, Transport transport) {
   grpc::ServerBuilder builder;
-  builder.SetMaxReceiveMessageSize(INT_MAX);
-  builder.SetMaxSendMessageSize(INT_MAX);
+  if (transport == Transport::kService) ApplyTransportOptions(builder);
   builder.AddListeningPort("127.0.0.1:0", grpc::InsecureServerCredentials(), &port_);
   builder.RegisterService(&service);
   server_ = builder.BuildAndStart();
@@ -26,10 +26,9 @@ LoopbackServer::~LoopbackServer() {
   server_->Shutdown(std::chrono::system_clock::now() + std::chrono::seconds(5));
 }
 
-std::unique_ptr<ZelphServiceApiV2::Stub> LoopbackServer::NewStub() const {
+std::unique_ptr<ZelphServiceApiV2::Stub> LoopbackServer::NewStub(Transport transport) const {
   grpc::ChannelArguments arguments;
-  arguments.SetMaxReceiveMessageSize(-1);
-  arguments.SetMaxSendMessageSize(-1);
+  if (transport == Transport::kService) ApplyTransportOptions(arguments);
   auto channel = grpc::CreateCustomChannel("127.0.0.1:" + std::to_string(port_),
                                            grpc::InsecureChannelCredentials(), arguments);
   return ZelphServiceApiV2::NewStub(channel);

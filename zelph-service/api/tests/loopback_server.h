@@ -1,8 +1,9 @@
 // loopback_server.h
 //
-// An in-process gRPC server on a free port of 127.0.0.1, with a client stub connected to it,
-// for tests and benchmarks that drive a service through the generated API. Message sizes
-// are unlimited both ways, as the real server sets them, so that matrices of any size pass.
+// An in-process gRPC server on a free port of 127.0.0.1, with client stubs connected to it,
+// for tests and benchmarks that drive a service through the generated API. Server and stubs
+// apply the service's transport options, as the program and its clients do, unless a test
+// asks for gRPC's defaults to show what a side without them refuses.
 #pragma once
 
 #include <grpcpp/grpcpp.h>
@@ -13,11 +14,17 @@
 
 namespace zelph::testing {
 
+// The settings of one side of a connection.
+enum class Transport {
+  kService,       // zelph::ApplyTransportOptions
+  kGrpcDefaults,  // nothing applied: gRPC receives at most 4 MB
+};
+
 class LoopbackServer {
  public:
   // Starts serving `service`, which must outlive this object. Throws std::runtime_error
   // when the server cannot start.
-  explicit LoopbackServer(grpc::Service& service);
+  explicit LoopbackServer(grpc::Service& service, Transport transport = Transport::kService);
   // Shuts the server down, waiting for calls in flight.
   ~LoopbackServer();
 
@@ -27,7 +34,7 @@ class LoopbackServer {
   int port() const { return port_; }
 
   // A new stub on its own channel. Stubs may be used from several threads at once.
-  std::unique_ptr<ZelphServiceApiV2::Stub> NewStub() const;
+  std::unique_ptr<ZelphServiceApiV2::Stub> NewStub(Transport transport = Transport::kService) const;
 
  private:
   int port_ = 0;
