@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <limits>
 #include <memory>
@@ -255,8 +256,28 @@ TEST_F(StoreTest, TheWatchdogRemovesAnIdleSessionAndStopsAtOnce) {
 
 // Destroying a project tells the plug-ins; meanwhile the store and the session must answer
 // other requests. The plug-in asks on another thread while it is being told.
+class Probe {
+ public:
+  // Runs `question` on a thread of its own and waits a few seconds for the answer; false
+  // when none came (the thread is joined later, once whatever blocked it has let go).
+  bool Ask(std::function<bool()> question) {
+    auto answer = std::make_shared<std::promise<bool>>();
+    std::future<bool> future = answer->get_future();
+    threads_.emplace_back(
+        [answer, question = std::move(question)] { answer->set_value(question()); });
+    return future.wait_for(std::chrono::seconds(5)) == std::future_status::ready && future.get();
+  }
+  ~Probe() {
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+ private:
+  std::vector<std::thread> threads_;
+};
+
 TEST_F(StoreTest, RemovedProjectsAreDestroyedAfterTheLocksAreReleased) {
   Store store;
+  Probe probe;
   store.CreateSession("other");
   store.GetSession("other")->CreateProject("q");
   store.CreateSession("s");
@@ -264,20 +285,16 @@ TEST_F(StoreTest, RemovedProjectsAreDestroyedAfterTheLocksAreReleased) {
   store.GetSession("s")->CreateProject("p2");
   std::vector<bool> answered;
   TestPluginControl::Get().SetClearSessionHook([&](const std::string&) {
-    auto probe = std::async(std::launch::async, [&] {
+    answered.push_back(probe.Ask([&] {
       return store.HasSession("other") && store.HasProject("s", "p2") &&
              store.HasProject("other", "q");
-    });
-    answered.push_back(probe.wait_for(std::chrono::seconds(5)) == std::future_status::ready &&
-                       probe.get());
+    }));
   });
   EXPECT_TRUE(store.GetSession("s")->RemoveProject("p1"));
   // p2 goes with its session; by then the probe finds "s" gone.
   TestPluginControl::Get().SetClearSessionHook([&](const std::string&) {
-    auto probe = std::async(std::launch::async,
-                            [&] { return store.HasSession("other") && !store.HasSession("s"); });
-    answered.push_back(probe.wait_for(std::chrono::seconds(5)) == std::future_status::ready &&
-                       probe.get());
+    answered.push_back(
+        probe.Ask([&] { return store.HasSession("other") && !store.HasSession("s"); }));
   });
   EXPECT_TRUE(store.RemoveSession("s"));
   TestPluginControl::Get().SetClearSessionHook(nullptr);
