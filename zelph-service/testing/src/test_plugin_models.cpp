@@ -130,7 +130,7 @@ BaseControl ControlOf(const std::string& name, const IDataType* type, PropertyVa
   return control;
 }
 
-struct ModelSpec {
+struct ModelOutline {
   DataProcessFactory factory;
   const char* uuid;
   const char* name;
@@ -140,17 +140,17 @@ struct ModelSpec {
   std::vector<BaseControl> controls;
 };
 
-std::shared_ptr<IDataProcessModel> MakeModel(ModelSpec spec) {
+std::shared_ptr<IDataProcessModel> MakeModel(ModelOutline outline) {
   BaseModelStructure structure;
-  structure.SetUuid(spec.uuid);
-  structure.SetName(spec.name);
-  structure.SetCaption(spec.name);
+  structure.SetUuid(outline.uuid);
+  structure.SetName(outline.name);
+  structure.SetCaption(outline.name);
   structure.SetCategory("service tests");
-  structure.SetExecutionStage(spec.stage);
-  if (spec.flags != 0) structure.SetOptionalFlag(static_cast<OptionalFlag>(spec.flags), true);
-  structure.SetPorts(std::move(spec.ports));
-  for (BaseControl& control : spec.controls) structure.AddControl(std::move(control));
-  auto model = DataProcessModelBase::Create(spec.factory);
+  structure.SetExecutionStage(outline.stage);
+  if (outline.flags != 0) structure.SetOptionalFlag(static_cast<OptionalFlag>(outline.flags), true);
+  structure.SetPorts(std::move(outline.ports));
+  for (BaseControl& control : outline.controls) structure.AddControl(std::move(control));
+  auto model = DataProcessModelBase::Create(outline.factory);
   model->SetStructure(std::move(structure));
   return model;
 }
