@@ -1,0 +1,202 @@
+// project.h
+//
+// zelph::Project: one chain of workers that a client builds and runs inside a session, and
+// everything the service keeps about it: the project cache of port data, the statistics and
+// object statuses of the chain and its workers, a property bag that mirrors the chain's
+// descriptive properties, the settings tree read from the chain's models, and the state word
+// that keeps loads, runs and configuration uploads from overlapping.
+//
+//   auto project = zelph::Project::Create("p1");
+//   project->UploadProject(chain_json, "/solutions/demo/chain.json");
+//   auto worker = project->GetWorker("source");       // by system name or id
+//   project->SetCache("/input:source", data);
+//
+// Ownership: always owned by std::shared_ptr (Create is the only way to make one); a session
+// holds its projects, and whoever works on a project holds it for as long. The project owns
+// its chain, cache, maps and configuration.
+//
+// Plug-in session key: the plug-ins register a project's models, and keep their own
+// per-project state, under a random uuid made with the project (GetPluginSessionKey), never
+// under the client's project id, which is unique only within one session.
+//
+// Locking: the project lock (GetLock) is held exclusively while the chain's structure
+// changes (an upload, link and worker edits, chain property changes) and shared for lookups
+// and for a whole run. Each method says which mode it takes; none may be called by a thread
+// that already holds the lock unless it says so, since the lock prefers writers and is not
+// re-entrant. The cache, the statistics and status maps and the property bag lock
+// themselves and need no project lock.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "zelph/projects/object_status.h"
+#include "zelph/projects/project_state.h"
+#include "zelph/projects/rw_lock.h"
+#include "zelph/projects/service_cache.h"
+#include "zelph/projects/sharded_map.h"
+
+class IDataProcess;
+class IDataProcessChain;
+class Link;
+class Property;
+class ProjectConfiguration;
+class SimplePluginsManager;
+
+namespace zelph {
+
+class Port;
+struct Statistic;
+
+class Project {
+  struct CreationKey {
+    explicit CreationKey() = default;
+  };
+
+ public:
+  // A ready project with an empty chain. Registers the models the plug-ins offer to the
+  // chain's (still empty) session. Throws what building the chain or the plug-ins throw.
+  static std::shared_ptr<Project> Create(const std::string& id);
+
+  Project(CreationKey, const std::string& id);
+  ~Project();
+  Project(const Project&) = delete;
+  Project& operator=(const Project&) = delete;
+
+  const std::string& GetId() const { return id_; }
+  const std::string& GetPluginSessionKey() const { return plugin_session_key_; }
+  // The same chain for the project's whole life; its content changes under the lock.
+  const std::shared_ptr<IDataProcessChain>& GetChain() const { return chain_; }
+  // The mirror of the chain's properties ("chain.id", "chain.name", ...) and "zelph-project",
+  // the last chain text loaded.
+  const std::shared_ptr<Property>& GetChainProperties() const { return chain_properties_; }
+  // A ProjectState value.
+  int GetState() const { return state_.load(); }
+  RwLock& GetLock() const { return lock_; }
+
+  // Loading a chain -------------------------------------------------------------------------
+
+  // Replaces the chain by the one in `json`; `path` is where it came from (its folder becomes
+  // the chain's current folder). A busy project refuses at once with EvaluateCancelled
+  // "Chain not ready to execute, {id}" and is left untouched. A failure while reading or
+  // building the chain is std::runtime_error "Error while loading chain from the file\n
+  // {path}\n{cause}"; the project is ready again afterwards, with its cache, statistics and
+  // statuses empty and the chain holding what the failed load built. Takes the lock
+  // exclusively.
+  void UploadProject(const std::string& json, const std::string& path);
+  // UploadProject with the content of the file; std::runtime_error
+  // "Failed open project file: '{path}'" when it cannot be read (the project is untouched).
+  void LoadProjectFile(const std::string& path);
+
+  // The settings tree built at the end of the last successful load; empty before. Takes the
+  // lock shared.
+  std::shared_ptr<ProjectConfiguration> GetConfiguration() const;
+
+  // Project cache (no project lock) ----------------------------------------------------------
+
+  // The entry of `key`, or the default DataEx when there is none.
+  DataEx GetCache(const std::string& key) const;
+  // Stores `data` (may be empty) under `key`, stamped now.
+  void SetCache(const std::string& key, std::shared_ptr<IPortData> data);
+  ServiceCache& GetServiceCache() const { return *cache_; }
+
+  // Chain properties and chain text ----------------------------------------------------------
+
+  // Copies the chain's executor text, id, name, category, description and strategy name into
+  // the mirror bag. No lock of its own: the caller holds the lock exclusively.
+  void SyncChainProperties();
+  // Applies the mirror property `name` to the chain (one of "chain.executor", "chain.id",
+  // "chain.name", "chain.category", "chain.description", "chain.execution.strategy",
+  // "chain.execution.all", "chain.execution.multithreading",
+  // "chain.execution.ignore.exception"; any other name changes nothing). An executor text
+  // that is not JSON throws std::runtime_error "Chain options json parser error: {code}",
+  // the text having been stored already. Takes the lock exclusively.
+  void ApplyChainProperty(const std::string& name);
+  // The chain as chain-file text. Takes the lock shared.
+  std::string GetChainJson() const;
+
+  // Iteration (no project lock: a caller outside a load or run holds it shared) ------------
+
+  // Calls `fn` for each worker of a copy of the chain's list. A std::exception from `fn` is
+  // logged and ends the iteration; other exceptions pass through.
+  void ForEachWorker(const std::function<void(std::shared_ptr<IDataProcess>)>& fn) const;
+  // Calls `fn` for each link of a copy of the chain's list; whatever `fn` throws is ignored.
+  void ForEachLink(const std::function<void(Link*)>& fn) const;
+
+  // Workers, links and ports -------------------------------------------------------------
+  // Links and ports returned belong to the chain: valid until the next structural edit, so
+  // a caller that keeps using one holds the lock shared meanwhile.
+
+  // The first worker whose system name is `id`, else the first whose id is `id`; else
+  // std::runtime_error "Executor not found with id: {id}". Takes the lock shared.
+  std::shared_ptr<IDataProcess> GetWorker(const std::string& id) const;
+  // The same for a caller that holds the lock.
+  std::shared_ptr<IDataProcess> GetWorkerUnlocked(const std::string& id) const;
+  // Never throw. Take the lock shared.
+  bool HasWorker(const std::string& id) const;
+  bool HasWorkerProperty(const std::string& worker_id, const std::string& name) const;
+  bool HasWorkerSystemProperty(const std::string& worker_id, const std::string& name) const;
+  // std::runtime_error "Link not found, link id: {id}" when there is none. Takes the lock
+  // shared.
+  Link* GetLink(const std::string& id) const;
+  bool HasLink(const std::string& id) const;
+  // The port of that id on any worker; std::runtime_error "Port not found port id: {id}".
+  // Takes the lock shared.
+  Port* GetPort(const std::string& id) const;
+
+  // Links the source port of the source worker to the destination port of the destination
+  // worker. Each port is looked up on its own worker ("Port not found port id: {id}" when
+  // that worker has no such port); a refusal of the chain is std::runtime_error
+  // "Failed create link between src port = {} and dst port = {}". Lookups and link under one
+  // exclusive hold of the lock.
+  Link* CreateLink(const std::string& source_worker_id, const std::string& source_port_id,
+                   const std::string& destination_worker_id,
+                   const std::string& destination_port_id);
+  // Re-plugs the link: a port id plugs the end its type selects, an empty id unplugs that
+  // end. Both ids are resolved before either end changes, so a failed call changes nothing.
+  // Takes the lock exclusively.
+  void UpdateLink(const std::string& link_id, const std::string& source_port_id,
+                  const std::string& destination_port_id);
+  // Removes the worker's links ("/link:{id}" to `removed` for each), then the worker
+  // ("/worker:{id}", also when the chain had no such worker), then its statistic. A worker
+  // id that is not a uuid throws std::runtime_error "invalid uuid string". Takes the lock
+  // exclusively; `removed` runs under it.
+  void RemoveWorker(const std::string& worker_id, const std::function<void(std::string)>& removed);
+
+  // Statistics and statuses (no project lock) --------------------------------------------
+
+  // Erases the cache key "/statistic:{id}" and the object's statistic; true when there was
+  // a statistic.
+  bool RemoveStatistic(const std::string& object_id);
+  // Sets the status of a worker or of the chain, stamped with ObjectStatusData::Now().
+  void SetObjectStatus(const std::string& object_id, int status);
+  // The chain's status, or empty. Reads the chain's id under the shared lock.
+  std::shared_ptr<ObjectStatusData> GetChainStatus() const;
+  ShardedMap<std::shared_ptr<Statistic>>& GetStatistics() { return statistics_; }
+  ShardedMap<std::shared_ptr<ObjectStatusData>>& GetObjectStatuses() { return object_statuses_; }
+
+ private:
+  void CreateChain();
+  // Reads `json` into `chain` through both execution stages and builds the configuration.
+  // Runs under the exclusive lock with the state at kLoading.
+  void LoadChainJson(const std::shared_ptr<IDataProcessChain>& chain, const std::string& json);
+  // Empties the statistics (and their cache keys), the statuses and the cache.
+  void ClearCaches();
+  bool ReadChainFlag(const char* key) const;
+
+  const std::string id_;
+  const std::string plugin_session_key_;
+  std::shared_ptr<IDataProcessChain> chain_;
+  mutable RwLock lock_;
+  std::shared_ptr<Property> chain_properties_;
+  std::shared_ptr<ServiceCache> cache_;
+  std::atomic<int> state_{static_cast<int>(ProjectState::kLoading)};
+  ShardedMap<std::shared_ptr<Statistic>> statistics_;
+  ShardedMap<std::shared_ptr<ObjectStatusData>> object_statuses_;
+  SimplePluginsManager* plugins_ = nullptr;
+  std::shared_ptr<ProjectConfiguration> configuration_;
+};
+
+}  // namespace zelph

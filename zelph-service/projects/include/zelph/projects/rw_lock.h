@@ -1,0 +1,44 @@
+// rw_lock.h
+//
+// RwLock: the reader/writer lock of a project. Unlike std::shared_mutex it is not tied to
+// the thread that took it: a shared hold taken on a request thread may be released by
+// another thread, so an asynchronous run can take the project shared on the request thread
+// and hand the hold (a std::shared_lock<RwLock>, moved) to its run thread without a gap in
+// which an edit could slip in.
+//
+// Writers are preferred: once a writer waits, new shared holds wait behind it, so a stream
+// of readers cannot starve structural edits. The price is that a thread must never take the
+// lock shared while it already holds it (a waiting writer would deadlock both).
+//
+// Satisfies the standard SharedLockable requirements (std::unique_lock, std::shared_lock).
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+
+namespace zelph {
+
+class RwLock {
+ public:
+  RwLock() = default;
+  RwLock(const RwLock&) = delete;
+  RwLock& operator=(const RwLock&) = delete;
+
+  void lock();
+  bool try_lock();
+  void unlock();
+
+  void lock_shared();
+  bool try_lock_shared();
+  void unlock_shared();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable readers_wake_;
+  std::condition_variable writers_wake_;
+  int readers_ = 0;
+  int waiting_writers_ = 0;
+  bool writer_ = false;
+};
+
+}  // namespace zelph

@@ -1,0 +1,127 @@
+// sharded_map.h
+//
+// ShardedMap: a map from key text to values, split into 19 independent ordered maps
+// (shards), each behind its own reader/writer lock. The shard of a key is FNV-1a 64 of its
+// bytes modulo 19, so two threads that touch keys of different shards never wait for each
+// other. The project cache, the statistics and object statuses of a project and the solution
+// catalogue's apps are ShardedMaps.
+//
+//   ShardedMap<int> counts;
+//   counts.Set("/input:camera", 3);
+//   if (std::optional<int> value = counts.Find("/input:camera")) { ... }
+//
+// Threading: every operation may run on any thread. Each locks exactly one shard, except
+// Clear and ForEach, which visit the shards one after another; no operation holds two shard
+// locks at once. Values are copied out under the lock, so a found value stays valid after
+// the lock is released. Find followed by Set is not atomic: of two threads that both found a
+// key absent, the later Set wins.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+
+template <typename V>
+class ShardedMap {
+ public:
+  static constexpr std::size_t kShardCount = 19;
+
+  // The shard of `key`: FNV-1a 64 over its bytes exactly as stored, modulo kShardCount.
+  static constexpr std::size_t ShardIndex(std::string_view key) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (char c : key) {
+      hash ^= static_cast<std::uint8_t>(c);
+      hash *= 0x100000001b3ULL;
+    }
+    return static_cast<std::size_t>(hash % kShardCount);
+  }
+
+  ShardedMap() {
+    for (auto& shard : shards_) shard = std::make_unique<Shard>();
+  }
+  ShardedMap(const ShardedMap&) = delete;
+  ShardedMap& operator=(const ShardedMap&) = delete;
+
+  // A copy of the key's value, or none.
+  std::optional<V> Find(std::string_view key) const {
+    const Shard& shard = ShardOf(key);
+    std::shared_lock lock(shard.mutex);
+    auto it = shard.entries.find(key);
+    if (it == shard.entries.end()) return std::nullopt;
+    return it->second;
+  }
+
+  // Inserts the key or replaces its value; true when the key was new.
+  bool Set(std::string key, V value) {
+    Shard& shard = ShardOf(key);
+    std::unique_lock lock(shard.mutex);
+    return shard.entries.insert_or_assign(std::move(key), std::move(value)).second;
+  }
+
+  // Inserts only when the key is absent (an existing key keeps its value); true when it did.
+  bool Insert(std::string key, V value) {
+    Shard& shard = ShardOf(key);
+    std::unique_lock lock(shard.mutex);
+    return shard.entries.try_emplace(std::move(key), std::move(value)).second;
+  }
+
+  // True when the key was present. The removed value is released after the shard lock.
+  bool Erase(std::string_view key) {
+    Shard& shard = ShardOf(key);
+    std::optional<V> removed;
+    {
+      std::unique_lock lock(shard.mutex);
+      auto it = shard.entries.find(key);
+      if (it == shard.entries.end()) return false;
+      removed.emplace(std::move(it->second));
+      shard.entries.erase(it);
+    }
+    return true;
+  }
+
+  // Calls `fn` for every entry of shard `index` (below kShardCount) in key order, under that
+  // shard's shared lock: `fn` must not write to the same map.
+  void ForEachInShard(std::size_t index,
+                      const std::function<void(const std::string&, const V&)>& fn) const {
+    const Shard& shard = *shards_[index];
+    std::shared_lock lock(shard.mutex);
+    for (const auto& [key, value] : shard.entries) fn(key, value);
+  }
+
+  // ForEachInShard over every shard in turn. Not a snapshot: entries stored meanwhile into
+  // a shard already visited are missed.
+  void ForEach(const std::function<void(const std::string&, const V&)>& fn) const {
+    for (std::size_t index = 0; index < kShardCount; ++index) ForEachInShard(index, fn);
+  }
+
+  // Empties the shards one after another; another thread may meanwhile see some shards
+  // cleared and others not yet. Values are released outside the shard locks.
+  void Clear() {
+    for (auto& shard : shards_) {
+      std::map<std::string, V, std::less<>> removed;
+      std::unique_lock lock(shard->mutex);
+      removed.swap(shard->entries);
+    }
+  }
+
+ private:
+  struct Shard {
+    mutable std::shared_mutex mutex;
+    std::map<std::string, V, std::less<>> entries;
+  };
+
+  Shard& ShardOf(std::string_view key) { return *shards_[ShardIndex(key)]; }
+  const Shard& ShardOf(std::string_view key) const { return *shards_[ShardIndex(key)]; }
+
+  // Allocated one by one, so that the locks of neighbouring shards share no cache line.
+  std::array<std::unique_ptr<Shard>, kShardCount> shards_;
+};

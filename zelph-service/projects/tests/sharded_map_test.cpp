@@ -1,0 +1,105 @@
+// sharded_map_test.cpp
+//
+// The shard of a key, the map operations, and the project cache's entries.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "zelph/model/port_data_scalar.h"
+#include "zelph/projects/object_status.h"
+#include "zelph/projects/service_cache.h"
+#include "zelph/projects/sharded_map.h"
+
+namespace {
+
+TEST(ShardedMapTest, KeysFallIntoTheShardOfTheirFnv1aHash) {
+  struct Case {
+    std::string key;
+    std::size_t shard;
+  };
+  const Case cases[] = {
+      {"", 6},
+      {"a", 4},
+      {"abc", 0},
+      {"/input:x", 17},
+      {"/cache:1", 1},
+      // Bytes as they are: no case folding, no trimming, no terminator.
+      {"A", 15},
+      {"a ", 5},
+      {std::string("a\0b", 3), 13},
+      {"\xC3\xA9", 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ShardedMap<int>::ShardIndex(c.key), c.shard) << c.key;
+  }
+  static_assert(ShardedMap<int>::ShardIndex("abc") == 0, "the shard is known at compile time");
+}
+
+TEST(ShardedMapTest, SetReplacesInsertKeepsEraseAnswersPresence) {
+  ShardedMap<int> map;
+  EXPECT_FALSE(map.Find("k").has_value());
+  EXPECT_TRUE(map.Set("k", 1));
+  EXPECT_FALSE(map.Set("k", 2));
+  EXPECT_EQ(map.Find("k"), 2);
+  EXPECT_FALSE(map.Insert("k", 3));
+  EXPECT_EQ(map.Find("k"), 2);
+  EXPECT_TRUE(map.Insert("K", 4));
+  EXPECT_EQ(map.Find("K"), 4);
+  EXPECT_TRUE(map.Erase("k"));
+  EXPECT_FALSE(map.Erase("k"));
+  EXPECT_FALSE(map.Find("k").has_value());
+}
+
+TEST(ShardedMapTest, ForEachVisitsEveryShardInKeyOrderAndClearEmptiesAll) {
+  ShardedMap<int> map;
+  for (int i = 0; i < 100; ++i) map.Set("key" + std::to_string(i), i);
+  std::size_t count = 0;
+  for (std::size_t shard = 0; shard < ShardedMap<int>::kShardCount; ++shard) {
+    std::string previous;
+    map.ForEachInShard(shard, [&](const std::string& key, const int& value) {
+      EXPECT_EQ(ShardedMap<int>::ShardIndex(key), shard);
+      EXPECT_LT(previous, key);
+      EXPECT_EQ("key" + std::to_string(value), key);
+      previous = key;
+      ++count;
+    });
+  }
+  EXPECT_EQ(count, 100u);
+  map.Clear();
+  map.ForEach([](const std::string& key, const int&) { ADD_FAILURE() << key << " survived"; });
+}
+
+TEST(ServiceCacheTest, AnEmptyDataPointerIsStillAnEntryAndTheLaterStoreWins) {
+  ServiceCache cache;
+  const std::int64_t before = DataEx::Now();
+  EXPECT_TRUE(cache.Set("/input:x", DataEx(nullptr)));
+  std::optional<DataEx> empty = cache.Find("/input:x");
+  ASSERT_TRUE(empty.has_value());
+  EXPECT_EQ(empty->data, nullptr);
+  EXPECT_GE(empty->modified, before);
+
+  // Stamps follow the microsecond clock; wait until it has moved on.
+  while (DataEx::Now() == empty->modified) std::this_thread::yield();
+  auto data = std::make_shared<PortDataScalar>(std::string("v"));
+  EXPECT_FALSE(cache.Set("/input:x", DataEx(data)));
+  std::optional<DataEx> stored = cache.Find("/input:x");
+  EXPECT_EQ(stored->data, data);  // shared, not copied
+  EXPECT_GT(stored->modified, empty->modified);
+  EXPECT_TRUE(cache.Erase("/input:x"));
+  EXPECT_EQ(DataEx().modified, 0);
+  EXPECT_EQ(DataEx().data, nullptr);
+}
+
+TEST(ObjectStatusTest, TextsOfTheStatusCodes) {
+  EXPECT_STREQ(zelph::ObjectStatusText(1), "queue");
+  EXPECT_STREQ(zelph::ObjectStatusText(2), "executing");
+  EXPECT_STREQ(zelph::ObjectStatusText(3), "ready");
+  EXPECT_STREQ(zelph::ObjectStatusText(0), "undefined");
+  EXPECT_STREQ(zelph::ObjectStatusText(4), "undefined");
+}
+
+}  // namespace
