@@ -14,6 +14,7 @@
 //   array.json          a JSON array
 //   bom_only.json       the two bytes EF BB
 //   main_settings.json  a Loader, a Main worker "dashboard" and a Value worker "value"
+//   slow.json           one Slow worker "slow", chain id kSlowChainId
 // Solution folders:
 //   apps/demo.json        app kDemoAppId "Demo" (the line chain, loadable)
 //   apps/sub/nested.json  app kNestedAppId without a name, "app" "Davodavora"
@@ -47,6 +48,9 @@ inline constexpr char kLineSecondLink[] = "1a2b0000-0000-4000-8000-0000000000e2"
 
 inline constexpr char kMainChainId[] = "1a2b0000-0000-4000-8000-000000000002";
 inline constexpr char kMainWorkerId[] = "1a2b0000-0000-4000-8000-0000000000f2";
+
+inline constexpr char kSlowChainId[] = "1a2b0000-0000-4000-8000-000000000004";
+inline constexpr char kSlowWorkerId[] = "1a2b0000-0000-4000-8000-000000000101";
 
 inline constexpr char kDemoAppId[] = "5a110000-0000-4000-8000-000000000001";
 inline constexpr char kNestedAppId[] = "5a110000-0000-4000-8000-000000000002";

@@ -1,0 +1,85 @@
+// zelph_service.h
+//
+// ZelphServiceV2Impl: the gRPC service zelph.ZelphServiceApiV2 of the program. It owns the
+// session store (and through it every session and project) and the solution catalogue, and
+// answers every API method on gRPC's synchronous server threads.
+//
+//   ZelphServiceV2Impl service;                 // the store with its "default" session
+//   grpc::ServerBuilder builder;
+//   zelph::ApplyTransportOptions(builder);
+//   builder.RegisterService(&service);
+//   auto server = builder.BuildAndStart();      // shut it down before `service` goes
+//
+// The handlers share one frame (handler_frame.h): a trace line naming the request, the URL
+// checks of object_url.h, dispatch on the URL's path with the ids removed, store lookups,
+// and a std::exception of the work answered as INTERNAL with its text, logged at error
+// level. The methods below say where they leave that frame. Each group of handlers has a
+// source of its own: zelph_service.cpp (construction, sessions and projects),
+// project_loading.cpp.
+//
+// Threading: the handlers run on any number of threads at once, also for one project. The
+// service object itself is not changed after construction; the store, the sessions, the
+// projects and the catalogue lock themselves.
+#pragma once
+
+#include <grpcpp/grpcpp.h>
+
+#include <memory>
+
+#include "message/ZelphServiceApiV2.grpc.pb.h"
+
+class ObjectUrl;
+class SimplePluginsManager;
+class SolutionProvider;
+
+namespace zelph {
+class Project;
+class Store;
+}  // namespace zelph
+
+class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
+ public:
+  // Creates the store (with its "default" session and idle watchdog) and an empty solution
+  // catalogue, filled when a client first lists the apps.
+  ZelphServiceV2Impl();
+  // Frees the catalogue, then the store, whose watchdog is joined. The server must have
+  // shut down: no handler may run any more.
+  ~ZelphServiceV2Impl() override;
+  ZelphServiceV2Impl(const ZelphServiceV2Impl&) = delete;
+  ZelphServiceV2Impl& operator=(const ZelphServiceV2Impl&) = delete;
+
+  // Sessions and projects -----------------------------------------------------------------
+
+  // No URL check: the id is the client's. INTERNAL "Session id is empty", "Session exists".
+  grpc::Status CreateSession(grpc::ServerContext* context,
+                             const zelph::CreateSessionRequest* request,
+                             zelph::CreateSessionResponse* response) override;
+  // "/session:{s}" makes a project with a new uuid, "/session:{s}/project:{p}" one with the
+  // client's id; the reply is the project's URL.
+  grpc::Status CreateProject(grpc::ServerContext* context,
+                             const zelph::CreateProjectRequest* request,
+                             zelph::CreateProjectResponse* response) override;
+
+  // Loading a chain -------------------------------------------------------------------------
+
+  // The chain text of the request's file into the project of a "/session:{s}/project:{p}"
+  // URL; the reply carries the loaded chain's id. A busy project is INTERNAL with its text.
+  grpc::Status UploadProject(grpc::ServerContext* context,
+                             const zelph::UploadProjectRequest* request,
+                             zelph::UploadProjectResponse* response) override;
+
+  // Behind the API ----------------------------------------------------------------------------
+
+  // For tests and tools that look behind the API; valid while the service lives.
+  zelph::Store& GetStore() const { return *store_; }
+  SolutionProvider& GetSolutionProvider() const { return *solutions_; }
+
+ private:
+  // The project of the URL's session and project ids; failures quote the ids as client
+  // text. Refreshes the session's idle deadline.
+  std::shared_ptr<zelph::Project> GetProject(const ObjectUrl& url) const;
+
+  std::shared_ptr<zelph::Store> store_;
+  SimplePluginsManager* plugins_;  // the process-wide registry; not owned
+  std::unique_ptr<SolutionProvider> solutions_;
+};
