@@ -15,7 +15,7 @@
 // and a std::exception of the work answered as INTERNAL with its text, logged at error
 // level. The methods below say where they leave that frame. Each group of handlers has a
 // source of its own: zelph_service.cpp (construction, sessions and projects),
-// project_loading.cpp.
+// project_loading.cpp, set_data.cpp.
 //
 // Threading: the handlers run on any number of threads at once, also for one project. The
 // service object itself is not changed after construction; the store, the sessions, the
@@ -60,6 +60,14 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
                              const zelph::CreateProjectRequest* request,
                              zelph::CreateProjectResponse* response) override;
 
+  // Data ----------------------------------------------------------------------------------
+
+  // One value into a worker property or system property, a chain property, a control of
+  // the project configuration, the whole configuration, or the project cache. The URL as a
+  // whole is not checked; each target checks what it needs.
+  grpc::Status SetData(grpc::ServerContext* context, const zelph::SetDataRequest* request,
+                       zelph::SetDataResponse* response) override;
+
   // Loading a chain -------------------------------------------------------------------------
 
   // The chain text of the request's file into the project of a "/session:{s}/project:{p}"
@@ -78,6 +86,12 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   // The project of the URL's session and project ids; failures quote the ids as client
   // text. Refreshes the session's idle deadline.
   std::shared_ptr<zelph::Project> GetProject(const ObjectUrl& url) const;
+
+  // SetData targets, by path (set_data.cpp).
+  grpc::Status SetWorkerProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetWorkerSystemProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetProjectProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetCacheData(const ObjectUrl& url, const zelph::SetDataRequest& request);
 
   std::shared_ptr<zelph::Store> store_;
   SimplePluginsManager* plugins_;  // the process-wide registry; not owned
