@@ -1,0 +1,111 @@
+// handlers_concurrency_test.cpp
+//
+// Many clients at once, each on a stub of its own, judged by the thread sanitizer: SetData
+// into every kind of target, from eight clients on eight projects and from eight clients
+// on one project.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "service_harness.h"
+#include "zelph/chains/data_process_chain.h"
+#include "zelph/model/data_process.h"
+#include "zelph/model/property.h"
+#include "zelph/projects/project.h"
+
+namespace zelph::testing {
+namespace {
+
+constexpr int kClients = 8;
+constexpr int kRounds = 20;
+
+SetDataRequest Set(const std::string& url, GAnyData value) {
+  SetDataRequest request;
+  request.set_url(url);
+  *request.mutable_data() = std::move(value);
+  request.mutable_data()->set_url("d");
+  return request;
+}
+
+GAnyData Matrix(int client, int round) {
+  GAnyData value;
+  GMat* mat = value.mutable_mat();
+  mat->set_channels(1);
+  mat->add_dims(16);
+  mat->add_dims(16);
+  mat->set_buffer(std::string(256, static_cast<char>(client * kRounds + round)));
+  return value;
+}
+
+// One client's writes: cache data, a worker system property and chain properties (whose
+// application changes the chain under the project's exclusive lock).
+void WriteRounds(ServiceHarness& harness, Stub& stub, const std::string& project, int client) {
+  const std::string own = std::to_string(client);
+  for (int round = 0; round < kRounds; ++round) {
+    GAnyData text;
+    text.set_string_val(own + "-" + std::to_string(round));
+    GAnyData number;
+    number.set_int64_val(round);
+    const SetDataRequest requests[] = {
+        Set(project + "/input:image" + own, Matrix(client, round)),
+        Set(project + "/worker:scale/input:in", Matrix(client, round)),
+        Set(project + "/worker:scale/system:key" + own, number),
+        Set(project + "/property:chain.name", text),
+        Set(project + "/property:note" + own, text),
+    };
+    for (const SetDataRequest& request : requests) {
+      SetDataResponse response;
+      const grpc::Status status = harness.Call(&Stub::SetData, request, &response, &stub);
+      EXPECT_TRUE(status.ok()) << request.url() << ": " << status.error_message();
+    }
+  }
+}
+
+void RunClients(ServiceHarness& harness, const std::vector<std::string>& projects) {
+  std::vector<std::thread> clients;
+  for (int client = 0; client < kClients; ++client) {
+    clients.emplace_back([&, client, stub = harness.NewStub()] {
+      WriteRounds(harness, *stub, projects[client % projects.size()], client);
+    });
+  }
+  for (std::thread& client : clients) client.join();
+}
+
+void ExpectLastRoundStored(ServiceHarness& harness, const std::string& project_url, int client) {
+  const std::shared_ptr<Project> project = harness.ProjectOf(project_url);
+  const std::string own = std::to_string(client);
+  EXPECT_NE(project->GetCache("/input:image" + own).data, nullptr);
+  EXPECT_EQ(project->GetWorker("scale")->GetSystemProperties()->GetValue("key" + own),
+            PropertyVariant(static_cast<long long>(kRounds - 1)));
+  EXPECT_EQ(project->GetChainProperties()->GetValue("note" + own),
+            PropertyVariant(own + "-" + std::to_string(kRounds - 1)));
+}
+
+TEST(HandlersConcurrencyTest, SetDataFromEightClientsOnEightProjects) {
+  ServiceHarness harness;
+  std::vector<std::string> projects;
+  for (int i = 0; i < kClients; ++i) {
+    projects.push_back(harness.NewProject());
+    harness.UploadChain(projects.back(), "line.json");
+  }
+  RunClients(harness, projects);
+  for (int client = 0; client < kClients; ++client) {
+    ExpectLastRoundStored(harness, projects[client], client);
+    EXPECT_EQ(harness.ProjectOf(projects[client])->GetChain()->GetName(),
+              std::to_string(client) + "-" + std::to_string(kRounds - 1));
+  }
+}
+
+TEST(HandlersConcurrencyTest, SetDataFromEightClientsOnOneProject) {
+  ServiceHarness harness;
+  const std::string project = harness.NewProject();
+  harness.UploadChain(project, "line.json");
+  RunClients(harness, {project});
+  for (int client = 0; client < kClients; ++client) ExpectLastRoundStored(harness, project, client);
+}
+
+}  // namespace
+}  // namespace zelph::testing
