@@ -5,12 +5,13 @@
 // logs of requests and failures.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <boost/uuid/string_generator.hpp>
+#include <boost/uuid/uuid_io.hpp>
+
 #include <string>
 
 #include "capturing_logger.h"
 #include "service_harness.h"
-#include "zelph/projects/session.h"
 #include "zelph/projects/store.h"
 
 namespace zelph::testing {
@@ -96,9 +97,12 @@ TEST(ServiceFrameTest, CreateProjectAcceptsSessionAndProjectUrlsOnly) {
   request.set_url("/session:s");
   CreateProjectResponse response;
   ASSERT_TRUE(harness.Call(&Stub::CreateProject, request, &response).ok());
-  const std::regex kNewProject(
-      "/session:s/project:[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
-  EXPECT_TRUE(std::regex_match(response.url(), kNewProject)) << response.url();
+  const std::string kPrefix = "/session:s/project:";
+  ASSERT_EQ(response.url().rfind(kPrefix, 0), 0u) << response.url();
+  const std::string id = response.url().substr(kPrefix.size());
+  const boost::uuids::uuid uuid = boost::uuids::string_generator()(id);
+  EXPECT_EQ(boost::uuids::to_string(uuid), id);
+  EXPECT_EQ(uuid.version(), boost::uuids::uuid::version_random_number_based);
   EXPECT_NE(harness.ProjectOf(response.url()), nullptr);
 }
 
