@@ -47,6 +47,8 @@ struct BackgroundTaskState {
 
 namespace {
 
+constexpr std::chrono::milliseconds kInterruptRepeat{100};
+
 void CallGuarded(const BackgroundTasks::Task& task) noexcept {
   try {
     task();
@@ -183,7 +185,6 @@ bool BackgroundTasks::WaitIdle(std::chrono::milliseconds bound) {
 bool BackgroundTasks::Shutdown(std::chrono::milliseconds bound) {
   const auto deadline = std::chrono::steady_clock::now() + bound;
   std::vector<Task> dropped;
-  std::vector<Task> interrupts;
   {
     std::lock_guard lock(state_->mutex);
     state_->accepting = false;
@@ -192,20 +193,29 @@ bool BackgroundTasks::Shutdown(std::chrono::milliseconds bound) {
       if (slot->second.waiting) dropped.push_back(std::move(slot->second.waiting));
       slot = slot->second.running ? std::next(slot) : state_->previews.erase(slot);
     }
-    for (const auto& [id, interrupt] : state_->runs) {
-      if (interrupt) interrupts.push_back(interrupt);
-    }
     state_->work_ready.notify_all();
     state_->work_ended.notify_all();
   }
   dropped.clear();
-  for (const Task& interrupt : interrupts) CallGuarded(interrupt);
-  interrupts.clear();
 
   std::unique_lock lock(state_->mutex);
-  const bool ended = state_->work_ended.wait_until(
-      lock, deadline, [&] { return state_->Idle() && state_->live_pool_threads == 0; });
-  if (!ended) {
+  const auto ended = [&] { return state_->Idle() && state_->live_pool_threads == 0; };
+  // A run may clear an interrupt that reached it before it began (a chain's Execute resets
+  // its interrupt flag), so the interrupts are repeated until the runs end.
+  while (!ended() && std::chrono::steady_clock::now() < deadline) {
+    std::vector<Task> interrupts;
+    for (const auto& [id, interrupt] : state_->runs) {
+      if (interrupt) interrupts.push_back(interrupt);
+    }
+    lock.unlock();
+    for (const Task& interrupt : interrupts) CallGuarded(interrupt);
+    interrupts.clear();
+    lock.lock();
+    state_->work_ended.wait_until(
+        lock, std::min(deadline, std::chrono::steady_clock::now() + kInterruptRepeat), ended);
+  }
+  const bool all_ended = ended();
+  if (!all_ended) {
     ZELPH_LOG(ZelphSeverityLevel::kWarning,
               "Background work still running after {} ms: {} runs, {} previews", bound.count(),
               state_->runs.size(), state_->previews.size());
@@ -222,7 +232,7 @@ bool BackgroundTasks::Shutdown(std::chrono::milliseconds bound) {
   }
   pool_.clear();
   shut_down_ = true;
-  return ended;
+  return all_ended;
 }
 
 }  // namespace zelph

@@ -3,9 +3,10 @@
 // Counted background work: a burst of previews runs on the pool alone, never two of one key
 // at once, and leaves the newest preview of every key stored; a waiting preview is replaced
 // by a newer one; a shutdown with 100 runs and previews in flight interrupts and awaits
-// them within its bound, with everything they captured already released; a straggler past
-// the bound finishes safely after its owner is gone; nothing is accepted after shutdown;
-// a task that throws ends like any other. Runs under the thread sanitizer as well.
+// them within its bound, with everything they captured already released; an interrupt that
+// came before its run began is repeated; a straggler past the bound finishes safely after
+// its owner is gone; nothing is accepted after shutdown; a task that throws ends like any
+// other. Runs under the thread sanitizer as well.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -225,6 +226,34 @@ TEST(BackgroundTasksTest, ShutdownInterruptsAndAwaitsHundredTasksInFlight) {
   // captures included.
   EXPECT_EQ(destroyed.Get(), kRuns + kPreviews);
   EXPECT_EQ(previews_ran.Get(), 4);
+}
+
+TEST(BackgroundTasksTest, AnInterruptThatCameBeforeTheRunBeganIsRepeated) {
+  // Like a chain, the run clears its interrupt flag when it begins, and here it begins only
+  // after the first interrupt has come.
+  struct Chain {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int interrupts = 0;
+    bool interrupted = false;
+  };
+  auto chain = std::make_shared<Chain>();
+  BackgroundTasks tasks(1);
+  ASSERT_TRUE(tasks.StartRun(
+      [chain] {
+        std::unique_lock lock(chain->mutex);
+        chain->changed.wait(lock, [&] { return chain->interrupts > 0; });
+        chain->interrupted = false;
+        chain->changed.wait(lock, [&] { return chain->interrupted; });
+      },
+      [chain] {
+        std::lock_guard lock(chain->mutex);
+        ++chain->interrupts;
+        chain->interrupted = true;
+        chain->changed.notify_all();
+      }));
+  EXPECT_TRUE(tasks.Shutdown(kBound));
+  EXPECT_GE(chain->interrupts, 2);
 }
 
 TEST(BackgroundTasksTest, StragglersPastTheBoundFinishSafelyAfterTheirOwnerIsGone) {

@@ -65,11 +65,12 @@ class BackgroundTasks {
   static std::size_t DefaultPreviewThreads();
 
   // Runs `run` on a new thread of its own and counts it until `run` has returned and been
-  // destroyed. While it counts, Shutdown calls `interrupt` (if set), which must make the run
-  // end soon and must be safe to call even after `run` has returned. Returns false after
-  // Shutdown began: nothing is started or kept, and both functions are destroyed on the
-  // calling thread. Throws std::system_error when no thread can be started (nothing counts,
-  // `run` is destroyed unrun).
+  // destroyed. While it counts, Shutdown calls `interrupt` (if set), and calls it again every
+  // 100 ms while it waits, since the first call may come before the run has begun. It must
+  // make the run end soon and be safe to call at any time, also after `run` has returned,
+  // on the thread of Shutdown. Returns false after Shutdown began: nothing is started or
+  // kept, and both functions are destroyed on the calling thread. Throws std::system_error
+  // when no thread can be started (nothing counts, `run` is destroyed unrun).
   [[nodiscard]] bool StartRun(Task run, Task interrupt);
 
   // Queues `preview` under `key` for the pool, replacing (and destroying unrun) a preview
@@ -81,11 +82,10 @@ class BackgroundTasks {
   // was reached.
   bool WaitIdle(std::chrono::milliseconds bound);
 
-  // Refuses new work from now on, drops the previews that have not started, calls the
-  // interrupt function of every run still counted, and waits at most `bound` for the runs
-  // and previews to end and for the pool threads to stop. True when everything ended in
-  // time; otherwise what still runs is left to finish on its own (logged), and a later call
-  // waits again.
+  // Refuses new work from now on, drops the previews that have not started, interrupts the
+  // runs still counted (see StartRun), and waits at most `bound` for the runs and previews
+  // to end and for the pool threads to stop. True when everything ended in time; otherwise
+  // what still runs is left to finish on its own (logged), and a later call waits again.
   bool Shutdown(std::chrono::milliseconds bound);
 
  private:
