@@ -68,7 +68,7 @@ void RunThread(const std::shared_ptr<BackgroundTaskState>& state, std::uint64_t 
   BackgroundTasks::Task interrupt;
   {
     std::lock_guard lock(state->mutex);
-    interrupt = std::move(state->runs[id]);
+    interrupt = std::exchange(state->runs[id], nullptr);
   }
   interrupt = nullptr;
   std::lock_guard lock(state->mutex);
@@ -84,8 +84,7 @@ void PoolThread(const std::shared_ptr<BackgroundTaskState>& state) {
     const std::string key = std::move(state->ready.front());
     state->ready.pop_front();
     BackgroundTaskState::PreviewSlot& slot = state->previews[key];
-    BackgroundTasks::Task preview = std::move(slot.waiting);
-    slot.waiting = nullptr;
+    BackgroundTasks::Task preview = std::exchange(slot.waiting, nullptr);
     slot.running = true;
     lock.unlock();
     CallGuarded(preview);
@@ -113,17 +112,10 @@ BackgroundTasks::BackgroundTasks(std::size_t preview_threads)
   pool_.reserve(count);
   try {
     for (std::size_t i = 0; i < count; ++i) {
-      {
-        std::lock_guard lock(state_->mutex);
-        ++state_->live_pool_threads;
-      }
-      try {
-        pool_.emplace_back(&PoolThread, state_);
-      } catch (...) {
-        std::lock_guard lock(state_->mutex);
-        --state_->live_pool_threads;
-        throw;
-      }
+      // The new thread waits for the mutex, so it is counted before it can stop.
+      std::lock_guard lock(state_->mutex);
+      pool_.emplace_back(&PoolThread, state_);
+      ++state_->live_pool_threads;
     }
   } catch (...) {
     Shutdown(kDefaultShutdownBound);
@@ -190,7 +182,7 @@ bool BackgroundTasks::Shutdown(std::chrono::milliseconds bound) {
     state_->accepting = false;
     state_->ready.clear();
     for (auto slot = state_->previews.begin(); slot != state_->previews.end();) {
-      if (slot->second.waiting) dropped.push_back(std::move(slot->second.waiting));
+      if (slot->second.waiting) dropped.push_back(std::exchange(slot->second.waiting, nullptr));
       slot = slot->second.running ? std::next(slot) : state_->previews.erase(slot);
     }
     state_->work_ready.notify_all();

@@ -5,8 +5,9 @@
 // small image instead of the whole frame makes a preview of a 4K frame cost little more
 // than the reduction and the encoding themselves. Linear interpolation commutes with the
 // linear value scale, so the picture is the same within one grey level, except where
-// neighbouring pixels are clipped at 0 or 255 differently. Only auto contrast reads the whole
-// frame, for its value range.
+// neighbouring pixels are clipped at 0 or 255 differently. The whole frame is read only for
+// the range of auto contrast, to unpack 1-bit values, and to convert the two depths that
+// OpenCV cannot resize.
 #include "zelph/projects/preview_image.h"
 
 #include <algorithm>
@@ -14,7 +15,6 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <optional>
@@ -206,15 +206,9 @@ std::shared_ptr<IPortData> PreparePreviewImage(const PortDataMat& data, bool aut
                          ? UnpackBits(data, rows, cols, channels)
                          : cv::Mat(rows, cols, CV_MAKETYPE(depth, channels), data.GetData());
     cv::Mat preview = ScaledPreview(source, depth, auto_contrast);
-    if (preview.channels() == 4) {
-      try {
-        cv::Mat colour;
-        cv::cvtColor(preview, colour, cv::COLOR_BGRA2BGR);
-        preview = colour;
-      } catch (const std::exception& e) {
-        ZELPH_LOG(ZelphSeverityLevel::kError, "Failed remove alpha (4) channel: {}", e.what());
-      }
-    }
+    // Only an image that still has its alpha channel loses it here (auto contrast has
+    // dropped it already), so no failure is reported for an image that has none.
+    if (preview.channels() == 4) preview = DropAlpha(preview);
     return EncodeJpeg(preview, depth);
   } catch (const std::exception& e) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Failed PreparePreviewImage, error: {}", e.what());
