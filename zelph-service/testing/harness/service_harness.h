@@ -16,6 +16,12 @@
 // Each harness has its own service (store, sessions, catalogue); the plug-in manager and the
 // configuration are process-wide and shared by every harness of the process.
 //
+// Tests judged by the thread sanitizer call the handlers directly (Serving::kNone, then
+// service().SetData(nullptr, &request, &response)): the gRPC libraries of the system are not
+// instrumented, so the sanitizer cannot see how they hand a call from thread to thread and
+// reports the transport instead of the handlers. The set-up helpers call the handlers
+// directly in either mode; the handlers do not read the server context.
+//
 // Threading: Call, the set-up helpers and ProjectOf may be used from several threads at
 // once; for many concurrent clients give each its own stub (NewStub).
 #pragma once
@@ -42,14 +48,19 @@ using Stub = ZelphServiceApiV2::Stub;
 template <typename Request, typename Response>
 using StubMethod = grpc::Status (Stub::*)(grpc::ClientContext*, const Request&, Response*);
 
+// Whether the harness serves its service on a loopback port.
+enum class Serving { kLoopback, kNone };
+
 class ServiceHarness {
  public:
   // A call that takes longer than this fails with DEADLINE_EXCEEDED instead of hanging.
   static constexpr std::chrono::seconds kCallDeadline{60};
 
   // Loads the test plug-in (once per process), points the configured solution folders at
-  // the fixtures, and starts the service. Throws when the server cannot start.
-  ServiceHarness();
+  // the fixtures, and makes the service, served on a loopback port unless `serving` is
+  // kNone (then stub(), NewStub() and Call must not be used). Throws when the server cannot
+  // start.
+  explicit ServiceHarness(Serving serving = Serving::kLoopback);
   // Shuts the server down (waiting for calls in flight), then destroys the service.
   ~ServiceHarness();
   ServiceHarness(const ServiceHarness&) = delete;
@@ -75,8 +86,8 @@ class ServiceHarness {
     return Call(method, request, &response);
   }
 
-  // Set-up through the API. Each throws std::runtime_error naming the call, the status code
-  // and its message when the call fails.
+  // Set-up through the handlers. Each throws std::runtime_error naming the call, the status
+  // code and its message when the call fails.
   // A new session with an id unique in this harness; answers "/session:{id}".
   std::string NewSession();
   // A new project of a new session, or of `session_url`; answers its URL.
