@@ -1,0 +1,97 @@
+// background_tasks.h
+//
+// BackgroundTasks: the work the service does beside its request threads (asynchronous
+// chain runs and preview images), counted so that shutdown can stop it before the loggers,
+// the plug-ins and the process-wide objects it uses go away.
+//
+//   zelph::BackgroundTasks tasks;
+//   if (!tasks.StartRun([chain, hold = std::move(shared_hold)] { chain->Execute(...); },
+//                       [chain] { chain->Interrupt(); })) {
+//     // shutting down: nothing was started
+//   }
+//   tasks.SubmitPreview(project_key + "/" + worker_id, [project, data, worker_id] {...});
+//   ...
+//   tasks.Shutdown(std::chrono::seconds(10));  // then release the loggers
+//
+// Runs get a thread each, which ends with the run. Previews run on a fixed pool of threads,
+// so a burst of worker executions never starts more threads than that. Per key (one
+// worker of one project), at most one preview runs at a time and at most one waits behind
+// it; a newer preview replaces the waiting one, which is dropped unrun. So the newest
+// preview submitted for a key is the last of that key to run, and what it stores stays.
+//
+// Threads and the Java VM: a thread that touched Java is detached from the VM by the Java
+// bridge's guard when the thread ends. A run thread ends with its run. A pool thread that
+// ran a Java preview stays attached while it waits for more previews (never more threads
+// than the pool holds) and ends, detaching, when the pool stops at Shutdown. No task ever
+// runs on the thread that submitted it.
+//
+// Lifetime: what a task captures (a project, a chain, port data, a lock hold) is destroyed
+// on the task's thread before the task stops counting, so a project whose last owner is a
+// task is destroyed before Shutdown or WaitIdle see the task end. A task that outlives the
+// bound of Shutdown keeps only the shared bookkeeping alive, never this object.
+//
+// Every method may be called from any thread, except that Shutdown and the destructor are
+// called by the owner once the object is no longer handed out.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zelph {
+
+// The bookkeeping that the threads share with their BackgroundTasks (background_tasks.cpp).
+struct BackgroundTaskState;
+
+class BackgroundTasks {
+ public:
+  using Task = std::function<void()>;
+
+  static constexpr std::chrono::milliseconds kDefaultShutdownBound{10000};
+
+  // Starts `preview_threads` pool threads (at least one). Throws std::system_error when a
+  // thread cannot be started.
+  explicit BackgroundTasks(std::size_t preview_threads = DefaultPreviewThreads());
+  // Shutdown(kDefaultShutdownBound) when Shutdown has not been called.
+  ~BackgroundTasks();
+  BackgroundTasks(const BackgroundTasks&) = delete;
+  BackgroundTasks& operator=(const BackgroundTasks&) = delete;
+
+  // The number of cores, between 1 and 4: previews are short and must not crowd out runs.
+  static std::size_t DefaultPreviewThreads();
+
+  // Runs `run` on a new thread of its own and counts it until `run` has returned and been
+  // destroyed. While it counts, Shutdown calls `interrupt` (if set), and calls it again every
+  // 100 ms while it waits, since the first call may come before the run has begun. It must
+  // make the run end soon and be safe to call at any time, also after `run` has returned,
+  // on the thread of Shutdown. Returns false after Shutdown began: nothing is started or
+  // kept, and both functions are destroyed on the calling thread. Throws std::system_error
+  // when no thread can be started (nothing counts, `run` is destroyed unrun).
+  [[nodiscard]] bool StartRun(Task run, Task interrupt);
+
+  // Queues `preview` under `key` for the pool, replacing (and destroying unrun) a preview
+  // of the same key that has not started yet. Never waits for a preview to finish. Returns
+  // false after Shutdown began, with `preview` destroyed unrun on the calling thread.
+  [[nodiscard]] bool SubmitPreview(const std::string& key, Task preview);
+
+  // Waits at most `bound` until no run and no preview is running or queued; true when that
+  // was reached.
+  bool WaitIdle(std::chrono::milliseconds bound);
+
+  // Refuses new work from now on, drops the previews that have not started, interrupts the
+  // runs still counted (see StartRun), and waits at most `bound` for the runs and previews
+  // to end and for the pool threads to stop. True when everything ended in time; otherwise
+  // what still runs is left to finish on its own (logged), and a later call waits again.
+  bool Shutdown(std::chrono::milliseconds bound);
+
+ private:
+  std::shared_ptr<BackgroundTaskState> state_;
+  std::vector<std::thread> pool_;
+  bool shut_down_ = false;
+};
+
+}  // namespace zelph

@@ -1,0 +1,230 @@
+// background_tasks.cpp
+//
+// Run threads and the preview pool share one BackgroundTaskState through shared pointers, so a
+// thread that is still running when its BackgroundTasks has been destroyed finds its bookkeeping
+// intact. Tasks are called and destroyed outside the mutex: a task's captures may hold the
+// last reference to a project, whose destruction calls into the plug-ins.
+#include "zelph/projects/background_tasks.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
+
+#include "zelph/logger/log.h"
+
+namespace zelph {
+
+struct BackgroundTaskState {
+  using Task = BackgroundTasks::Task;
+
+  // The previews of one key: the one running (if any) and the one waiting behind it.
+  struct PreviewSlot {
+    Task waiting;
+    bool running = false;
+  };
+
+  bool Idle() const { return runs.empty() && previews.empty(); }
+
+  std::mutex mutex;
+  std::condition_variable work_ready;  // pool threads: a key became ready, or stop
+  std::condition_variable work_ended;  // WaitIdle and Shutdown: a count fell
+  bool accepting = true;
+  std::uint64_t next_run = 0;
+  // Interrupt functions of the counted runs (an empty function once the run has returned).
+  std::map<std::uint64_t, Task> runs;
+  // Keys with a running or waiting preview; a key is erased when both are gone.
+  std::unordered_map<std::string, PreviewSlot> previews;
+  // Keys whose waiting preview may start (none of their previews runs), oldest first.
+  std::deque<std::string> ready;
+  std::size_t live_pool_threads = 0;
+};
+
+namespace {
+
+constexpr std::chrono::milliseconds kInterruptRepeat{100};
+
+void CallGuarded(const BackgroundTasks::Task& task) noexcept {
+  try {
+    task();
+  } catch (const std::exception& e) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Background task failed: {}", e.what());
+  } catch (...) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Background task failed with an unknown exception");
+  }
+}
+
+void RunThread(const std::shared_ptr<BackgroundTaskState>& state, std::uint64_t id,
+               BackgroundTasks::Task run) {
+  CallGuarded(run);
+  // What the run and its interrupt function hold goes before the run stops counting, so a
+  // project they kept alive is destroyed before Shutdown returns.
+  run = nullptr;
+  BackgroundTasks::Task interrupt;
+  {
+    std::lock_guard lock(state->mutex);
+    interrupt = std::exchange(state->runs[id], nullptr);
+  }
+  interrupt = nullptr;
+  std::lock_guard lock(state->mutex);
+  state->runs.erase(id);
+  state->work_ended.notify_all();
+}
+
+void PoolThread(const std::shared_ptr<BackgroundTaskState>& state) {
+  std::unique_lock lock(state->mutex);
+  while (true) {
+    state->work_ready.wait(lock, [&] { return !state->accepting || !state->ready.empty(); });
+    if (state->ready.empty()) break;
+    const std::string key = std::move(state->ready.front());
+    state->ready.pop_front();
+    BackgroundTaskState::PreviewSlot& slot = state->previews[key];
+    BackgroundTasks::Task preview = std::exchange(slot.waiting, nullptr);
+    slot.running = true;
+    lock.unlock();
+    CallGuarded(preview);
+    preview = nullptr;
+    lock.lock();
+    const auto found = state->previews.find(key);
+    found->second.running = false;
+    if (found->second.waiting) {
+      state->ready.push_back(key);
+      state->work_ready.notify_one();
+    } else {
+      state->previews.erase(found);
+      state->work_ended.notify_all();
+    }
+  }
+  --state->live_pool_threads;
+  state->work_ended.notify_all();
+}
+
+}  // namespace
+
+BackgroundTasks::BackgroundTasks(std::size_t preview_threads)
+    : state_(std::make_shared<BackgroundTaskState>()) {
+  const std::size_t count = std::max<std::size_t>(preview_threads, 1);
+  pool_.reserve(count);
+  try {
+    for (std::size_t i = 0; i < count; ++i) {
+      // The new thread waits for the mutex, so it is counted before it can stop.
+      std::lock_guard lock(state_->mutex);
+      pool_.emplace_back(&PoolThread, state_);
+      ++state_->live_pool_threads;
+    }
+  } catch (...) {
+    Shutdown(kDefaultShutdownBound);
+    throw;
+  }
+}
+
+BackgroundTasks::~BackgroundTasks() {
+  if (!shut_down_) Shutdown(kDefaultShutdownBound);
+}
+
+std::size_t BackgroundTasks::DefaultPreviewThreads() {
+  return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+}
+
+bool BackgroundTasks::StartRun(Task run, Task interrupt) {
+  std::uint64_t id = 0;
+  {
+    std::lock_guard lock(state_->mutex);
+    if (!state_->accepting) return false;
+    id = state_->next_run++;
+    state_->runs.emplace(id, std::move(interrupt));
+  }
+  try {
+    std::thread(&RunThread, state_, id, std::move(run)).detach();
+  } catch (...) {
+    Task unused;
+    {
+      std::lock_guard lock(state_->mutex);
+      const auto found = state_->runs.find(id);
+      unused = std::move(found->second);
+      state_->runs.erase(found);
+      state_->work_ended.notify_all();
+    }
+    throw;
+  }
+  return true;
+}
+
+bool BackgroundTasks::SubmitPreview(const std::string& key, Task preview) {
+  Task replaced;
+  std::lock_guard lock(state_->mutex);
+  if (!state_->accepting) return false;
+  BackgroundTaskState::PreviewSlot& slot = state_->previews[key];
+  const bool queued = static_cast<bool>(slot.waiting);
+  replaced = std::exchange(slot.waiting, std::move(preview));
+  if (!queued && !slot.running) {
+    state_->ready.push_back(key);
+    state_->work_ready.notify_one();
+  }
+  return true;
+}
+
+bool BackgroundTasks::WaitIdle(std::chrono::milliseconds bound) {
+  std::unique_lock lock(state_->mutex);
+  return state_->work_ended.wait_for(lock, bound, [&] { return state_->Idle(); });
+}
+
+bool BackgroundTasks::Shutdown(std::chrono::milliseconds bound) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  std::vector<Task> dropped;
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->accepting = false;
+    state_->ready.clear();
+    for (auto slot = state_->previews.begin(); slot != state_->previews.end();) {
+      if (slot->second.waiting) dropped.push_back(std::exchange(slot->second.waiting, nullptr));
+      slot = slot->second.running ? std::next(slot) : state_->previews.erase(slot);
+    }
+    state_->work_ready.notify_all();
+    state_->work_ended.notify_all();
+  }
+  dropped.clear();
+
+  std::unique_lock lock(state_->mutex);
+  const auto ended = [&] { return state_->Idle() && state_->live_pool_threads == 0; };
+  // A run may clear an interrupt that reached it before it began (a chain's Execute resets
+  // its interrupt flag), so the interrupts are repeated until the runs end.
+  while (!ended() && std::chrono::steady_clock::now() < deadline) {
+    std::vector<Task> interrupts;
+    for (const auto& [id, interrupt] : state_->runs) {
+      if (interrupt) interrupts.push_back(interrupt);
+    }
+    lock.unlock();
+    for (const Task& interrupt : interrupts) CallGuarded(interrupt);
+    interrupts.clear();
+    lock.lock();
+    state_->work_ended.wait_until(
+        lock, std::min(deadline, std::chrono::steady_clock::now() + kInterruptRepeat), ended);
+  }
+  const bool all_ended = ended();
+  if (!all_ended) {
+    ZELPH_LOG(ZelphSeverityLevel::kWarning,
+              "Background work still running after {} ms: {} runs, {} previews", bound.count(),
+              state_->runs.size(), state_->previews.size());
+  }
+  const bool pool_stopped = state_->live_pool_threads == 0;
+  lock.unlock();
+  // A pool thread that has not stopped keeps the shared state alive on its own.
+  for (std::thread& thread : pool_) {
+    if (pool_stopped) {
+      thread.join();
+    } else {
+      thread.detach();
+    }
+  }
+  pool_.clear();
+  shut_down_ = true;
+  return all_ended;
+}
+
+}  // namespace zelph
