@@ -4,6 +4,8 @@
 // current value of every control.
 #include "chain_settings_document.h"
 
+#include <shared_mutex>
+
 #include "zelph/logger/log.h"
 #include "zelph/settings/chain_settings_writer.h"
 
@@ -63,6 +65,7 @@ std::string WriteChainSettingsAsJson(JsonParser parser, const ProjectConfigurati
   if (!settings::CanWriteChainSettings(parser)) return "";
   rapidjson::StringBuffer buffer;
   DocumentWriter writer(buffer);
+  std::shared_lock lock(configuration.GetLock());
   writer.StartObject();
   WriteKey(writer, "app");
   WriteString(writer, settings::kChainSettingsApp);

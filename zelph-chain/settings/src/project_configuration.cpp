@@ -6,6 +6,7 @@
 #include <boost/uuid/random_generator.hpp>
 #include <boost/uuid/uuid_io.hpp>
 
+#include <mutex>
 #include <utility>
 
 #include "zelph/logger/log.h"
@@ -32,9 +33,25 @@ ProjectConfiguration::ProjectConfiguration(const std::string& chain_id,
       main_worker_id(main_worker_id),
       caption(caption),
       description(description),
-      root(std::move(root)) {
+      root(std::move(root)),
+      lock_(std::make_shared<std::shared_mutex>()) {
   id = boost::uuids::to_string(boost::uuids::random_generator()());
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Create project configuration {}", id);
+}
+
+ProjectConfiguration::ProjectConfiguration(const ProjectConfiguration& other) { *this = other; }
+
+ProjectConfiguration& ProjectConfiguration::operator=(const ProjectConfiguration& other) {
+  if (this == &other) return *this;
+  std::shared_lock lock(other.GetLock());
+  id = other.id;
+  chain_id = other.chain_id;
+  main_worker_id = other.main_worker_id;
+  caption = other.caption;
+  description = other.description;
+  root = other.root;
+  lock_ = other.lock_;
+  return *this;
 }
 
 ProjectConfiguration::~ProjectConfiguration() {
@@ -59,13 +76,16 @@ bool ProjectConfiguration::HasProperty(const std::string& setting_id,
 bool ProjectConfiguration::SetValue(const std::string& setting_id, const std::string& name,
                                     PropertyValue&& value) {
   const auto node = FindSetting(setting_id);
-  return node && node->SetValue(name, std::move(value));
+  if (!node) return false;
+  std::unique_lock lock(GetLock());
+  return node->SetValue(name, std::move(value));
 }
 
 boost::optional<PropertyValue> ProjectConfiguration::GetValue(const std::string& setting_id,
                                                               const std::string& name) {
   const auto node = FindSetting(setting_id);
   if (!node) return boost::none;
+  std::shared_lock lock(GetLock());
   return node->GetValue(name);
 }
 

@@ -3,6 +3,7 @@
 // Configuration documents and bare settings objects applied to a settings tree.
 #include "zelph/config/rapidjson.h"
 
+#include <mutex>
 #include <stdexcept>
 #include <string_view>
 
@@ -95,6 +96,7 @@ bool ApplyProjectConfigurationValues(const std::string& json,
                                            result.Offset(), static_cast<int>(result.Code())));
     }
     if (!document.IsObject()) zelph::json::ThrowJsonAssertion();
+    std::unique_lock lock(configuration->GetLock());
     ApplyDocument(document, *configuration);
     return true;
   } catch (const std::exception& error) {

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <ostream>
+#include <shared_mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -145,21 +146,25 @@ bool WriteProjectConfigurationAsJson(const std::shared_ptr<ProjectConfiguration>
   const ProjectConfiguration& source = Require(configuration);
   rapidjson::Document document(rapidjson::kObjectType);
   Allocator& allocator = document.GetAllocator();
-  document.AddMember("app", Text(kConfigurationApp, allocator), allocator);
-  document.AddMember("id", Text(source.id, allocator), allocator);
-  document.AddMember("chain_id", Text(source.chain_id, allocator), allocator);
-  document.AddMember("caption", Text(source.caption, allocator), allocator);
-  document.AddMember("description", Text(source.description, allocator), allocator);
-  if (const auto workers = source.FindWorkerSetting()) {
-    rapidjson::Value data(rapidjson::kObjectType);
-    WriteWorkerSettingValuesAsJson(workers, data, allocator);
-    document.AddMember("data", data, allocator);
+  {
+    std::shared_lock lock(source.GetLock());
+    document.AddMember("app", Text(kConfigurationApp, allocator), allocator);
+    document.AddMember("id", Text(source.id, allocator), allocator);
+    document.AddMember("chain_id", Text(source.chain_id, allocator), allocator);
+    document.AddMember("caption", Text(source.caption, allocator), allocator);
+    document.AddMember("description", Text(source.description, allocator), allocator);
+    if (const auto workers = source.FindWorkerSetting()) {
+      rapidjson::Value data(rapidjson::kObjectType);
+      WriteWorkerSettingValuesAsJson(workers, data, allocator);
+      document.AddMember("data", data, allocator);
+    }
+    if (const auto main = source.FindMainSetting()) {
+      rapidjson::Value settings(rapidjson::kObjectType);
+      WriteSettingNodeValuesAsJson(main, settings, allocator);
+      document.AddMember("settings", settings, allocator);
+    }
   }
-  if (const auto main = source.FindMainSetting()) {
-    rapidjson::Value settings(rapidjson::kObjectType);
-    WriteSettingNodeValuesAsJson(main, settings, allocator);
-    document.AddMember("settings", settings, allocator);
-  }
+  // Every text was copied into the document: the tree is not read any more.
   Print(document, out);
   return true;
 }
@@ -168,7 +173,10 @@ bool WriteMainSettingValuesAsJson(const std::shared_ptr<ProjectConfiguration>& c
                                   std::ostream& out) {
   const ProjectConfiguration& source = Require(configuration);
   rapidjson::Document document(rapidjson::kObjectType);
-  WriteSettingNodeValuesAsJson(source.FindMainSetting(), document, document.GetAllocator());
+  {
+    std::shared_lock lock(source.GetLock());
+    WriteSettingNodeValuesAsJson(source.FindMainSetting(), document, document.GetAllocator());
+  }
   Print(document, out);
   return true;
 }

@@ -8,8 +8,9 @@
 //    "settings": {"<control>": value, "@<child>": {...}}}
 //
 // and the bare settings object (the "settings" member alone). Both run on the caller's
-// thread and lock only the workers' property bags; the caller serialises access to the
-// configuration.
+// thread. Building locks nothing (the new tree is the caller's alone); applying parses the
+// text first and then holds the configuration's lock exclusively while it changes the tree
+// and the workers' properties (each under its bag's lock).
 #pragma once
 
 #include <memory>
@@ -35,7 +36,8 @@ ZELPH_CHAIN_API std::shared_ptr<ProjectConfiguration> BuildProjectConfiguration(
     const std::vector<std::shared_ptr<IDataProcessModel>>& models);
 
 // Applies a configuration document or a bare settings object. False after a failure, which
-// is logged; what was applied before it stays.
+// is logged; what was applied before it stays. Takes the configuration's lock exclusively:
+// the caller must not hold it.
 ZELPH_CHAIN_API bool ApplyProjectConfigurationValues(
     const std::string& json, std::shared_ptr<ProjectConfiguration> configuration);
 

@@ -12,7 +12,8 @@
 //
 // These are plain structures with public fields: the service reads them directly. Nodes
 // and controls are held by shared pointer, so copying a node shares (never clones) its
-// controls and children. Nothing here takes a lock; the owner of a tree serialises access.
+// controls and children. Nothing here takes a lock: the values of a configuration's tree are
+// guarded by that configuration's lock (ProjectConfiguration::GetLock).
 #pragma once
 
 #include <boost/optional.hpp>

@@ -15,8 +15,9 @@
 // keep their type; a double that is not finite is written as null. Both documents are pretty
 // printed (four spaces) without a line break after the closing brace.
 //
-// Threading: the writers read the tree without a lock of their own (each worker property is
-// read under its bag's lock); the caller keeps writers of the tree away meanwhile.
+// Threading: the two document writers read the tree under the configuration's lock, held
+// shared (the caller must not hold it), and each worker property under its bag's lock. The
+// two node writers take no lock: their caller holds the configuration's lock.
 #pragma once
 
 #include "zelph/config/rapidjson.h"
@@ -29,12 +30,13 @@
 namespace zelph {
 
 // Writes the configuration document to `out`; returns true. Throws std::invalid_argument
-// for an empty configuration.
+// for an empty configuration. Takes the configuration's lock shared.
 bool WriteProjectConfigurationAsJson(const std::shared_ptr<ProjectConfiguration>& configuration,
                                      std::ostream& out);
 
 // Writes the main-settings values document ("{}" without a main-settings node) to `out`;
-// returns true. Throws std::invalid_argument for an empty configuration.
+// returns true. Throws std::invalid_argument for an empty configuration. Takes the
+// configuration's lock shared.
 bool WriteMainSettingValuesAsJson(const std::shared_ptr<ProjectConfiguration>& configuration,
                                   std::ostream& out);
 

@@ -43,6 +43,7 @@ class IDataProcessChain;
 class Link;
 class Property;
 class ProjectConfiguration;
+class SettingNode;
 class SimplePluginsManager;
 
 namespace zelph {
@@ -93,6 +94,41 @@ class Project {
   // The settings tree built at the end of the last successful load; empty before. Takes the
   // lock shared.
   std::shared_ptr<ProjectConfiguration> GetConfiguration() const;
+
+  // Configuration ----------------------------------------------------------------------------
+  // The tree's values are guarded by the configuration's own lock (ProjectConfiguration::
+  // GetLock), which these methods take after the project lock and never while they wait for
+  // it; the RPC handlers' setting writes go through ProjectConfiguration::SetValue, which
+  // takes it too.
+
+  // Reads a configuration document (or a bare main-settings values object) into the tree,
+  // then ApplyConfiguration. A busy project refuses at once with EvaluateCancelled "Chain not
+  // ready to upload configuration"; otherwise the state is busy meanwhile and ready again
+  // however it ends. std::runtime_error "Current configuration is empty" without a loaded
+  // chain, "Failed parse project configuration" when the reader refuses the document (the
+  // reader logs why), and what ApplyConfiguration throws, the tree keeping the new values.
+  // Takes the lock exclusively, twice.
+  void UploadConfiguration(const std::string& json);
+  // UploadConfiguration with the content of the file; std::runtime_error "Failed open
+  // configuration file: '{path}'" when it cannot be read.
+  void LoadConfigurationFile(const std::string& path);
+  // Writes the main-settings values document into the main-settings worker's "settings"
+  // property (SetWorkerPropertyFromString). Nothing without a configuration; std::runtime_error
+  // "Executor not found with id: {id}" when the chain has no such worker, also for the empty
+  // id of a chain without a main-settings worker. Takes the lock exclusively.
+  void ApplyConfiguration();
+  // Reads the main-settings worker's "settings" property back into the tree. Failures are
+  // logged, never thrown: no main-settings worker, an empty "settings", a text the reader
+  // refuses. Takes the lock shared only to find the worker and the configuration.
+  void UpdateConfigurationFromMainSetting();
+  // The configuration document, or the empty text before a chain is loaded. Takes the lock
+  // shared only to copy the configuration pointer.
+  std::string GetConfigurationJson() const;
+  // A copy of the setting node of that id with its subtree, taken under the tree's lock, so
+  // that its values can be read without it; std::runtime_error "Setting: {id} not found"
+  // without a configuration or such a node. Takes the lock shared only to copy the
+  // configuration pointer.
+  std::shared_ptr<SettingNode> GetSetting(const std::string& id) const;
 
   // Project cache (no project lock) ----------------------------------------------------------
 
