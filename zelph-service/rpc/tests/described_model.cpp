@@ -1,9 +1,11 @@
 // described_model.cpp
 #include "described_model.h"
 
+#include <fmt/format.h>
 #include <google/protobuf/text_format.h>
 
 #include <list>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -12,6 +14,7 @@
 #include "zelph/model/data_process_model_base.h"
 #include "zelph/model/data_type.h"
 #include "zelph/model/model_structure.h"
+#include "zelph/plugins/simple_plugins_manager.h"
 
 namespace zelph::testing {
 namespace {
@@ -105,6 +108,21 @@ std::shared_ptr<IDataProcessModel> MakeDescribedModel() {
   auto model = DataProcessModelBase::Create(&MakeWorker);
   model->SetStructure(std::move(structure));
   return model;
+}
+
+void RegisterDescribedModel() {
+  static std::once_flag once;
+  std::call_once(once,
+                 [] { SimplePluginsManager::GetInstance()->AddModel(MakeDescribedModel(), ""); });
+}
+
+std::string DescribedChainJson() {
+  return fmt::format(R"({{"app": "zelph-project", "version": "1.1", "zelph_chain": {{
+    "executor": {{"uuid": "de5c0000-0000-4000-8000-000000000002", "name": "Described"}},
+    "blocks": [{{"uuid": "{}", "executor_id": "{}", "executor_name": "{}",
+                 "system": {{"name": "described"}}}}],
+    "links": []}}}})",
+                     kDescribedWorkerId, kDescribedModelId, kDescribedModelName);
 }
 
 GModel DescribedGModel() {

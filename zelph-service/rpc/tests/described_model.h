@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "message/datatype/datatype.pb.h"
 #include "zelph/model/data_process_model.h"
@@ -18,6 +19,15 @@ inline constexpr char kDescribedModelName[] = "Described";
 
 // A new model; its workers do nothing.
 std::shared_ptr<IDataProcessModel> MakeDescribedModel();
+
+// Registers one described model with the process-wide plug-in manager (once per process),
+// where chains find it by kDescribedModelId.
+void RegisterDescribedModel();
+
+// A chain of one worker of the described model, system name "described", id
+// kDescribedWorkerId.
+inline constexpr char kDescribedWorkerId[] = "de5c0000-0000-4000-8000-0000000000a1";
+std::string DescribedChainJson();
 
 // The GModel of the model's description, with the ports and the six controls it publishes.
 GModel DescribedGModel();
