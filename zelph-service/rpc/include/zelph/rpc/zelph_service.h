@@ -75,6 +75,11 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   // of an object that never ran adds none either.
   grpc::Status GetData(grpc::ServerContext* context, const zelph::GetDataRequest* request,
                        zelph::GetDataResponse* response) override;
+  // Whether each URL's object exists, one bool element per URL (exists.cpp). Every URL is
+  // checked first; after that a lookup that fails in any way answers false. Project data
+  // URLs are looked up under the cache key that GetData reads (cache_key.h).
+  grpc::Status Exists(grpc::ServerContext* context, const zelph::ExistsRequest* request,
+                      zelph::ExistsResponse* response) override;
 
   // Loading a chain -------------------------------------------------------------------------
 
