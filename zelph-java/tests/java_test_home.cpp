@@ -47,8 +47,8 @@ const char* SetupName(JavaVmSetup setup) {
   }
 }
 
-fs::path MakeHome(JavaVmSetup setup) {
-  const fs::path home = fs::path(ZELPH_JAVA_TEST_HOMES) / SetupName(setup);
+fs::path MakeHome(JavaVmSetup setup, const std::string& name) {
+  const fs::path home = fs::path(ZELPH_JAVA_TEST_HOMES) / name;
   fs::remove_all(home);
   fs::create_directories(home / "bin");
   fs::create_directories(home / "conf");
@@ -66,7 +66,7 @@ fs::path MakeHome(JavaVmSetup setup) {
 
 JavaVmStart StartJavaVm(JavaVmSetup setup, std::vector<std::string> arguments) {
   JavaVmStart start;
-  start.home = MakeHome(setup);
+  start.home = MakeHome(setup, SetupName(setup));
   ZelphConfig* config = ZelphConfig::GetInstance();
   config->SetBinHome(start.home / "bin");
   config->SetDavodavoraRelativeDir("..");
@@ -88,6 +88,20 @@ JavaVmStart StartJavaVm(JavaVmSetup setup, std::vector<std::string> arguments) {
   }
   start.log = logger.Text();
   return start;
+}
+
+fs::path MakePluginHome(const std::string& name, std::vector<std::string> arguments,
+                        const fs::path& jdk_home) {
+  const fs::path home = MakeHome(JavaVmSetup::kGood, name);
+  fs::create_directories(home / "bin" / "plugins");
+  fs::copy(ZELPH_JAVA_PLUGIN_DIR, home / "bin" / "plugins" / "zelph-java");
+  fs::copy(ZELPH_JAVA_DEMO_MODELS_DIR, home / "ext" / "demo-models", fs::copy_options::recursive);
+  ZelphConfig* config = ZelphConfig::GetInstance();
+  config->SetBinHome(home / "bin");
+  config->SetDavodavoraRelativeDir("..");
+  config->SetJdkHome(jdk_home.string());
+  config->SetUnrecognizedCliArgPointers(std::move(arguments));
+  return home;
 }
 
 }  // namespace zelph::testing
