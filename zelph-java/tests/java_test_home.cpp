@@ -42,6 +42,8 @@ const char* SetupName(JavaVmSetup setup) {
       return "bad-option";
     case JavaVmSetup::kOldApi:
       return "old-api";
+    case JavaVmSetup::kNoApi:
+      return "no-api";
     default:
       return "no-ext";
   }
@@ -54,8 +56,10 @@ fs::path MakeHome(JavaVmSetup setup, const std::string& name) {
   fs::create_directories(home / "conf");
   fs::copy_file(ZELPH_JAVA_INSTALLED_JVM_JSON, home / "conf" / "jvm.json");
   if (setup == JavaVmSetup::kNoExtFolder) return home;
-  AddExtension(home / "ext" / "executors-api",
-               setup == JavaVmSetup::kOldApi ? ZELPH_JAVA_OLD_API_JAR : ZELPH_JAVA_API_JAR);
+  if (setup != JavaVmSetup::kNoApi) {
+    AddExtension(home / "ext" / "executors-api",
+                 setup == JavaVmSetup::kOldApi ? ZELPH_JAVA_OLD_API_JAR : ZELPH_JAVA_API_JAR);
+  }
   AddExtension(home / "ext" / "tests", ZELPH_JAVA_TEST_MODELS_JAR);
   WriteFile(home / "ext" / "tests" / "conf" / "jvm.json",
             R"j({"vm_options": ["-Dzelph.tests.home=$(running.home.directory)"]})j");
@@ -91,15 +95,15 @@ JavaVmStart StartJavaVm(JavaVmSetup setup, std::vector<std::string> arguments) {
 }
 
 fs::path MakePluginHome(const std::string& name, std::vector<std::string> arguments,
-                        const fs::path& jdk_home) {
-  const fs::path home = MakeHome(JavaVmSetup::kGood, name);
+                        JavaVmSetup setup) {
+  const fs::path home = MakeHome(setup, name);
   fs::create_directories(home / "bin" / "plugins");
   fs::copy(ZELPH_JAVA_PLUGIN_DIR, home / "bin" / "plugins" / "zelph-java");
   fs::copy(ZELPH_JAVA_DEMO_MODELS_DIR, home / "ext" / "demo-models", fs::copy_options::recursive);
   ZelphConfig* config = ZelphConfig::GetInstance();
   config->SetBinHome(home / "bin");
   config->SetDavodavoraRelativeDir("..");
-  config->SetJdkHome(jdk_home.string());
+  config->SetJdkHome(ZELPH_JDK_HOME);
   config->SetUnrecognizedCliArgPointers(std::move(arguments));
   return home;
 }
