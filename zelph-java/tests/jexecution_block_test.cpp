@@ -130,6 +130,18 @@ TEST_F(JavaWorkerTest, RefusedSettingSkipsExecuteButClearsAndReadsTheOutputs) {
   EXPECT_FALSE(output->GetData()->IsInitialized());
 }
 
+TEST_F(JavaWorkerTest, SettingsComeFromTheBagThatReplacedTheOldOne) {
+  auto worker = Worker("NumbersScale");
+  ASSERT_TRUE(worker);
+  auto bag = std::make_unique<Property>();
+  bag->SetValue("factor", 4.0);
+  worker->SetProperties(std::move(bag));  // the old bag is gone
+  PortOf(*worker, PortType::input, "values")->SetData(Doubles({2}));
+  worker->Execute(ExecutionStage::kRunTime);
+  EXPECT_EQ(DoublesOf(PortOf(*worker, PortType::output, "values")->GetData()),
+            (std::vector<double>{8}));
+}
+
 TEST_F(JavaWorkerTest, CheckInputNecessaryAnswersTrueFalseNullAndNothingForControlPorts) {
   auto worker = Worker("ScalarJoin");
   ASSERT_TRUE(worker);

@@ -63,6 +63,7 @@ class JExecutionBlock : public IDataProcess, public JavaClass {
   // The Previewable model's createPreview(), else the data of the first port of its visible
   // results; empty when there is none. Failures are recorded (kind execution).
   std::shared_ptr<IPortData> CreatePreview() override;
+  // The settings go on from the new bag. Not while the worker runs or its settings are pushed.
   void SetProperties(std::unique_ptr<Property> properties) override;
   // Pushes the changed settings; a refused one is recorded (kind update_property).
   void ApplyProperties() override;
