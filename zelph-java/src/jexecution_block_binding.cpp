@@ -114,7 +114,7 @@ void BindExecutionBlockClass(JNIEnv* env) {
     group.new_executor = jni::GetJavaStaticMethodId(env, cls, "newExecutor",
                                                     jni::kExecutionBlockClass, {kText, kText});
     group.clear_session = jni::GetJavaStaticMethodId(env, cls, "clearSession", nullptr, {kText});
-    group.all_serialized_specifications_array = jni::GetJavaStaticMethodId(
+    group.list_model_descriptions = jni::GetJavaStaticMethodId(
         env, cls, "allSerializedSpecificationsArray", "[Ljava/lang/String;", {kText});
     group.before_executing_all =
         jni::GetJavaStaticMethodId(env, cls, "beforeExecutingAll", nullptr);

@@ -101,7 +101,7 @@ ZELPH_PLUGIN_ENTRY void RegisterAvailableModels(const std::string& session,
                                                 SimplePluginsManager* manager) {
   JNIEnv* env = SessionEnv();
   if (env == nullptr || manager == nullptr) return;
-  const jmethodID list = bound.execution_block.all_serialized_specifications_array;
+  const jmethodID list = bound.execution_block.list_model_descriptions;
   if (list == nullptr) return;
   std::vector<std::string> descriptions;
   {

@@ -161,7 +161,7 @@ struct ExecutionBlockClass {
   jmethodID get_output_port = nullptr;
   jmethodID new_executor = nullptr;
   jmethodID clear_session = nullptr;
-  jmethodID all_serialized_specifications_array = nullptr;
+  jmethodID list_model_descriptions = nullptr;
   jmethodID before_executing_all = nullptr;
   jmethodID after_executing_all = nullptr;
   jmethodID initialize_execution_system = nullptr;
