@@ -273,6 +273,14 @@ TEST_F(JavaWorkerTest, CloseThatThrowsWhenTheWorkerGoesIsLogged) {
                                        ": java.lang.IllegalStateException: close failed"));
 }
 
+TEST_F(JavaWorkerTest, RunWithoutChainRecordsThatItHasNone) {
+  auto worker = NewJavaWorker(kSession, "Repeat");
+  ASSERT_TRUE(worker);
+  worker->Execute(ExecutionStage::kRunTime);
+  EXPECT_EQ(worker->GetError(ErrorKind::kExecution), "Chain not available");
+  EXPECT_EQ(worker->GetExecutionStatus().full, "");  // nothing reached Java
+}
+
 TEST_F(JavaWorkerTest, InitializationErrorFromOutsideStopsTheWorkerForGood) {
   auto worker = Worker("Repeat");
   ASSERT_TRUE(worker);
