@@ -34,12 +34,10 @@ void RegisterJavaModels(const std::vector<std::string>& descriptions, const std:
   for (size_t i = 0; i < descriptions.size(); ++i) {
     const std::string& text = descriptions[i];
     auto model = DataProcessModelBase::Create(&CreateJExecutionBlock);
-    // The length counts the terminating zero.
-    if (!DeserializeModelFromJson(text.c_str(), text.size() + 1, JsonParser::kMiniJson, model)) {
-      ZELPH_LOG(ZelphSeverityLevel::kError, "Java model description [{}] cannot be read: skipped",
-                i);
-      continue;
-    }
+    // The length counts the terminating zero. A description the reader refuses still makes a
+    // model, registered with what was read: sessions list the models of a Java extension as
+    // its descriptions name them, and the reader has logged why the rest is missing.
+    DeserializeModelFromJson(text.c_str(), text.size() + 1, JsonParser::kMiniJson, model);
     if (manager.AddModel(model, session)) {
       ZELPH_LOG(ZelphSeverityLevel::kTrace, "Registered session model (Java) [{}]: {}", i,
                 model->ToString());
