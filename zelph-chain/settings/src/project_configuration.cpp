@@ -3,12 +3,10 @@
 // The project configuration and the searches over its tree.
 #include "zelph/settings/project_configuration.h"
 
-#include <boost/uuid/random_generator.hpp>
-#include <boost/uuid/uuid_io.hpp>
-
 #include <utility>
 
 #include "zelph/logger/log.h"
+#include "zelph/model/uuid.h"
 
 namespace {
 
@@ -33,7 +31,7 @@ ProjectConfiguration::ProjectConfiguration(const std::string& chain_id,
       caption(caption),
       description(description),
       root(std::move(root)) {
-  id = boost::uuids::to_string(boost::uuids::random_generator()());
+  id = zelph::NewUuidText();
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Create project configuration {}", id);
 }
 
