@@ -14,6 +14,7 @@
 // store into the same bag. ForEachChanged passes over one bag (a worker pushing its values
 // on the run thread, a request applying them) run one after the other, since they clear
 // marks; their callbacks may read the bag but must not start another ForEachChanged on it.
+// A ForEach callback may read a value's mark only while no pass runs over the bag.
 #pragma once
 
 #include <functional>
