@@ -18,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "zelph/logger/log.h"
@@ -58,61 +59,56 @@ ProfileRegistry& Registry() {
   return *registry;
 }
 
-// Owns the calling thread's table from its first timing to the thread's end, when the
-// timings move to the registry's table of ended threads.
-class ThreadSlot {
- public:
-  ThreadSlot() = default;
-  ThreadSlot(const ThreadSlot&) = delete;
-  ThreadSlot& operator=(const ThreadSlot&) = delete;
-  ~ThreadSlot();
+// The calling thread's table, from its first timing until the thread ends. Trivially
+// destructible, so it stays readable while the thread ends: a Timer that ends in a
+// thread-local destructor after the table was folded adds to the table of ended threads.
+struct ThreadState {
+  ThreadProfiles* profiles = nullptr;
+  bool ended = false;
+};
+thread_local ThreadState thread_state;
 
-  ThreadProfiles& Profiles() {
-    if (profiles_ == nullptr) Register();
-    return *profiles_;
+// Made by a thread's first timing; its destructor folds the thread's table into the table of
+// ended threads when the thread ends.
+struct ThreadEnd {
+  ThreadEnd() = default;
+  ThreadEnd(const ThreadEnd&) = delete;
+  ThreadEnd& operator=(const ThreadEnd&) = delete;
+  ~ThreadEnd() {
+    ThreadProfiles* profiles = std::exchange(thread_state.profiles, nullptr);
+    thread_state.ended = true;
+    if (profiles == nullptr) return;  // the table could not be made
+    {
+      ProfileRegistry& registry = Registry();
+      std::lock_guard lock(registry.mutex);
+      // Readers reach a thread's table only under the registry's mutex: none holds it now.
+      for (const auto& [name, entry] : profiles->entries) registry.ended[name] += entry;
+      std::erase(registry.threads, profiles);
+    }
+    delete profiles;
   }
-
- private:
-  void Register();
-
-  ThreadProfiles* profiles_ = nullptr;
 };
 
-thread_local ThreadSlot thread_slot;
-// Trivially destructible, so it stays readable after thread_slot is gone: a Timer that ends in
-// another thread-local destructor then adds to the table of ended threads directly.
-thread_local bool thread_slot_ended = false;
-
-void ThreadSlot::Register() {
+ThreadProfiles& RegisterThread() {
+  thread_local ThreadEnd thread_end;  // made here, once per thread
   auto profiles = std::make_unique<ThreadProfiles>();
   ProfileRegistry& registry = Registry();
   std::lock_guard lock(registry.mutex);
   registry.threads.push_back(profiles.get());
-  profiles_ = profiles.release();
-}
-
-ThreadSlot::~ThreadSlot() {
-  thread_slot_ended = true;
-  if (profiles_ == nullptr) return;
-  {
-    ProfileRegistry& registry = Registry();
-    std::lock_guard lock(registry.mutex);
-    // Readers reach a thread's table only under the registry's mutex: none can hold it now.
-    for (const auto& [name, entry] : profiles_->entries) registry.ended[name] += entry;
-    std::erase(registry.threads, profiles_);
-  }
-  delete profiles_;
+  thread_state.profiles = profiles.release();
+  return *thread_state.profiles;
 }
 
 void AddTiming(const std::string& name, double elapsed_ms) {
   const ProfileEntry timing{elapsed_ms, 1};
-  if (thread_slot_ended) {
+  ThreadState& state = thread_state;
+  if (state.profiles == nullptr && state.ended) {
     ProfileRegistry& registry = Registry();
     std::lock_guard lock(registry.mutex);
     registry.ended[name] += timing;
     return;
   }
-  ThreadProfiles& profiles = thread_slot.Profiles();
+  ThreadProfiles& profiles = state.profiles != nullptr ? *state.profiles : RegisterThread();
   std::lock_guard lock(profiles.mutex);
   profiles.entries[name] += timing;
 }
