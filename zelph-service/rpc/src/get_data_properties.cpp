@@ -57,9 +57,9 @@ void AddValue(const ObjectUrl& url, const PropertyVariant& value,
   SetValue(value, *element);
 }
 
-grpc::Status PropertyNotFound(std::string_view quoted) {
+grpc::Status PropertyNotFound(std::string_view id) {
   return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT,
-                      "property not found: " + QuoteClientText(quoted));
+                      "property not found: " + QuoteClientText(id));
 }
 
 // The value of `name` in the bag, copied under the bag's own lock; a missing one quotes
