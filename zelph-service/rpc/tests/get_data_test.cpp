@@ -17,6 +17,9 @@
 #include "described_model.h"
 #include "readable_objects.h"
 #include "service_harness.h"
+#include "zelph/model/data_type.h"
+#include "zelph/model/port_data.h"
+#include "zelph/model/port_data_scalar.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/service_cache.h"
 #include "zelph/projects/statistic.h"
@@ -386,6 +389,32 @@ TEST(GetDataTest, FailuresNameTheirCause) {
       EXPECT_EQ(log.Text().find("GetData: "), std::string::npos) << log.Text();
     }
   }
+}
+
+// Port data of a type no API message carries, as a plug-in might leave in a port.
+class ContoursData : public PortData {
+ public:
+  ContoursData() : PortData(DataTypeContours::GetInstance()) {}
+  void ResetData() override {}
+};
+
+TEST(GetDataTest, DataOfATypeWithoutAMessageFailsTheCall) {
+  ServiceHarness harness;
+  const std::string project_url = harness.NewProject();
+  const std::shared_ptr<Project> project = harness.ProjectOf(project_url);
+  project->SetCache("/input:x", std::make_shared<PortDataScalar>(std::string("x")));
+  project->SetCache("/input:odd", std::make_shared<ContoursData>());
+  GetDataRequest request;
+  for (const char* key : {"/input:x", "/input:odd", "/input:x"}) request.add_url(project_url + key);
+  // Behind the transport, to see the reply that a failed call does not send.
+  GetDataResponse response;
+  const grpc::Status status = harness.service().GetData(nullptr, &request, &response);
+  EXPECT_EQ(status.error_code(), grpc::StatusCode::INTERNAL);
+  EXPECT_EQ(status.error_message(), "Unsupported data type");
+  ASSERT_EQ(response.data_size(), 2);
+  EXPECT_EQ(response.data(1).url(), project_url + "/input:odd");
+  EXPECT_EQ(response.data(1).modified(), project->GetCache("/input:odd").modified);
+  EXPECT_EQ(response.data(1).value_case(), GAnyData::VALUE_NOT_SET);
 }
 
 }  // namespace
