@@ -203,9 +203,17 @@ DataEx Project::GetCache(const std::string& key) const {
 }
 
 void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data) {
+  SetCache(key, std::move(data), DataEx::Now());
+}
+
+void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data,
+                       std::int64_t modified) {
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Set cache: {}, value: {}", key,
             data ? data->ToString() : std::string());
-  cache_->Set(key, DataEx(std::move(data)));
+  DataEx entry;
+  entry.data = std::move(data);
+  entry.modified = modified;
+  cache_->Set(key, std::move(entry));
 }
 
 }  // namespace zelph

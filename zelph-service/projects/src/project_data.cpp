@@ -123,11 +123,12 @@ void Project::PushWorkerInputs(IDataProcess& worker, const std::string& system_n
 
 void Project::CacheWorkerPorts(IDataProcess& worker) {
   if (!ReadChainFlag(tmp::kEnableCache)) return;
+  const std::int64_t now = DataEx::Now();
   for (Port* port : std::vector<Port*>(worker.GetPorts())) {
     if (port->GetType() != PortType::input && port->GetType() != PortType::output) continue;
-    SetCache("/cache:" + port->GetId(), port->GetData());
+    SetCache("/cache:" + port->GetId(), port->GetData(), now);
     port->ForEachLinkedPorts(
-        [&](Port* linked) { SetCache("/cache:" + linked->GetId(), port->GetData()); });
+        [&](Port* linked) { SetCache("/cache:" + linked->GetId(), port->GetData(), now); });
   }
 }
 
@@ -145,12 +146,15 @@ void Project::CacheSystemOutput(IDataProcess& worker) {
 void Project::CacheWorkerOutputs(IDataProcess& worker) {
   const std::string& worker_id = worker.GetId();
   const std::string system_name = worker.GetSystemName();
+  const std::int64_t now = DataEx::Now();
   for (Port* port : worker.GetPorts()) {
     std::shared_ptr<IPortData> data = port->GetData();
     const std::string port_name = port->GetName();
-    SetCache(WorkerOutputKey(worker_id, port->GetId()), data);
-    SetCache(WorkerOutputKey(worker_id, port_name), data);
-    if (!system_name.empty()) SetCache(WorkerOutputKey(system_name, port_name), std::move(data));
+    SetCache(WorkerOutputKey(worker_id, port->GetId()), data, now);
+    SetCache(WorkerOutputKey(worker_id, port_name), data, now);
+    if (!system_name.empty()) {
+      SetCache(WorkerOutputKey(system_name, port_name), std::move(data), now);
+    }
   }
 }
 

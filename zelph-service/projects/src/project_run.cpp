@@ -83,8 +83,10 @@ void Project::InstallWorkerFlagListener() {
 
 void Project::MarkWorkersQueued() {
   ForEachWorker([&](std::shared_ptr<IDataProcess> worker) {
-    if (object_statuses_.Find(worker->GetId())) {
-      SetObjectStatus(worker->GetId(), static_cast<int>(ObjectStatus::kQueue));
+    // In place, time first, as SetObjectStatus does; a worker without an entry gets none.
+    if (auto found = object_statuses_.Find(worker->GetId()); found && *found) {
+      (*found)->time = ObjectStatusData::Now();
+      (*found)->status = static_cast<int>(ObjectStatus::kQueue);
     }
   });
 }

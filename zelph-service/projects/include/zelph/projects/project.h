@@ -141,6 +141,8 @@ class Project : public std::enable_shared_from_this<Project> {
   DataEx GetCache(const std::string& key) const;
   // Stores `data` (may be empty) under `key`, stamped now.
   void SetCache(const std::string& key, std::shared_ptr<IPortData> data);
+  // The same with the stamp given (DataEx::Now), for the entries of one event alike.
+  void SetCache(const std::string& key, std::shared_ptr<IPortData> data, std::int64_t modified);
   ServiceCache& GetServiceCache() const { return *cache_; }
 
   // Chain properties and chain text ----------------------------------------------------------
