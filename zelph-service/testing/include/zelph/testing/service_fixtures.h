@@ -70,6 +70,10 @@ inline constexpr char kOrphanTemplateId[] = "7e3a0000-0000-4000-8000-00000000000
 // once per process. Throws std::runtime_error when the plug-in does not load.
 ZELPH_TESTING_API void LoadServiceTestPlugin();
 
+// The text of a chain of `workers` Scale workers "w0", "w1", ..., each linked to the next,
+// for benchmarks and tests of long chains.
+ZELPH_TESTING_API std::string ScaleLineChainText(int workers);
+
 // The path of a file of chains/.
 ZELPH_TESTING_API std::string ChainFile(const std::string& name);
 // The whole content of a file of chains/.
