@@ -29,7 +29,7 @@ std::string IdOf(const ObjectUrl& url, UrlPlace place) {
 bool ExistsInProject(zelph::Project& project, const ObjectUrl& url) {
   const std::string& path = url.GetPath();
   if (path == "/session/project/statistic") {
-    return project.GetStatistics().Find(url.Node(UrlPlace::kStatistic).GetId()).has_value();
+    return project.FindStatistic(IdOf(url, UrlPlace::kStatistic)) != nullptr;
   }
   if (path == "/session/project/setting") {
     const std::shared_ptr<ProjectConfiguration> configuration = project.GetConfiguration();

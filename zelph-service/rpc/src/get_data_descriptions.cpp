@@ -41,10 +41,6 @@ std::shared_ptr<IDataProcessModel> FindModel(SimplePluginsManager& plugins, std:
   return model;
 }
 
-std::shared_ptr<zelph::Statistic> FindStatistic(zelph::Project& project, std::string_view id) {
-  return project.GetStatistics().Find(id).value_or(nullptr);
-}
-
 zelph::GAnyData& AddElement(const ObjectUrl& url, zelph::GetDataResponse& response) {
   zelph::GAnyData* element = response.add_data();
   element->set_url(url.GetUrl());
@@ -144,7 +140,7 @@ grpc::Status ZelphServiceV2Impl::GetSolutionTemplate(const ObjectUrl& url,
 grpc::Status ZelphServiceV2Impl::GetProjectStatistic(const ObjectUrl& url,
                                                      zelph::GetDataResponse& response) {
   const std::shared_ptr<zelph::Statistic> statistic =
-      FindStatistic(*GetProject(url), url.Node(UrlPlace::kStatistic).GetId());
+      GetProject(url)->FindStatistic(std::string(url.Node(UrlPlace::kStatistic).GetId()));
   if (!statistic) return grpc::Status::OK;
   const zelph::StatisticDocument document = statistic->GetDocument();
   zelph::GAnyData& element = AddElement(url, response);
@@ -161,7 +157,7 @@ grpc::Status ZelphServiceV2Impl::GetProjectError(const ObjectUrl& url,
                                                  zelph::GetDataResponse& response) {
   if (grpc::Status status = ValidateProjectPart(url); !status.ok()) return status;
   const std::shared_ptr<zelph::Statistic> statistic =
-      FindStatistic(*GetProject(url), url.Node(UrlPlace::kError).GetId());
+      GetProject(url)->FindStatistic(std::string(url.Node(UrlPlace::kError).GetId()));
   if (!statistic) return grpc::Status::OK;
   const zelph::StatisticDocument document = statistic->GetDocument();
   zelph::GAnyData& element = AddElement(url, response);

@@ -52,7 +52,7 @@ TEST(ExistsTest, EachKindPresentAndAbsent) {
       {session + "/project:nothing", false},
       {"/session:nothing/project:p/input:x", false},
       {p + "/statistic:" + kLineScaleId, true},
-      {p + "/statistic:" + kLineSinkId, false},
+      {p + "/statistic:nobody", false},
       {m + "/setting:" + kMainWorkerId, true},
       {m + "/setting:nothing", false},
       {m + "/setting:" + kMainWorkerId + "/property:threshold", true},
