@@ -71,8 +71,8 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   // One element per object URL read, in request order (get_data.cpp): every URL is checked
   // first, then each is read by the reader of its path, and the first failure ends the call.
   // A property, model, solution, worker, link, status, statistic, setting, chain text or
-  // cache entry; "/session:{s}/project:{p}/config" adds no element, and a statistic or error
-  // of an object that never ran adds none either.
+  // cache entry; "/session:{s}/project:{p}/config" adds no element, and neither does the
+  // statistic or error of an object without a statistic.
   grpc::Status GetData(grpc::ServerContext* context, const zelph::GetDataRequest* request,
                        zelph::GetDataResponse* response) override;
   // Whether each URL's object exists, one bool element per URL (exists.cpp). Every URL is
