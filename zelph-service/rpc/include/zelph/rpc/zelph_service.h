@@ -76,6 +76,17 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
                              const zelph::UploadProjectRequest* request,
                              zelph::UploadProjectResponse* response) override;
 
+  // The chain of a catalogued app, then optionally a template's configuration, into the
+  // project named by the session and project ids of "project_url" (its path is not looked
+  // at). Every failure is CANCELLED with an empty message; its cause goes to the error log
+  // only. Apps and templates are found only once a client has listed the apps.
+  grpc::Status LoadSolution(grpc::ServerContext* context, const zelph::LoadSolutionRequest* request,
+                            zelph::LoadSolutionResponse* response) override;
+  // A catalogued template's app, then the template's configuration; failures as above.
+  grpc::Status LoadSolutionTemplate(grpc::ServerContext* context,
+                                    const zelph::LoadSolutionTemplateRequest* request,
+                                    zelph::LoadSolutionTemplateResponse* response) override;
+
   // Behind the API ----------------------------------------------------------------------------
 
   // For tests and tools that look behind the API; valid while the service lives.
@@ -88,7 +99,6 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   std::shared_ptr<zelph::Project> GetProject(const ObjectUrl& url) const;
 
   // SetData targets, by path (set_data.cpp).
-  grpc::Status SetWorkerProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetWorkerSystemProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetProjectProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetCacheData(const ObjectUrl& url, const zelph::SetDataRequest& request);
