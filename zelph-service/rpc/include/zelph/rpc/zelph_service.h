@@ -99,9 +99,12 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   std::shared_ptr<zelph::Project> GetProject(const ObjectUrl& url) const;
 
   // SetData targets, by path (set_data.cpp).
+  grpc::Status SetWorkerProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetWorkerSystemProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetProjectProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetSettingProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetCacheData(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetProjectConfig(const ObjectUrl& url, const zelph::SetDataRequest& request);
 
   std::shared_ptr<zelph::Store> store_;
   SimplePluginsManager* plugins_;  // the process-wide registry; not owned
