@@ -16,6 +16,7 @@
 #include "zelph/model/data_process.h"
 #include "zelph/model/property.h"
 #include "zelph/projects/project.h"
+#include "zelph/testing/service_fixtures.h"
 
 namespace zelph::testing {
 namespace {
@@ -106,6 +107,45 @@ TEST(HandlersConcurrencyTest, SetDataFromEightClientsOnOneProject) {
   harness.UploadChain(project, "line.json");
   RunClients(harness, {project});
   for (int client = 0; client < kClients; ++client) ExpectLastRoundStored(harness, project, client);
+}
+
+// The main settings, written from both sides at once and uploaded whole: writes of the
+// worker's "settings" property, of a setting's control and whole documents cross the
+// project's lock and the configuration's own. An upload may find another one under way.
+TEST(HandlersConcurrencyTest, MainSettingsFromEightClientsOnOneProject) {
+  ServiceHarness harness(Serving::kNone);
+  const std::string project = harness.NewProject();
+  harness.UploadChain(project, "main_settings.json");
+  const std::string document = harness.ProjectOf(project)->GetConfigurationJson();
+  std::vector<std::thread> clients;
+  for (int client = 0; client < kClients; ++client) {
+    clients.emplace_back([&, client] {
+      for (int round = 0; round < kRounds; ++round) {
+        GAnyData value;
+        SetDataRequest request;
+        switch ((client + round) % 3) {
+          case 0:
+            value.set_string_val(R"({"threshold": )" + std::to_string(round) + "}");
+            request = Set(project + "/worker:dashboard/property:settings", value);
+            break;
+          case 1:
+            value.set_int32_val(round);
+            request = Set(project + "/setting:" + kMainWorkerId + "/property:threshold", value);
+            break;
+          default:
+            value.set_string_val(document);
+            request = Set(project + "/config", value);
+        }
+        SetDataResponse response;
+        const grpc::Status status = harness.service().SetData(nullptr, &request, &response);
+        EXPECT_TRUE(status.ok() ||
+                    status.error_message() == "Chain not ready to upload configuration")
+            << request.url() << ": " << status.error_message();
+      }
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  EXPECT_EQ(harness.ProjectOf(project)->GetState(), static_cast<int>(ProjectState::kReady));
 }
 
 }  // namespace
