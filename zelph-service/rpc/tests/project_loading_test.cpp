@@ -102,10 +102,19 @@ TEST(ProjectLoadingTest, UploadsEachChainFixture) {
     EXPECT_EQ(harness.ProjectOf(project)->GetChain()->GetWorkersCount(), c.workers) << c.file;
   }
 
+  // A long path is quoted as client text, or the reply could not carry the failure.
+  const std::string long_path(1 << 20, 'p');
+  grpc::Status status =
+      harness.Call(&Stub::UploadProject, Upload(harness.NewProject(), "[", long_path));
+  EXPECT_EQ(status.error_code(), grpc::StatusCode::INTERNAL);
+  EXPECT_EQ(status.error_message(), kLoadError + std::string(256, 'p') +
+                                        "...\nInvalid chain file: it is not JSON (starting '{' "
+                                        "symbol expected)");
+
   // No file at all reads as empty text from an empty path.
   UploadProjectRequest request;
   request.set_url(harness.NewProject());
-  const grpc::Status status = harness.Call(&Stub::UploadProject, request);
+  status = harness.Call(&Stub::UploadProject, request);
   EXPECT_EQ(status.error_code(), grpc::StatusCode::INTERNAL);
   EXPECT_EQ(status.error_message(),
             kLoadError + "\nFailed parse json project: json string is empty");
