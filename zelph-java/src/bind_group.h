@@ -22,6 +22,9 @@ void BindGroup(JNIEnv* env, Group& group, const char* class_name, Members&& memb
 }
 
 // Class names of the Java model API.
+inline constexpr const char* kExecutionBlockClass = "net/morvex/executors/api/ExecutionBlock";
+inline constexpr const char* kVisibleResultsClass =
+    "net/morvex/executors/api/ExecutionVisibleResultsInformation";
 inline constexpr const char* kParametersClass = "net/morvex/executors/api/parameters/Parameters";
 inline constexpr const char* kDataClass = "net/morvex/executors/api/data/Data";
 inline constexpr const char* kDataTypeClass = "net/morvex/executors/api/data/DataType";

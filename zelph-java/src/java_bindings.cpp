@@ -53,14 +53,12 @@ void BindParametersClass(JNIEnv* env) {
 }
 
 void BindVisibleResultsClass(JNIEnv* env) {
-  BindGroup(env, bound.visible_results,
-            "net/morvex/executors/api/ExecutionVisibleResultsInformation", [&](jclass cls) {
-              GetJavaMethodId(env, cls, "getModel", "java/lang/String");
-              bound.visible_results.json_string =
-                  GetJavaMethodId(env, cls, "jsonString", "java/lang/String");
-              bound.visible_results.get_ports =
-                  GetJavaMethodId(env, cls, "getPorts", "[Lnet/morvex/executors/api/data/Port;");
-            });
+  BindGroup(env, bound.visible_results, kVisibleResultsClass, [&](jclass cls) {
+    GetJavaMethodId(env, cls, "getModel", "java/lang/String");
+    bound.visible_results.json_string = GetJavaMethodId(env, cls, "jsonString", "java/lang/String");
+    bound.visible_results.get_ports =
+        GetJavaMethodId(env, cls, "getPorts", "[Lnet/morvex/executors/api/data/Port;");
+  });
 }
 
 void BindPreviewableClass(JNIEnv* env) {

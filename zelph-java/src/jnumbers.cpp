@@ -150,6 +150,9 @@ void JNumbers::WriteNumbers(JNIEnv* env, jobject data, const PortDataNumbers* nu
 std::unique_ptr<PortDataNumbers> JNumbers::ReadNumbers(JNIEnv* env, jobject data) {
   auto numbers = std::make_unique<PortDataNumbers>();
   numbers->SetFlags(GetJavaDataFlags(env, data));
+  // An array left from an earlier value is no value: a port cleared before a run that then
+  // wrote nothing must come back empty, as matrices and scalars do.
+  if (!numbers->IsInitialized()) return numbers;
   jni::LocalRef<jarray> array(env,
                               static_cast<jarray>(env->GetObjectField(data, bound.numbers.array)));
   if (!array) return numbers;

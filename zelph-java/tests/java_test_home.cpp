@@ -42,20 +42,24 @@ const char* SetupName(JavaVmSetup setup) {
       return "bad-option";
     case JavaVmSetup::kOldApi:
       return "old-api";
+    case JavaVmSetup::kNoApi:
+      return "no-api";
     default:
       return "no-ext";
   }
 }
 
-fs::path MakeHome(JavaVmSetup setup) {
-  const fs::path home = fs::path(ZELPH_JAVA_TEST_HOMES) / SetupName(setup);
+fs::path MakeHome(JavaVmSetup setup, const std::string& name) {
+  const fs::path home = fs::path(ZELPH_JAVA_TEST_HOMES) / name;
   fs::remove_all(home);
   fs::create_directories(home / "bin");
   fs::create_directories(home / "conf");
   fs::copy_file(ZELPH_JAVA_INSTALLED_JVM_JSON, home / "conf" / "jvm.json");
   if (setup == JavaVmSetup::kNoExtFolder) return home;
-  AddExtension(home / "ext" / "executors-api",
-               setup == JavaVmSetup::kOldApi ? ZELPH_JAVA_OLD_API_JAR : ZELPH_JAVA_API_JAR);
+  if (setup != JavaVmSetup::kNoApi) {
+    AddExtension(home / "ext" / "executors-api",
+                 setup == JavaVmSetup::kOldApi ? ZELPH_JAVA_OLD_API_JAR : ZELPH_JAVA_API_JAR);
+  }
   AddExtension(home / "ext" / "tests", ZELPH_JAVA_TEST_MODELS_JAR);
   WriteFile(home / "ext" / "tests" / "conf" / "jvm.json",
             R"j({"vm_options": ["-Dzelph.tests.home=$(running.home.directory)"]})j");
@@ -66,7 +70,7 @@ fs::path MakeHome(JavaVmSetup setup) {
 
 JavaVmStart StartJavaVm(JavaVmSetup setup, std::vector<std::string> arguments) {
   JavaVmStart start;
-  start.home = MakeHome(setup);
+  start.home = MakeHome(setup, SetupName(setup));
   ZelphConfig* config = ZelphConfig::GetInstance();
   config->SetBinHome(start.home / "bin");
   config->SetDavodavoraRelativeDir("..");
@@ -88,6 +92,20 @@ JavaVmStart StartJavaVm(JavaVmSetup setup, std::vector<std::string> arguments) {
   }
   start.log = logger.Text();
   return start;
+}
+
+fs::path MakePluginHome(const std::string& name, std::vector<std::string> arguments,
+                        JavaVmSetup setup) {
+  const fs::path home = MakeHome(setup, name);
+  fs::create_directories(home / "bin" / "plugins");
+  fs::copy(ZELPH_JAVA_PLUGIN_DIR, home / "bin" / "plugins" / "zelph-java");
+  fs::copy(ZELPH_JAVA_DEMO_MODELS_DIR, home / "ext" / "demo-models", fs::copy_options::recursive);
+  ZelphConfig* config = ZelphConfig::GetInstance();
+  config->SetBinHome(home / "bin");
+  config->SetDavodavoraRelativeDir("..");
+  config->SetJdkHome(ZELPH_JDK_HOME);
+  config->SetUnrecognizedCliArgPointers(std::move(arguments));
+  return home;
 }
 
 }  // namespace zelph::testing

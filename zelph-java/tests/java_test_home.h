@@ -21,6 +21,7 @@ enum class JavaVmSetup {
   kBadOption,    // an option the VM refuses
   kOldApi,       // a model API without Parameters.setLong and without Previewable
   kNoExtFolder,  // a home without ext/
+  kNoApi,        // the test models without the model API
 };
 
 struct JavaVmStart {
@@ -34,5 +35,12 @@ struct JavaVmStart {
 // Makes the home of `setup` and starts the VM from it, with `arguments` as the host's
 // pass-through arguments. With kGood also binds the model API classes. Once per process.
 JavaVmStart StartJavaVm(JavaVmSetup setup, std::vector<std::string> arguments);
+
+// Makes the home `name` as an installation holds the Java plug-in: the home of `setup` plus
+// bin/plugins/zelph-java/ (zelph-java.so and its extension.json) and ext/demo-models/. Then
+// points the configuration at it: bin home <home>/bin, product home "..", the JDK the build
+// found, and `arguments` as the host's pass-through arguments. Returns the home.
+std::filesystem::path MakePluginHome(const std::string& name, std::vector<std::string> arguments,
+                                     JavaVmSetup setup = JavaVmSetup::kGood);
 
 }  // namespace zelph::testing

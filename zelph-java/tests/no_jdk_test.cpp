@@ -7,9 +7,11 @@
 #include <thread>
 
 #include "java_vm_environment.h"
+#include "zelph/java/jexecution_block.h"
 #include "zelph/java/jport.h"
 #include "zelph/java/jvm.h"
 #include "zelph/model/port_data_scalar.h"
+#include "zelph/model/uuid.h"
 
 namespace zelph::testing {
 namespace {
@@ -41,6 +43,21 @@ TEST(NoJdk, BridgeObjectsWorkNativelyOnEveryThread) {
     port.SetId("any id");
     EXPECT_EQ(port.GetId(), "any id");
   }).join();
+}
+
+TEST(NoJdk, JavaWorkerRecordsThatThereIsNoVmAndDoesNothing) {
+  const std::shared_ptr<IDataProcess> worker = CreateJExecutionBlock(zelph::NewUuid());
+  worker->Initialize();
+  EXPECT_EQ(worker->GetError(ErrorKind::kInitialization), "jvm not initialized");
+  worker->InitializeDefaultPorts();
+  worker->ApplyProperties();
+  worker->Execute(zelph::ExecutionStage::kRunTime);
+  EXPECT_FALSE(worker->HasError(ErrorKind::kExecution));
+  EXPECT_FALSE(worker->NeedToRepeat());
+  EXPECT_EQ(worker->CheckInputNecessary(nullptr), -1);
+  EXPECT_EQ(worker->GetVisibleResultsInformation(), "{}");
+  EXPECT_EQ(worker->CreatePreview(), nullptr);
+  EXPECT_EQ(worker->GetExecutionStatus().full, "");
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 // Building a live chain from chain data, and the read-and-build entry points.
 #include "zelph/chainfiles/chain_builder.h"
 
+#include <boost/functional/hash.hpp>
 #include <boost/uuid/string_generator.hpp>
 
 #include <list>
+#include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <unordered_map>
 
@@ -26,8 +29,19 @@ constexpr std::string_view kSystemPrefix = "$__system.";
 
 struct PortOwner {
   std::shared_ptr<IDataProcess> worker;
-  Port* port;
+  Port* port = nullptr;
 };
+
+// A worker id of a link as the chain's workers hold it (files may write upper case or
+// braces); none for an empty or malformed id.
+std::optional<boost::uuids::uuid> ParseUuid(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  try {
+    return boost::uuids::string_generator()(text);
+  } catch (const std::runtime_error&) {
+    return std::nullopt;
+  }
+}
 
 void CopyProperties(Property& from, Property& to) {
   from.ForEach([&](const std::string& key, PropertyValue& value) { to.SetValue(key, value); });
@@ -142,23 +156,43 @@ void CreateWorkersFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataCh
 }
 
 void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChain& data) {
-  // The chain's own FindPortById walks every worker for every lookup; one index of the
-  // same answers (first worker in chain order, first port of that worker) keeps loading
-  // a large chain linear in its size.
+  // The chain's own FindPortById walks every worker for every lookup; indexes of the same
+  // answers (first worker in chain order, first port of that worker) keep loading a large
+  // chain linear in its size.
   std::unordered_map<std::string, PortOwner> ports;
+  std::unordered_map<boost::uuids::uuid, std::shared_ptr<IDataProcess>,
+                     boost::hash<boost::uuids::uuid>>
+      workers;
   for (const auto& worker : chain->GetWorkers()) {
-    for (Port* port : worker->GetPorts()) ports.try_emplace(port->GetId(), PortOwner{worker, port});
+    workers.try_emplace(worker->GetUuid(), worker);
+    for (Port* port : worker->GetPorts()) {
+      auto [first, inserted] = ports.try_emplace(port->GetId(), PortOwner{worker, port});
+      if (!inserted) {
+        ZELPH_LOG(ZelphSeverityLevel::kWarning,
+                  "Duplicate port id {}: port '{}' of {} and port '{}' of {}", port->GetId(),
+                  first->second.port->GetName(), first->second.worker->ToString(), port->GetName(),
+                  worker->ToString());
+      }
+    }
   }
-  auto find = [&](const std::string& id) -> const PortOwner* {
-    auto it = ports.find(id);
-    return it == ports.end() ? nullptr : &it->second;
+  // Port ids are unique only per worker: an end whose link names a worker holding the port is
+  // resolved on that worker; otherwise by the port id alone.
+  auto find = [&](const std::string& worker_id, const std::string& port_id) -> PortOwner {
+    if (auto uuid = ParseUuid(worker_id)) {
+      auto worker = workers.find(*uuid);
+      if (worker != workers.end()) {
+        if (Port* port = worker->second->FindPortById(port_id)) return {worker->second, port};
+      }
+    }
+    auto it = ports.find(port_id);
+    return it == ports.end() ? PortOwner{} : it->second;
   };
   for (const DataLink& data_link : data.links) {
-    const PortOwner* source = find(data_link.src_port_id);
-    const PortOwner* destination = find(data_link.dst_port_id);
-    if (source == nullptr || destination == nullptr) continue;
+    const PortOwner source = find(data_link.src_worker_id, data_link.src_port_id);
+    const PortOwner destination = find(data_link.dst_worker_id, data_link.dst_port_id);
+    if (source.port == nullptr || destination.port == nullptr) continue;
     Link* link =
-        chain->CreateLink(source->worker, source->port, destination->worker, destination->port);
+        chain->CreateLink(source.worker, source.port, destination.worker, destination.port);
     if (link == nullptr) {
       ZELPH_LOG(ZelphSeverityLevel::kError, "Failed create link: {}", data_link.ToString());
       continue;

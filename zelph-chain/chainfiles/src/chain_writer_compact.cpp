@@ -14,7 +14,6 @@
 #include <variant>
 
 #include "chain_writer_values.h"
-#include "zelph/chainfiles/made_port_id.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/config/json_compact_writer.h"
 #include "zelph/model/data_process.h"
@@ -127,7 +126,7 @@ void WritePort(CompactWriter& writer, const std::string& id, int kind, const std
 std::string PortIdOf(const IDataProcess& worker, const boost::uuids::uuid& worker_uuid,
                      PortType kind, const std::string& name) {
   const Port* port = worker.FindPortByName(kind, name, true);
-  return port != nullptr ? port->GetId() : MakePortId(worker_uuid, static_cast<int>(kind), name);
+  return port != nullptr ? port->GetId() : MakePortId(worker_uuid, kind, name);
 }
 
 void WritePorts(CompactWriter& writer, const IDataProcess& worker,

@@ -121,5 +121,74 @@ TEST_F(ChainBuilderTest, EntryPointsChooseTheirBackEnd) {
       R"(Invalid chain JSON format: "app" value "chain" is read by the minijson parser only)");
 }
 
+// Port ids come from the first four bytes of a worker's uuid: two constants and two sinks
+// whose uuids share them have one output id and one input id. A link that names its
+// workers reaches the ports of those workers; one that names none, or a worker without the
+// port, is resolved by the port id alone.
+TEST_F(ChainBuilderTest, LinkEndsAreResolvedOnTheWorkersTheyName) {
+  const std::string kConstants[] = {"abcd0001-0000-4000-8000-00000000000a",
+                                    "abcd0001-0000-4000-8000-00000000000b"};
+  const std::string kSinks[] = {"abcd0002-0000-4000-8000-00000000000c",
+                                "ABCD0002-0000-4000-8000-00000000000D"};  // names are normalised
+  struct Case {
+    std::string src_worker;
+    std::string dst_worker;
+    int source;       // index into kConstants of the linked worker
+    int destination;  // index into kSinks
+  };
+  const Case kCases[] = {
+      {kConstants[1], kSinks[1], 1, 1},
+      {kConstants[1], kSinks[0], 1, 0},
+      {kConstants[0], kSinks[1], 0, 1},
+      {"", "", 0, 0},                   // by port id: the first worker holding it
+      {kSinks[0], "not a uuid", 0, 0},  // a worker without the port, a malformed id
+      {"abcd0001-0000-4000-8000-0000000000ff", kSinks[1], 0, 1},  // a worker not in the chain
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.src_worker + " -> " + c.dst_worker);
+    testing::CapturingLogger log;
+    DataChain data;
+    for (const std::string& id : kConstants) {
+      DataWorker& worker = data.workers.emplace_back();
+      worker.id = id;
+      worker.executor_id = testing::kConstantModel;
+    }
+    for (const std::string& id : kSinks) {
+      DataWorker& worker = data.workers.emplace_back();
+      worker.id = id;
+      worker.executor_id = testing::kSinkModel;
+    }
+    auto chain = LinkedChain::Create();
+    parse::CreateWorkersFromDataChain(chain, data, ExecutionStage::kRunTime);
+    const auto workers = chain->GetWorkers();
+    ASSERT_EQ(workers.size(), 4u);
+    Port* outs[] = {workers[0]->FindPortByName(PortType::output, "out", false),
+                    workers[1]->FindPortByName(PortType::output, "out", false)};
+    Port* ins[] = {workers[2]->FindPortByName(PortType::input, "in", false),
+                   workers[3]->FindPortByName(PortType::input, "in", false)};
+    ASSERT_EQ(outs[0]->GetId(), outs[1]->GetId());
+    ASSERT_EQ(ins[0]->GetId(), ins[1]->GetId());
+    DataLink& link = data.links.emplace_back();
+    link.id = "link";
+    link.src_port_id = outs[1]->GetId();
+    link.dst_port_id = ins[1]->GetId();
+    link.src_worker_id = c.src_worker;
+    link.dst_worker_id = c.dst_worker;
+
+    parse::CreateLinksFromDataChain(chain, data);
+    ASSERT_EQ(chain->GetLinks().size(), 1u);
+    const Link& made = *chain->GetLinks()[0];
+    EXPECT_EQ(made.GetSrcWorker()->GetId(), workers[c.source]->GetId());
+    EXPECT_EQ(made.GetSrcPort(), outs[c.source]);
+    EXPECT_EQ(made.GetDstWorker()->GetId(), workers[2 + c.destination]->GetId());
+    EXPECT_EQ(made.GetDestPort(), ins[c.destination]);
+    EXPECT_NE(log.Text().find("[warning] Duplicate port id " + outs[0]->GetId() +
+                              ": port 'out' of " + workers[0]->ToString() + " and port 'out' of " +
+                              workers[1]->ToString() + "\n"),
+              std::string::npos)
+        << log.Text();
+  }
+}
+
 }  // namespace
 }  // namespace zelph

@@ -1,7 +1,7 @@
 // chain_writer_test.cpp
 //
 // Both chain writers: a built chain written, read back and written again gives the same
-// bytes; made port ids; the visible differences of the back-ends; and the mended points
+// bytes; the visible differences of the back-ends; and the mended points
 // (doubles read back exactly, a system value of an unexpected type is written as it is).
 #include "zelph/chainfiles/chain_writer.h"
 
@@ -11,14 +11,11 @@
 #include <limits>
 #include <sstream>
 
-#include <boost/uuid/string_generator.hpp>
-
 #include "capturing_logger.h"
 #include "chain_test_models.h"
 #include "chain_test_support.h"
 #include "zelph/chainfiles/chain_builder.h"
 #include "zelph/chainfiles/chain_stream_reader.h"
-#include "zelph/chainfiles/made_port_id.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/chains/linked_chain.h"
 
@@ -76,12 +73,6 @@ TEST(ChainWriterTest, CompactDoublesReadBackExactly) {
   DataChain data;
   ASSERT_TRUE(ReadChainMiniJson(text.data(), text.size(), data));
   EXPECT_EQ(Entries(data.workers.at(1).properties).at("factor"), PropertyVariant(1.0 / 3));
-}
-
-TEST(ChainWriterTest, MadePortIdsFollowTheWorkerUuidKindAndName) {
-  const auto worker = boost::uuids::string_generator()("00112233-4455-6677-8899-aabbccddeeff");
-  EXPECT_EQ(MakePortId(worker, 2, "output"), "00112233-0200-0000-6416-fc948a169899");
-  EXPECT_EQ(MakePortId(worker, 3, ""), "00112233-0300-0000-0000-000000000000");
 }
 
 TEST(ChainWriterTest, EmptyChainShowsTheBackEndDifferences) {

@@ -11,9 +11,9 @@
 
 #include <cstdio>
 
-#include "zelph/model/property.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/logger/log.h"
+#include "zelph/model/property.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "option_file_reading.h"
 #include "zelph/config/data_extension.h"
 #include "zelph/logger/log.h"
-#include "zelph/logger/timer.h"
 
 namespace zelph {
 namespace {
@@ -140,25 +140,9 @@ void ReadExtension(const std::string& path, DataExtension& extension) {
 }  // namespace
 
 int ParseExtensionFile(const std::string& path, JsonParser parser, DataExtension& extension) {
-  Timer timer("ParseExtensionFile");
-  if (parser == JsonParser::kMiniJson) {
-    ZELPH_LOG(ZelphSeverityLevel::kError,
-              "Failed to parse extension file: {} unsupported minijson parser", path);
-    return 1;
-  }
-  if (parser != JsonParser::kRapidJson) {
-    ZELPH_LOG(ZelphSeverityLevel::kError,
-              "Failed to parse extension file: [] unsupported json parser");
-    return 1;
-  }
-  try {
-    ReadExtension(path, extension);
-  } catch (const std::exception& error) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed to parse extension: {}, error: {}", path,
-              error.what());
-    return 1;
-  }
-  return 0;
+  static constexpr OptionFileTexts kTexts{"ParseExtensionFile", "extension file",
+                                          "Failed to parse extension"};
+  return ReadOptionFile(kTexts, path, parser, [&] { ReadExtension(path, extension); });
 }
 
 }  // namespace zelph

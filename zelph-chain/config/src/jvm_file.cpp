@@ -7,9 +7,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "option_file_reading.h"
 #include "zelph/config/data_jvm.h"
-#include "zelph/logger/log.h"
-#include "zelph/logger/timer.h"
 
 namespace zelph {
 namespace {
@@ -39,24 +38,8 @@ void ReadJvm(const std::string& path, DataJvm& jvm) {
 }  // namespace
 
 int ParseJvmFile(const std::string& path, JsonParser parser, DataJvm& jvm) {
-  Timer timer("ParseJvmFile");
-  if (parser == JsonParser::kMiniJson) {
-    ZELPH_LOG(ZelphSeverityLevel::kError,
-              "Failed to parse JVM file: {} unsupported minijson parser", path);
-    return 1;
-  }
-  if (parser != JsonParser::kRapidJson) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed to parse JVM file: [] unsupported json parser");
-    return 1;
-  }
-  try {
-    ReadJvm(path, jvm);
-  } catch (const std::exception& error) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed to parse JVM JSON: {}, error: {}", path,
-              error.what());
-    return 1;
-  }
-  return 0;
+  static constexpr OptionFileTexts kTexts{"ParseJvmFile", "JVM file", "Failed to parse JVM JSON"};
+  return ReadOptionFile(kTexts, path, parser, [&] { ReadJvm(path, jvm); });
 }
 
 }  // namespace zelph

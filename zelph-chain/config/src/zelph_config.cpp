@@ -11,8 +11,8 @@
 #include <map>
 #include <stdexcept>
 
-#include "zelph/model/property.h"
 #include "zelph/logger/log.h"
+#include "zelph/model/property.h"
 #include "zelph/platform/known_folders.h"
 
 namespace {

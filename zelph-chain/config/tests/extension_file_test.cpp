@@ -114,7 +114,7 @@ TEST(ExtensionFileTest, UnreadablePathsAndOtherBackEnds) {
        "Failed to parse extension file: " ZELPH_CONFIG_FIXTURES
        "/extension.json unsupported minijson parser"},
       {absent, static_cast<JsonParser>(2),
-       "Failed to parse extension file: [] unsupported json parser"},
+       "Failed to parse extension file: [2] unsupported json parser"},
   };
   for (const Case& c : kCases) {
     CapturingLogger log;

@@ -73,7 +73,7 @@ TEST(JvmFileTest, UnreadablePathsAndOtherBackEnds) {
       {"jvm.json", JsonParser::kMiniJson,
        "Failed to parse JVM file: jvm.json unsupported minijson parser"},
       {"jvm.json", static_cast<JsonParser>(5),
-       "Failed to parse JVM file: [] unsupported json parser"},
+       "Failed to parse JVM file: [5] unsupported json parser"},
   };
   for (const Case& c : kCases) {
     CapturingLogger log;

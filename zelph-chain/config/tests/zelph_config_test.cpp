@@ -16,7 +16,7 @@ using zelph::testing::CapturingLogger;
 
 ZelphConfig& Config() { return *ZelphConfig::GetInstance(); }
 
-// Runs first in this process, before any test changes the singleton.
+// Runs in a process of its own, so no other test has changed the singleton.
 TEST(ZelphConfigTest, FreshObjectHoldsTheDefaults) {
   const ZelphConfig& config = Config();
   EXPECT_EQ(&config, ZelphConfig::GetInstance());

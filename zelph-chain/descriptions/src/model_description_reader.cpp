@@ -15,8 +15,8 @@
 #include "description_conversion.h"
 #include "description_format.h"
 #include "zelph/config/config_log.h"
-#include "zelph/config/text_file.h"
 #include "zelph/config/json_stream_reader.h"
+#include "zelph/config/text_file.h"
 
 namespace {
 

@@ -100,7 +100,8 @@ void IDataProcess::InvokeFlagListener(int old_flags, int new_flags) {
 }
 
 std::string IDataProcess::GetLastError() {
-  if (!error_recorded_) return {};
+  if (!error_recorded_.load(std::memory_order_acquire)) return {};
+  std::lock_guard lock(error_mutex_);
   for (const auto& [kind, message] : errors_) {
     if (!message.empty()) return message;
   }
@@ -113,26 +114,44 @@ bool IDataProcess::HasError(ErrorKind kind) { return !GetError(kind).empty(); }
 
 void IDataProcess::SetError(const ErrorKind& kind, const std::string& message,
                             const std::string& stack_trace, const std::string& error_class_name) {
-  error_recorded_ = true;
-  if (!message.empty()) errors_[kind] = message;
-  stack_trace_ = stack_trace;
-  error_class_name_ = error_class_name;
+  {
+    std::lock_guard lock(error_mutex_);
+    if (!message.empty()) errors_[kind] = message;
+    stack_trace_ = stack_trace;
+    error_class_name_ = error_class_name;
+    error_recorded_.store(true, std::memory_order_release);
+  }
   ZELPH_CONFIG_LOG(ZelphSeverityLevel::kError, "Class: {} Error kind: '{}' {}, error:\n{}",
                    error_class_name, ErrorKindToString(kind), ToString(),
                    stack_trace.empty() ? message : stack_trace);
 }
 
 std::string IDataProcess::GetError(const ErrorKind& kind) {
+  if (!error_recorded_.load(std::memory_order_acquire)) return {};
+  std::lock_guard lock(error_mutex_);
   auto it = errors_.find(kind);
   return it == errors_.end() ? std::string() : it->second;
 }
 
 void IDataProcess::ResetError(const ErrorKind& kind) {
-  if (!error_recorded_) return;
+  if (!error_recorded_.load(std::memory_order_acquire)) return;
+  std::lock_guard lock(error_mutex_);
   errors_.erase(kind);
   stack_trace_.clear();
   error_class_name_.clear();
-  error_recorded_ = !errors_.empty();
+  error_recorded_.store(!errors_.empty(), std::memory_order_release);
+}
+
+std::string IDataProcess::GetStackTrace() const {
+  if (!error_recorded_.load(std::memory_order_acquire)) return {};
+  std::lock_guard lock(error_mutex_);
+  return stack_trace_;
+}
+
+std::string IDataProcess::GetErrorClassName() const {
+  if (!error_recorded_.load(std::memory_order_acquire)) return {};
+  std::lock_guard lock(error_mutex_);
+  return error_class_name_;
 }
 
 std::shared_ptr<IPortData> IDataProcess::CreatePreview() { return nullptr; }

@@ -3,34 +3,40 @@
 // The process-wide bus and private dispatchers.
 #include "zelph/model/event_bus.h"
 
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 namespace {
 
+// Chains dispatch from many threads while observers (un)subscribe, also from inside their
+// own OnEvent. The lock is never held while an observer runs or is released, so observers
+// may use the bus freely.
+struct ProcessBus {
+  std::shared_mutex mutex;
+  Subscriptions subscriptions;
+};
+
 // Built on first use and never destroyed, so a plug-in that unsubscribes while the process
 // exits never meets a destroyed map.
-Subscriptions& ProcessBus() {
-  static auto* bus = new Subscriptions();
+ProcessBus& Bus() {
+  static auto* bus = new ProcessBus();
   return *bus;
 }
 
-// Calls every observer of a snapshot of `observers`. With hold set, each observer is kept
-// alive by a reference for the whole dispatch.
-void CallObservers(const ObserverSet& observers, IEvent* event, bool hold) {
-  const std::vector<IObserver*> snapshot(observers.begin(), observers.end());
-  if (hold) {
-    for (IObserver* observer : snapshot) observer->AddRef();
+// Releases the observers when it goes, also when an observer throws.
+class ReleaseAtEnd {
+ public:
+  explicit ReleaseAtEnd(std::vector<IObserver*>& observers) : observers_(observers) {}
+  ReleaseAtEnd(const ReleaseAtEnd&) = delete;
+  ReleaseAtEnd& operator=(const ReleaseAtEnd&) = delete;
+  ~ReleaseAtEnd() {
+    for (IObserver* observer : observers_) observer->Release();
   }
-  struct Releaser {
-    const std::vector<IObserver*>& observers;
-    bool active;
-    ~Releaser() {
-      if (!active) return;
-      for (IObserver* observer : observers) observer->Release();
-    }
-  } releaser{snapshot, hold};
-  for (IObserver* observer : snapshot) observer->OnEvent(event);
-}
+
+ private:
+  std::vector<IObserver*>& observers_;
+};
 
 }  // namespace
 
@@ -55,7 +61,9 @@ void EventDispatcher::Clear() { subscriptions_.clear(); }
 
 void EventDispatcher::Dispatch(IEvent* event) {
   auto it = subscriptions_.find(event->GetType());
-  if (it != subscriptions_.end()) CallObservers(it->second, event, false);
+  if (it == subscriptions_.end()) return;
+  const std::vector<IObserver*> snapshot(it->second.begin(), it->second.end());
+  for (IObserver* observer : snapshot) observer->OnEvent(event);
 }
 
 int EventDispatcher::QueryInterface(const boost::uuids::uuid&, void**) { return 1; }
@@ -63,26 +71,47 @@ int EventDispatcher::QueryInterface(const boost::uuids::uuid&, void**) { return 
 extern "C" {
 
 void EventBusSubscribe(const boost::uuids::uuid& type, IObserver* observer) {
-  ProcessBus()[type].insert(observer);
+  ProcessBus& bus = Bus();
+  std::unique_lock lock(bus.mutex);
+  bus.subscriptions[type].insert(observer);
   observer->AddRef();
 }
 
 void EventBusUnsubscribe(const boost::uuids::uuid& type, IObserver* observer) {
-  auto& bus = ProcessBus();
-  auto it = bus.find(type);
-  if (it != bus.end() && it->second.erase(observer) != 0) observer->Release();
+  ProcessBus& bus = Bus();
+  {
+    std::unique_lock lock(bus.mutex);
+    auto it = bus.subscriptions.find(type);
+    if (it == bus.subscriptions.end() || it->second.erase(observer) == 0) return;
+  }
+  // Outside the lock: the last release may run a destructor that uses the bus.
+  observer->Release();
 }
 
 void EventBusUnsubscribeAll(IObserver* observer) {
-  for (auto& [type, observers] : ProcessBus()) {
-    if (observers.erase(observer) != 0) observer->Release();
+  ProcessBus& bus = Bus();
+  std::size_t ended = 0;
+  {
+    std::unique_lock lock(bus.mutex);
+    for (auto& [type, observers] : bus.subscriptions) ended += observers.erase(observer);
   }
+  for (; ended > 0; --ended) observer->Release();
 }
 
 void EventBusDispatch(IEvent* event) {
-  auto& bus = ProcessBus();
-  auto it = bus.find(event->GetType());
-  if (it != bus.end()) CallObservers(it->second, event, true);
+  ProcessBus& bus = Bus();
+  // A snapshot, each observer held by a reference, so that the observers run without the
+  // lock and one unsubscribed meanwhile is still alive when its turn comes.
+  std::vector<IObserver*> observers;
+  {
+    std::shared_lock lock(bus.mutex);
+    auto it = bus.subscriptions.find(event->GetType());
+    if (it == bus.subscriptions.end()) return;
+    observers.assign(it->second.begin(), it->second.end());
+    for (IObserver* observer : observers) observer->AddRef();
+  }
+  ReleaseAtEnd release(observers);
+  for (IObserver* observer : observers) observer->OnEvent(event);
 }
 
 IEventDispatcher* CreateEventDispatcher() { return new EventDispatcher(); }

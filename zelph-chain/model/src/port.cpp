@@ -73,14 +73,18 @@ Port& Port::operator=(Port&& other) noexcept {
   return *this;
 }
 
-void Port::GenerateId(const boost::uuids::uuid& workerUuid) {
+std::string MakePortId(const boost::uuids::uuid& worker, PortType type, std::string_view name) {
   boost::uuids::uuid id{};
-  std::copy(workerUuid.data, workerUuid.data + 4, id.data);
-  auto type = static_cast<std::uint32_t>(type_);
-  for (int i = 0; i < 4; ++i) id.data[4 + i] = static_cast<std::uint8_t>(type >> (8 * i));
-  const std::uint64_t hash = HashPortName(name_);
+  std::copy(worker.data, worker.data + 4, id.data);
+  const auto type_bits = static_cast<std::uint32_t>(type);
+  for (int i = 0; i < 4; ++i) id.data[4 + i] = static_cast<std::uint8_t>(type_bits >> (8 * i));
+  const std::uint64_t hash = HashPortName(name);
   for (int i = 0; i < 8; ++i) id.data[8 + i] = static_cast<std::uint8_t>(hash >> (8 * i));
-  SetId(boost::uuids::to_string(id));
+  return boost::uuids::to_string(id);
+}
+
+void Port::GenerateId(const boost::uuids::uuid& workerUuid) {
+  SetId(MakePortId(workerUuid, type_, name_));
 }
 
 std::string Port::ToString() const {

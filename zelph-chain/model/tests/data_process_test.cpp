@@ -3,8 +3,11 @@
 
 #include <boost/uuid/uuid_io.hpp>
 
+#include <atomic>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "capturing_logger.h"
 #include "test_model.h"
@@ -108,6 +111,44 @@ TEST(WorkerErrorTest, KindsMessagesAndTrace) {
   EXPECT_EQ(worker->GetStackTrace(), "");
   EXPECT_EQ(worker->GetErrorClassName(), "");
   EXPECT_STREQ(ErrorKindToString(static_cast<ErrorKind>(7)), "unknown");
+}
+
+// Previews, status reads and statistics read a worker's errors on other threads while its
+// run thread records and resets them: every text read is one that was recorded, whole.
+TEST(WorkerErrorTest, ErrorsAreReadOnOtherThreadsWhileTheRunRecordsThem) {
+  auto worker = MakeTestWorker(Script::kNoOp);
+  const std::string kMessage(40, 'm');  // longer than a short string, so torn copies show
+  const std::string kTrace(40, 't');
+  const std::string kClass(40, 'c');
+  std::atomic<bool> running{true};
+  std::atomic<int> bad_reads{0};
+  std::atomic<int> readers_started{0};
+  auto one_of = [&](const std::string& text, const std::string& recorded) {
+    bad_reads += !text.empty() && text != recorded;
+  };
+  std::vector<std::jthread> readers;
+  for (int r = 0; r < 3; ++r) {
+    readers.emplace_back([&] {
+      ++readers_started;
+      while (running) {
+        one_of(worker->GetLastError(), kMessage);
+        one_of(worker->GetError(ErrorKind::kExecution), kMessage);
+        one_of(worker->GetStackTrace(), kTrace);
+        one_of(worker->GetErrorClassName(), kClass);
+        worker->HasLastError();
+        worker->HasError(ErrorKind::kUpdateProperty);
+      }
+    });
+  }
+  while (readers_started < 3) std::this_thread::yield();
+  for (int run = 0; run < 5000; ++run) {
+    worker->ResetError(ErrorKind::kExecution);
+    worker->SetError(ErrorKind::kExecution, kMessage, kTrace, kClass);
+  }
+  running = false;
+  readers.clear();
+  EXPECT_EQ(bad_reads, 0);
+  EXPECT_EQ(worker->GetLastError(), kMessage);
 }
 
 TEST(WorkerPortsTest, DescriptionPortsThenControlPairsWithDerivedIds) {

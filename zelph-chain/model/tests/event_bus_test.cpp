@@ -3,8 +3,11 @@
 
 #include <boost/uuid/uuid_io.hpp>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "zelph/model/event_bus.h"
 
@@ -121,6 +124,51 @@ TEST(EventBusTest, ObserverUnsubscribingItselfLeavesOthersCalled) {
   EXPECT_EQ(b.calls, 1);
   EXPECT_EQ(a.Count(), 1);
   EXPECT_EQ(b.Count(), 1);
+}
+
+// Two chains dispatch on two threads while observers unsubscribe inside their own OnEvent
+// and a third thread subscribes them again: the bus stays whole and every subscription's
+// reference is released exactly once.
+TEST(EventBusTest, DispatchesAndUnsubscriptionsRunTogether) {
+  static std::atomic<int> calls{0};
+  class SelfUnsubscribing : public IObserver, public Referable {
+   public:
+    void OnEvent(IEvent* event) override {
+      ++calls;
+      EventBusUnsubscribe(event->GetType(), this);
+    }
+    int QueryInterface(const boost::uuids::uuid&, void**) override { return 1; }
+    long long Count() {
+      AddRef();
+      return Release();
+    }
+  };
+  constexpr int kCalls = 4000;
+  std::vector<std::unique_ptr<SelfUnsubscribing>> observers;
+  for (int i = 0; i < 8; ++i) observers.push_back(std::make_unique<SelfUnsubscribing>());
+
+  std::vector<std::jthread> threads;
+  for (int t = 0; t < 2; ++t) {
+    threads.emplace_back([] {
+      EventOnChainThreadCanceled event;
+      while (calls < kCalls) EventBusDispatch(&event);
+    });
+  }
+  threads.emplace_back([&] {
+    // Unsubscribing first keeps one subscription, and so one reference, per observer.
+    while (calls < kCalls) {
+      for (auto& observer : observers) {
+        EventBusUnsubscribe(EventOnChainThreadCanceled::type, observer.get());
+        EventBusSubscribe(EventOnChainThreadCanceled::type, observer.get());
+      }
+    }
+  });
+  threads.clear();
+
+  for (auto& observer : observers) {
+    EventBusUnsubscribeAll(observer.get());
+    EXPECT_EQ(observer->Count(), 1);  // only the creator's reference is left
+  }
 }
 
 TEST(EventDispatcherTest, PrivateBusTakesNoReferences) {

@@ -31,6 +31,10 @@ TEST(PortIdTest, WorkedExampleAndHashAgreeWithBoostOfThisRelease) {
   EXPECT_EQ(HashPortName("output"), 0x9998168a94fc1664ULL);
   EXPECT_EQ(HashPortName(""), 0u);
   EXPECT_EQ(IdOf(kWorker, PortType::output, "output"), "00112233-0200-0000-6416-fc948a169899");
+  EXPECT_EQ(MakePortId(kWorker, PortType::output, "output"),
+            IdOf(kWorker, PortType::output, "output"));
+  EXPECT_EQ(MakePortId(kWorker, PortType::input_control, ""),
+            "00112233-0300-0000-0000-000000000000");
   // Boost 1.74's hash of a string is the hash written out here; later releases differ, the
   // ids must not. Names with bytes 0x80-0xFF take the signed-char path.
   for (const std::string& name :

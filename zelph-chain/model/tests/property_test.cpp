@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <barrier>
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -198,6 +199,37 @@ TEST(PropertyTest, ConcurrentReadersWritersAndCopies) {
   for (size_t i = 0; i < 4; ++i) threads[i].join();
   EXPECT_GT(reads.load(), 0);
   EXPECT_EQ(Dump(bag).empty(), false);
+}
+
+// A worker pushes its changed values on the run thread while a request applies them on
+// another: each marked value is taken once, and callbacks that read the bag do not hang.
+TEST(PropertyTest, OverlappingChangePassesTakeEachValueOnce) {
+  constexpr int kKeys = 32;
+  constexpr int kRounds = 200;
+  Property bag;
+  std::atomic<int> taken[kKeys] = {};
+  std::barrier step(3);  // the main thread and two passes
+  auto passes = [&] {
+    for (int round = 0; round < kRounds; ++round) {
+      step.arrive_and_wait();  // every value marked
+      bag.ForEachChanged([&](const std::string& key, PropertyValue&) {
+        EXPECT_TRUE(bag.HasValue(key));
+        ++taken[std::stoi(key)];
+        return true;
+      });
+      step.arrive_and_wait();  // both passes over
+    }
+  };
+  std::jthread run(passes);
+  std::jthread request(passes);
+  int not_taken_once = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    for (int key = 0; key < kKeys; ++key) bag.SetValue(std::to_string(key), round);
+    step.arrive_and_wait();
+    step.arrive_and_wait();
+    for (auto& count : taken) not_taken_once += count.exchange(0) != 1;
+  }
+  EXPECT_EQ(not_taken_once, 0);
 }
 
 }  // namespace

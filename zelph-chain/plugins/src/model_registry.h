@@ -26,8 +26,12 @@ class ModelRegistry {
   ModelRegistry(const ModelRegistry&) = delete;
   ModelRegistry& operator=(const ModelRegistry&) = delete;
 
-  // Puts `model` first in the list.
-  void Insert(Model model);
+  // Unless a model for which `matches(IDataProcessModel&)` holds is listed (false then),
+  // calls `prepare(IDataProcessModel&)` on `model` and puts it first in the list. Insertions
+  // are serialised, so of several threads inserting matching models at once exactly one
+  // succeeds; walks go on meanwhile.
+  template <typename Predicate, typename Prepare>
+  bool InsertUnless(Predicate matches, Model model, Prepare prepare);
 
   // The first model, newest first, for which `matches(IDataProcessModel&)` holds;
   // empty if none.
@@ -58,9 +62,26 @@ class ModelRegistry {
   template <typename Visit>
   void Walk(Visit visit) const;
 
+  // Taken before the head's mutex, never while a node's mutex is held.
+  std::mutex insert_mutex_;
   std::atomic<std::uint64_t> count_{0};
   Node head_;
 };
+
+template <typename Predicate, typename Prepare>
+bool ModelRegistry::InsertUnless(Predicate matches, Model model, Prepare prepare) {
+  // Removals may run during the search: they can only make a match disappear, never appear.
+  std::lock_guard insert_lock(insert_mutex_);
+  if (Find(matches)) return false;
+  prepare(*model);
+  auto node = std::make_unique<Node>();
+  node->model = std::move(model);
+  std::lock_guard head_lock(head_.mutex);
+  node->next = std::move(head_.next);
+  head_.next = std::move(node);
+  count_.fetch_add(1, std::memory_order_acq_rel);
+  return true;
+}
 
 template <typename Visit>
 void ModelRegistry::Walk(Visit visit) const {

@@ -174,10 +174,12 @@ bool SimplePluginsManager::AddModel(std::shared_ptr<IDataProcessModel> model,
                                     const std::string& session) {
   if (!model) return false;
   const std::string id = model->GetId();
-  if (FindModel(id, session)) return false;
-  model->SetSessionId(session);
-  impl_->models.Insert(std::move(model));
-  return true;
+  const std::string session_key = zelph::ToLower(session);
+  // The check and the insertion are one step: of several threads adding one id to one
+  // session, exactly one succeeds.
+  return impl_->models.InsertUnless(
+      HasIdAndSession(id, session_key), std::move(model),
+      [&session](IDataProcessModel& added) { added.SetSessionId(session); });
 }
 
 std::shared_ptr<IDataProcessModel> SimplePluginsManager::FindModel(const std::string& id) {

@@ -140,8 +140,8 @@ TEST_F(PluginFailureTest, DuplicateIdIsSkippedWhenErrorsAreIgnored) {
   EXPECT_TRUE(Contains(logger_.Text(), "[warning] Model ID duplicate found .dup-second uuid: "));
 }
 
-// Runs last among the load tests: from here on every session event meets the throwing
-// plug-in first.
+// Runs in a process of its own: from here on every session event meets the throwing plug-in
+// first.
 TEST_F(PluginFailureTest, ExceptionsFromSessionEventsReachTheCallerAfterTheRemoval) {
   ASSERT_EQ(manager_->LoadPlugin("throws"), 0);
   EXPECT_THROW(manager_->RegisterAvailableModels("s"), std::runtime_error);
@@ -160,7 +160,8 @@ TEST_F(PluginFailureTest, ExceptionsFromSessionEventsReachTheCallerAfterTheRemov
 }
 
 // Every library of the tree is tried; with the ignore switch the faulty ones are logged
-// and skipped, and the walk goes on.
+// and skipped, and the walk goes on. Runs in a process of its own: it loads the throwing
+// plug-in too.
 TEST_F(PluginFailureTest, LoadPluginsWalksTheWholeTree) {
   config_->SetIgnoreExtInitError(true);
   EXPECT_NO_THROW(manager_->LoadPlugins(kRoot));

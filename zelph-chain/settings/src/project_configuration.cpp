@@ -3,13 +3,11 @@
 // The project configuration and the searches over its tree.
 #include "zelph/settings/project_configuration.h"
 
-#include <boost/uuid/random_generator.hpp>
-#include <boost/uuid/uuid_io.hpp>
-
 #include <mutex>
 #include <utility>
 
 #include "zelph/logger/log.h"
+#include "zelph/model/uuid.h"
 
 namespace {
 
@@ -35,7 +33,7 @@ ProjectConfiguration::ProjectConfiguration(const std::string& chain_id,
       description(description),
       root(std::move(root)),
       lock_(std::make_shared<std::shared_mutex>()) {
-  id = boost::uuids::to_string(boost::uuids::random_generator()());
+  id = zelph::NewUuidText();
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Create project configuration {}", id);
 }
 

@@ -147,6 +147,40 @@ struct PortClass {
   jfieldID data_type = nullptr;
 };
 
+// The model API's base class: the instance methods the worker calls on every executor (valid
+// on every subclass) and the static entry points of the Java side.
+struct ExecutionBlockClass {
+  bool bound = false;
+  jclass cls = nullptr;
+  jmethodID set_visible_result_necessary = nullptr;
+  jmethodID set_all_outputs_necessary = nullptr;
+  jmethodID add_port = nullptr;
+  jmethodID has_input_port = nullptr;
+  jmethodID has_output_port = nullptr;
+  jmethodID get_input_port = nullptr;
+  jmethodID get_output_port = nullptr;
+  jmethodID new_executor = nullptr;
+  jmethodID clear_session = nullptr;
+  jmethodID list_model_descriptions = nullptr;
+  jmethodID before_executing_all = nullptr;
+  jmethodID after_executing_all = nullptr;
+  jmethodID initialize_execution_system = nullptr;
+};
+
+struct PathClass {
+  bool bound = false;
+  jclass cls = nullptr;
+  jmethodID to_string = nullptr;
+};
+
+struct PathsClass {
+  bool bound = false;
+  jclass cls = nullptr;
+  jmethodID get = nullptr;
+  // A String[0] (global reference): the second argument of Paths.get.
+  jobjectArray empty_string_array = nullptr;
+};
+
 struct JavaBindings {
   UuidClass uuid;
   ByteBufferClass byte_buffer;
@@ -163,6 +197,9 @@ struct JavaBindings {
   MatClass mat;
   NumbersClass numbers;
   PortClass port;
+  ExecutionBlockClass execution_block;
+  PathClass path;
+  PathsClass paths;
 };
 
 // The bindings of the process.

@@ -19,8 +19,9 @@ class JNumbers : public JData {
   // array of the elements. Throws std::runtime_error for an element type without Java array
   // or more elements than a Java array holds, and jni::JavaException.
   static void WriteNumbers(JNIEnv* env, jobject data, const PortDataNumbers* numbers);
-  // New numbers with the Java flag word, plus a copy of the array and the block length when
-  // there is an array; none when the VM cannot give the array's elements. Throws
+  // New numbers with the Java flag word, plus (when the word has the initialized bit and there
+  // is an array) a copy of the array and the block length; none when the VM cannot give the
+  // array's elements. Throws
   // std::runtime_error "JNumbers::Read unsupported array data type" for an array of another
   // kind, and jni::JavaException.
   static std::unique_ptr<PortDataNumbers> ReadNumbers(JNIEnv* env, jobject data);

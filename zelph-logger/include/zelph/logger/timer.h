@@ -6,8 +6,9 @@
 //
 //   { zelph::Timer timer("ParseExtensionFile"); ... }
 //
-// Timers may run on any thread; the table holds one mutex, so nothing that runs while it is
-// held (the printing functions log) may itself time with a Timer.
+// Timers may run on any thread and do not wait for each other: each thread keeps its own
+// table, and the functions below merge the tables of all threads, running and ended. They
+// print after releasing every lock, so what they log may itself be timed.
 #pragma once
 
 #include <cstdint>

@@ -34,7 +34,10 @@ namespace zelph::parse {
 ZELPH_CHAIN_API void CreateWorkersFromDataChain(std::shared_ptr<IDataProcessChain> chain,
                                                 DataChain& data, ExecutionStage stage);
 // Creates the links of `data` between ports of workers already in the chain; a link whose
-// ports are not both found is passed over.
+// ports are not both found is passed over. Port ids are unique only per worker (two workers
+// whose uuids share their first four bytes give same-named ports one id): an end whose link
+// names a worker of the chain that holds the port is resolved on that worker, any other end
+// by the port id alone. Ports that share an id are logged as a warning.
 ZELPH_CHAIN_API void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain,
                                               DataChain& data);
 // Copies the chain properties, id, texts, options and executor text onto the chain.

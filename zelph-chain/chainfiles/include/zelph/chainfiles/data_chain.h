@@ -78,7 +78,7 @@ struct ZELPH_CHAIN_API DataLink {
   std::string id;
   std::string src_port_id;
   std::string dst_port_id;
-  std::string src_worker_id;  // carried along for callers; links are made from port ids
+  std::string src_worker_id;  // tells apart ports of different workers that share an id
   std::string dst_worker_id;
 
   void SetId(const std::string& value);

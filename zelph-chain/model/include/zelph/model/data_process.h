@@ -15,9 +15,10 @@
 // owns its ports and its two property bags; it never holds a null bag.
 //
 // Threading: the flags word is atomic, so IsFlag may be asked from any thread while the
-// worker runs; the listener runs on the thread that changes a flag. Errors, ports, bindings
-// and the model take no lock: only the thread that builds or runs the worker changes them.
-// The property bags lock themselves.
+// worker runs; the listener runs on the thread that changes a flag. The error record locks
+// itself: previews, status reads and statistics read it on other threads while the run
+// thread records and resets errors. Ports, bindings and the model take no lock: only the
+// thread that builds or runs the worker changes them. The property bags lock themselves.
 #pragma once
 
 #include <boost/uuid/uuid.hpp>
@@ -25,6 +26,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -171,8 +173,8 @@ class ZELPH_CHAIN_API IDataProcess : public std::enable_shared_from_this<IDataPr
   bool GetFlag(zelph::OptionalFlag bits) const;
   // A main setting worker (main and settings role) of the chain with that context id.
   bool IsMainSetting(long long context_id) const;
-  std::string GetStackTrace() const { return stack_trace_; }
-  std::string GetErrorClassName() const { return error_class_name_; }
+  std::string GetStackTrace() const;
+  std::string GetErrorClassName() const;
 
   const std::vector<zelph::Port*>& GetPorts() const { return ports_.GetPorts(); }
   std::vector<zelph::Port*> FindPorts(zelph::PortType type) const;
@@ -249,14 +251,16 @@ class ZELPH_CHAIN_API IDataProcess : public std::enable_shared_from_this<IDataPr
   bool uuid_valid_ = false;
   bool reset_flag_ = true;
   // False while errors_, stack_trace_ and error_class_name_ are all empty, so that a run
-  // of a worker that never failed need not read them.
-  bool error_recorded_ = false;
+  // of a worker that never failed reads neither them nor their mutex.
+  std::atomic<bool> error_recorded_{false};
   boost::uuids::uuid uuid_{};
   zelph::worker::ChangeFlagListener* listener_ = nullptr;
   zelph::PortHolder ports_;
   std::unique_ptr<Property> properties_;
   std::unique_ptr<Property> system_properties_;
   std::shared_ptr<IDataProcessModel> model_;
+  // Guards errors_, stack_trace_ and error_class_name_, and changes of error_recorded_.
+  mutable std::mutex error_mutex_;
   std::map<ErrorKind, std::string> errors_;
   std::string stack_trace_;
   std::string error_class_name_;

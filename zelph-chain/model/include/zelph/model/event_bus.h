@@ -6,10 +6,12 @@
 //  - private EventDispatcher objects from CreateEventDispatcher, which take no references.
 // Observers are called on the dispatching thread, in ascending observer address.
 //
-// Neither bus takes a lock: dispatches may run concurrently with each other, but subscribing
-// and unsubscribing must not overlap with each other or with a dispatch (subscribe during
-// start-up). An observer may unsubscribe itself or others from inside OnEvent; that does not
-// change which observers the running dispatch calls.
+// The process-wide bus locks itself: dispatches, subscriptions and unsubscriptions may run on
+// any threads at once, also from inside OnEvent. No lock is held while an observer runs.
+// A private EventDispatcher takes no lock: dispatches may run concurrently with each other,
+// but subscribing and unsubscribing must not overlap with each other or with a dispatch.
+// On either bus an observer may unsubscribe itself or others from inside OnEvent; that does
+// not change which observers the running dispatch calls.
 #pragma once
 
 #include <boost/uuid/uuid.hpp>

@@ -8,7 +8,7 @@
 // Port ids are derived, not random: the first four bytes of the worker's uuid, the port
 // type and a hash of the name, so a worker rebuilt with the same uuid gets the same port
 // ids (chain files store them in links). Two workers whose uuids share the first four
-// bytes therefore give same-named ports equal ids.
+// bytes therefore give same-named ports equal ids: a port id is unique only per worker.
 //
 // Neither a port nor a holder owns the ports it points to; whoever makes the ports keeps
 // them alive while any holder or linked set lists them. No locks: a worker's ports are
@@ -48,6 +48,13 @@ ZELPH_CHAIN_API const char* PortTypeToString(PortType type);
 // Written out here because newer Boost releases changed boost::hash; stored ids must not.
 ZELPH_CHAIN_API std::uint64_t HashPortName(std::string_view name);
 
+// The id of a port of that type and name on the worker with that uuid: bytes 0-3 of the
+// worker uuid, the type as 32-bit little-endian, the name hash as 64-bit little-endian; as
+// lower-case uuid text. Ports take it (GenerateId), and the chain writers give it to ports a
+// worker's model describes but the worker lacks, so both always agree.
+ZELPH_CHAIN_API std::string MakePortId(const boost::uuids::uuid& worker, PortType type,
+                                       std::string_view name);
+
 class ZELPH_CHAIN_API Port {
  public:
   Port();
@@ -86,7 +93,7 @@ class ZELPH_CHAIN_API Port {
   // Drops this port's reference only; others holding the data keep it intact.
   virtual void ResetData() { data_.reset(); }
 
-  // Computes the id from the worker's uuid, the type and the name; stores it via SetId.
+  // Stores MakePortId of the worker's uuid, the type and the name via SetId.
   void GenerateId(const boost::uuids::uuid& workerUuid);
 
   // "Port id: {id}, name: {name}, type: {data type name}".

@@ -11,7 +11,10 @@
 // Threading: one reader/writer lock per bag. Readers (GetValue, HasValue,
 // GetValueAsString, ForEach, ForEachChanged) hold it shared, stores and whole-bag copies
 // exclusively. Callbacks of ForEach/ForEachChanged run under the shared lock and must not
-// store into the same bag; two ForEachChanged passes over one bag must not overlap.
+// store into the same bag. ForEachChanged passes over one bag (a worker pushing its values
+// on the run thread, a request applying them) run one after the other, since they clear
+// marks; their callbacks may read the bag but must not start another ForEachChanged on it.
+// A ForEach callback may read a value's mark only while no pass runs over the bag.
 #pragma once
 
 #include <functional>
@@ -99,6 +102,7 @@ class Property {
   // Calls `fn` for every marked entry in ascending key order; the mark is cleared when
   // `fn` returns true (value taken) and kept otherwise.
   void ForEachChanged(std::function<bool(const std::string&, PropertyValue&)> fn) {
+    std::lock_guard pass(changed_pass_mutex_);
     std::shared_lock lock(mutex_);
     for (auto& [key, value] : entries_) {
       if (value.changed) value.changed = !fn(key, value);
@@ -115,6 +119,9 @@ class Property {
   }
 
   mutable std::shared_mutex mutex_;
+  // Taken before mutex_ by ForEachChanged only: the marks it clears are written under the
+  // shared lock, so passes must not overlap.
+  std::mutex changed_pass_mutex_;
   std::map<std::string, PropertyValue, std::less<>> entries_;
 };
 

@@ -51,7 +51,8 @@ class ZELPH_CHAIN_API SimplePluginsManager {
   int LoadPlugin(const std::string& folder);
 
   // Registers `model` under `session`; false when a model with its id is already
-  // registered under that session.
+  // registered under that session. Of several threads adding one id to one session at
+  // once, exactly one succeeds.
   bool AddModel(std::shared_ptr<IDataProcessModel> model, const std::string& session);
   // The newest model with this id, of any session; empty if none.
   std::shared_ptr<IDataProcessModel> FindModel(const std::string& id);
