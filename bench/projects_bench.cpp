@@ -62,35 +62,9 @@ BENCHMARK(BM_GetProjectAndCacheSessionPerThread)
     ->Threads(16)
     ->UseRealTime();
 
-// A line of Scale workers, each linked to the next.
-std::string LineChain(int workers) {
-  std::string blocks;
-  std::string links;
-  auto id = [](int kind, int index) {
-    return fmt::format("be9c0000-0000-4000-{:04x}-{:012x}", kind, index);
-  };
-  for (int i = 0; i < workers; ++i) {
-    if (i != 0) blocks += ",";
-    blocks += fmt::format(
-        R"({{"uuid": "{}", "executor_id": "{}", "executor_name": "Scale", "ports": [)"
-        R"({{"uuid": "{}", "type": 1, "name": "input"}}, {{"uuid": "{}", "type": 2, "name": "output"}}],)"
-        R"( "properties": [{{"name": "gain", "type": "double", "value": 1.5}}], "system": {{"name": "w{}"}}}})",
-        id(1, i), zelph::testing::kScaleModel, id(2, i), id(3, i), i);
-    if (i != 0) {
-      if (i != 1) links += ",";
-      links += fmt::format(R"({{"uuid": "{}", "src_port_uuid": "{}", "dest_port_uuid": "{}"}})",
-                           id(4, i), id(3, i - 1), id(2, i));
-    }
-  }
-  return fmt::format(
-      R"({{"app": "zelph-project", "zelph_chain": {{"executor": {{"uuid": "{}", "name": "bench"}},)"
-      R"( "blocks": [{}], "links": [{}]}}}})",
-      id(0, 0), blocks, links);
-}
-
 void BM_UploadChain(benchmark::State& state) {
   zelph::testing::LoadServiceTestPlugin();
-  const std::string chain = LineChain(static_cast<int>(state.range(0)));
+  const std::string chain = zelph::testing::ScaleLineChainText(static_cast<int>(state.range(0)));
   auto project = zelph::Project::Create("bench");
   for (auto _ : state) project->UploadProject(chain, "/bench/chain.json");
   state.counters["bytes"] = static_cast<double>(chain.size());

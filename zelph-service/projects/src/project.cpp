@@ -26,6 +26,9 @@
 #include "zelph/plugins/simple_plugins_manager.h"
 #include "zelph/settings/project_configuration_reader.h"
 
+#include "project_listeners.h"
+#include "zelph/projects/statistic.h"
+
 namespace zelph {
 namespace {
 
@@ -54,6 +57,14 @@ Project::Project(CreationKey, const std::string& id) : id_(id), plugin_session_k
 
 Project::~Project() {
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Project removed: {}", id_);
+  // The chain and its workers may outlive the project (a handler still holds one); they
+  // must not keep pointers to the listeners that go with it.
+  if (chain_) {
+    chain_->SetFlagListener(nullptr);
+    for (const std::shared_ptr<IDataProcess>& worker : chain_->GetWorkers()) {
+      worker->SetFlagListener(nullptr);
+    }
+  }
   // A plug-in that fails to forget the session must not take the process down with it.
   try {
     plugins_->ClearRegisteredModels(plugin_session_key_);
@@ -70,9 +81,12 @@ void Project::CreateChain() {
   ++context_counter;
   plugins_ = SimplePluginsManager::GetInstance();
   chain_properties_ = std::make_shared<Property>();
+  chain_listener_ = std::make_unique<ProjectOnChangeChainFlag>(*this);
+  worker_listener_ = std::make_unique<ProjectOnChangeWorkerFlag>(*this);
   cache_ = std::make_shared<ServiceCache>();
   chain_ = LinkedChain::Create();
   if (!chain_) throw Exception("Chain not exist");
+  chain_->SetFlagListener(chain_listener_.get());
   state_.store(static_cast<int>(ProjectState::kReady));
   SyncChainProperties();
   plugins_->RegisterAvailableModels(chain_->GetSessionId());
@@ -102,6 +116,7 @@ void Project::UploadProject(const std::string& json, const std::string& path) {
           fmt::format("Error while loading chain from the file\n{}\n{}", path, e.what()));
     }
     SyncChainProperties();
+    ResetStatistics(kStageLoad);
   }
   chain_properties_->SetValue("zelph-project", json);
 }
@@ -132,12 +147,8 @@ void Project::LoadChainJson(const std::shared_ptr<IDataProcessChain>& chain,
   }
   parse::ApplyChainPropertiesFromDataChain(chain, data);
   parse::CreateWorkersFromDataChain(chain, data, ExecutionStage::kLoadingTime);
-  const bool visible_result = ReadChainFlag(tmp::kCreateVisibleResult);
-  const bool all_outputs = ReadChainFlag(tmp::kAllOutputsNecessary);
-  ForEachWorker([&](std::shared_ptr<IDataProcess> worker) {
-    worker->SetVisibleResultNecessary(visible_result);
-    worker->SetAllOutputsNecessary(all_outputs);
-  });
+  PassResultFlagsToWorkers();
+  InstallWorkerFlagListener();
   chain->Execute(ExecutionStage::kLoadingTime, ExecutionFlow::kRepeatWhileRequested);
   // The loading stage may have prepared models that only this chain's session offers.
   plugins_->RegisterAvailableModels(chain->GetSessionId());
@@ -170,6 +181,9 @@ void Project::ClearCaches() {
   statistics_.Clear();
   object_statuses_.Clear();
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Clear cache");
+  // Previews of the old chain still at work find the generation moved on and store nothing.
+  std::lock_guard generation_lock(cache_generation_mutex_);
+  ++cache_generation_;
   cache_->Clear();
 }
 
@@ -189,9 +203,17 @@ DataEx Project::GetCache(const std::string& key) const {
 }
 
 void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data) {
+  SetCache(key, std::move(data), DataEx::Now());
+}
+
+void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data,
+                       std::int64_t modified) {
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Set cache: {}, value: {}", key,
             data ? data->ToString() : std::string());
-  cache_->Set(key, DataEx(std::move(data)));
+  DataEx entry;
+  entry.data = std::move(data);
+  entry.modified = modified;
+  cache_->Set(key, std::move(entry));
 }
 
 }  // namespace zelph

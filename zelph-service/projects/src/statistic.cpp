@@ -248,6 +248,8 @@ void Statistic::BeginWorkerExecution(Clock::time_point now) {
 
 void Statistic::BeginExecution(Clock::time_point now) {
   std::unique_lock guard(lock);
+  // The document keeps showing the state before this change.
+  RenderPending();
   stage = kStageExecuting;
   start = now;
 }
@@ -295,13 +297,26 @@ void Statistic::AddDuration(Clock::time_point end) {
 }
 
 void Statistic::UpdateJson() {
+  const auto now = std::chrono::system_clock::now();
   std::unique_lock guard(lock);
+  pending_ = true;
+  changed_ = now;
+}
+
+void Statistic::RenderPending() const {
+  if (!pending_) return;
   document_.data = std::make_shared<const PortDataScalar>(Render(*this));
-  document_.rendered = std::chrono::system_clock::now();
+  document_.rendered = changed_;
+  pending_ = false;
 }
 
 StatisticDocument Statistic::GetDocument() const {
-  std::shared_lock guard(lock);
+  {
+    std::shared_lock guard(lock);
+    if (!pending_) return document_;
+  }
+  std::unique_lock guard(lock);
+  RenderPending();
   return document_;
 }
 

@@ -159,6 +159,21 @@ TEST(StatisticTest, SummariesInTheDocument) {
       R"({"id":"s","@type":"ScalarStatisticDetail","initialized":true,"scalar":"say \"hi\""}]})");
 }
 
+TEST(StatisticTest, ADocumentShowsTheStateOfTheLastChangeStampedWhenItWasMade) {
+  Statistic chain("c", "chain");
+  const auto before_reset = std::chrono::system_clock::now();
+  chain.Reset(kStageInit, 1);
+  const auto after_reset = std::chrono::system_clock::now();
+  // Not read in between: the chain's start still does not show.
+  chain.BeginExecution(kStart);
+  const StatisticDocument document = chain.GetDocument();
+  EXPECT_NE(document.data->GetStr().find(R"("stage":"init")"), std::string::npos);
+  EXPECT_GE(document.rendered, before_reset);
+  EXPECT_LE(document.rendered, after_reset);
+  // Read again without a change: the same document.
+  EXPECT_EQ(chain.GetDocument().data, document.data);
+}
+
 TEST(StatisticTest, ExecutionStartsAreRenderedForWorkersOnly) {
   Statistic chain("c", "chain");
   chain.Reset(kStageInit, 1);

@@ -24,6 +24,10 @@ ZELPH_PLUGIN_ENTRY void ClearSession(const std::string& session) {
   TestPluginControl::Get().OnClearSession(session);
 }
 
-ZELPH_PLUGIN_ENTRY void BeforeExecutingAll(const std::string&) {}
+ZELPH_PLUGIN_ENTRY void BeforeExecutingAll(const std::string& session) {
+  TestPluginControl::Get().OnEvent("before", session);
+}
 
-ZELPH_PLUGIN_ENTRY void AfterExecutingAll(const std::string&) {}
+ZELPH_PLUGIN_ENTRY void AfterExecutingAll(const std::string& session) {
+  TestPluginControl::Get().OnEvent("after", session);
+}

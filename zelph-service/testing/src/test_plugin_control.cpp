@@ -19,13 +19,18 @@ void Gate::Open() {
   changed_.notify_all();
 }
 
-void Gate::Enter() {
+void Gate::Enter(const std::atomic<bool>* stop) {
   std::unique_lock lock(mutex_);
   ++entered_;
   ++inside_;
   if (inside_ > peak_) peak_ = inside_;
   changed_.notify_all();
-  changed_.wait(lock, [this] { return open_; });
+  changed_.wait(lock, [&] { return open_ || (stop != nullptr && stop->load()); });
+}
+
+void Gate::Wake() {
+  std::lock_guard lock(mutex_);
+  changed_.notify_all();
 }
 
 void Gate::Leave() {
@@ -107,6 +112,7 @@ void TestPluginControl::Reset() {
     contexts_.clear();
     throw_on_clear_ = false;
     clear_hook_ = nullptr;
+    event_hook_ = nullptr;
     loader_failure_ = LoaderFailure::kNone;
   }
   slow_gate_.Reset();
@@ -128,6 +134,43 @@ void TestPluginControl::OnClearSession(const std::string& session) {
   std::lock_guard lock(mutex_);
   ++clear_counts_[session];
   if (throw_on_clear_) throw std::runtime_error("Scripted ClearSession failure");
+}
+
+void TestPluginControl::SetEventHook(
+    std::function<void(const std::string&, const std::string&)> hook) {
+  std::lock_guard lock(mutex_);
+  event_hook_ = std::move(hook);
+}
+
+void TestPluginControl::OnEvent(const std::string& event, const std::string& subject) {
+  std::function<void(const std::string&, const std::string&)> hook;
+  {
+    std::lock_guard lock(mutex_);
+    hook = event_hook_;
+  }
+  if (hook) hook(event, subject);
+}
+
+int TestPluginControl::AttachedThreads() const {
+  std::lock_guard lock(mutex_);
+  return attached_threads_;
+}
+
+bool TestPluginControl::WaitForAttachedThreads(int count, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return attached_changed_.wait_for(lock, timeout, [&] { return attached_threads_ == count; });
+}
+
+void TestPluginControl::OnThreadAttached() {
+  std::lock_guard lock(mutex_);
+  ++attached_threads_;
+  attached_changed_.notify_all();
+}
+
+void TestPluginControl::OnThreadDetached() {
+  std::lock_guard lock(mutex_);
+  --attached_threads_;
+  attached_changed_.notify_all();
 }
 
 LoaderFailure TestPluginControl::GetLoaderFailure() const {

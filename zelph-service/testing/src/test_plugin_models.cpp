@@ -1,6 +1,7 @@
 // test_plugin_models.cpp
 //
 // The workers and model descriptions of the service test plug-in.
+#include <atomic>
 #include <list>
 #include <stdexcept>
 #include <utility>
@@ -20,12 +21,45 @@ void PassInputToOutput(IDataProcess& worker) {
   if (input != nullptr && output != nullptr) output->SetData(input->GetData());
 }
 
+// Binds the thread on its first work and releases it when the thread ends, the way a
+// thread attached to a virtual machine is detached by a guard at its end.
+class ThreadBinding {
+ public:
+  ThreadBinding() { TestPluginControl::Get().OnThreadAttached(); }
+  ~ThreadBinding() { TestPluginControl::Get().OnThreadDetached(); }
+  ThreadBinding(const ThreadBinding&) = delete;
+  ThreadBinding& operator=(const ThreadBinding&) = delete;
+};
+
+void BindThread() { thread_local ThreadBinding binding; }
+
 class PassWorker : public QuietWorker {
  public:
   using QuietWorker::QuietWorker;
 
+  void SetVisibleResultNecessary(bool necessary) override { visible_result_ = necessary; }
+
+  std::shared_ptr<IPortData> CreatePreview() override {
+    Port* output = FindPortByName(PortType::output, "output", false);
+    return visible_result_ && output != nullptr ? output->GetData() : nullptr;
+  }
+
+  std::string GetVisibleResultsInformation() override {
+    std::string meta = GetPropertyString("meta", "");
+    if (!meta.empty()) return meta;
+    Port* output = FindPortByName(PortType::output, "output", false);
+    return output == nullptr ? "{}" : "{\"ports\":[{\"id\":\"" + output->GetId() + "\"}]}";
+  }
+
  protected:
-  void ExecuteImpl(ExecutionStage) override { PassInputToOutput(*this); }
+  void ExecuteImpl(ExecutionStage) override {
+    BindThread();
+    TestPluginControl::Get().OnEvent("work", GetId());
+    PassInputToOutput(*this);
+  }
+
+ private:
+  std::atomic<bool> visible_result_{false};
 };
 
 class ValueWorker : public QuietWorker {
@@ -53,7 +87,7 @@ class FailWorker : public QuietWorker {
 // Leaves the gate however the work ends.
 class GatePass {
  public:
-  explicit GatePass(Gate& gate) : gate_(gate) { gate_.Enter(); }
+  GatePass(Gate& gate, const std::atomic<bool>& stop) : gate_(gate) { gate_.Enter(&stop); }
   ~GatePass() { gate_.Leave(); }
   GatePass(const GatePass&) = delete;
   GatePass& operator=(const GatePass&) = delete;
@@ -62,15 +96,25 @@ class GatePass {
   Gate& gate_;
 };
 
-class SlowWorker : public QuietWorker {
+class SlowWorker : public PassWorker {
  public:
-  using QuietWorker::QuietWorker;
+  using PassWorker::PassWorker;
+
+  // Stops the wait at the gate, as a long computation would stop early.
+  void Interrupt() override {
+    interrupted_ = true;
+    TestPluginControl::Get().SlowGate().Wake();
+  }
 
  protected:
-  void ExecuteImpl(ExecutionStage) override {
-    GatePass pass(TestPluginControl::Get().SlowGate());
-    PassInputToOutput(*this);
+  void ExecuteImpl(ExecutionStage stage) override {
+    interrupted_ = false;
+    { GatePass pass(TestPluginControl::Get().SlowGate(), interrupted_); }
+    PassWorker::ExecuteImpl(stage);
   }
+
+ private:
+  std::atomic<bool> interrupted_{false};
 };
 
 class LoaderWorker : public QuietWorker {
@@ -82,7 +126,7 @@ class LoaderWorker : public QuietWorker {
  protected:
   void ExecuteImpl(ExecutionStage) override {
     TestPluginControl& control = TestPluginControl::Get();
-    GatePass pass(control.LoaderGate());
+    GatePass pass(control.LoaderGate(), never_stopped_);
     control.RecordContext(GetSessionId(), context_id_);
     switch (control.GetLoaderFailure()) {
       case LoaderFailure::kNone:
@@ -96,6 +140,7 @@ class LoaderWorker : public QuietWorker {
 
  private:
   long long context_id_ = 0;
+  const std::atomic<bool> never_stopped_{false};
 };
 
 template <typename Worker>

@@ -28,8 +28,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "zelph/projects/object_status.h"
@@ -49,9 +52,11 @@ class SimplePluginsManager;
 namespace zelph {
 
 class Port;
+class ProjectOnChangeChainFlag;
+class ProjectOnChangeWorkerFlag;
 struct Statistic;
 
-class Project {
+class Project : public std::enable_shared_from_this<Project> {
   struct CreationKey {
     explicit CreationKey() = default;
   };
@@ -136,6 +141,8 @@ class Project {
   DataEx GetCache(const std::string& key) const;
   // Stores `data` (may be empty) under `key`, stamped now.
   void SetCache(const std::string& key, std::shared_ptr<IPortData> data);
+  // The same with the stamp given (DataEx::Now), for the entries of one event alike.
+  void SetCache(const std::string& key, std::shared_ptr<IPortData> data, std::int64_t modified);
   ServiceCache& GetServiceCache() const { return *cache_; }
 
   // Chain properties and chain text ----------------------------------------------------------
@@ -213,7 +220,97 @@ class Project {
   ShardedMap<std::shared_ptr<Statistic>>& GetStatistics() { return statistics_; }
   ShardedMap<std::shared_ptr<ObjectStatusData>>& GetObjectStatuses() { return object_statuses_; }
 
+  // The statistic of a worker or of the chain, or empty.
+  std::shared_ptr<Statistic> FindStatistic(const std::string& object_id) const;
+  // The statistic of the object, made with `type` ("worker" or "chain") when there is none.
+  std::shared_ptr<Statistic> GetOrCreateStatistic(const std::string& object_id,
+                                                  const std::string& type);
+  // Sets the execution order back to 0 and resets the statistics with `stage`: every
+  // worker's (kStageLoad) or only the run-time workers' (kStageInit), numbered in chain
+  // order, then the chain's, numbered after them. Loading-time workers keep theirs through
+  // runs. No project lock of its own: the caller holds it (a run shared, a load exclusively).
+  void ResetStatistics(int stage);
+
+  // Runs (project_run.cpp) -------------------------------------------------------------------
+  // A project runs one thing at a time: a run, a worker run or a step entered while another
+  // one, a load or a configuration upload is under way is refused at once with
+  // EvaluateCancelled; each holds the lock shared for its whole length, so structural edits
+  // wait for it to end while readers go on.
+
+  // Runs the chain at the run-time stage on the calling thread, between the plug-ins'
+  // BeforeExecutingAll and AfterExecutingAll. Refused with "Chain not ready to execute, {id}".
+  // Whatever the chain or a plug-in throws reaches the caller, the project ready again.
+  void Execute();
+  // Prepares the run as Execute does, then runs it on a counted thread of its own
+  // (ServiceBackgroundTasks) and returns at once. The shared hold of the lock and the busy
+  // state pass to that thread without a gap and end with the run; the thread keeps the
+  // project alive meanwhile. Refused with "Chain not ready to execute, {id}", and after
+  // shutdown began with "Service is shutting down, run refused: {id}"; std::system_error
+  // when no thread can be started (the project is then ready again).
+  void ExecuteAsync();
+  // Runs one worker (by system name or id) alone, its input ports fed from the "/cache:{port}"
+  // entries (a port without one is emptied); no plug-in calls and no chain statistic. An
+  // unknown worker throws "Executor not found with id: {id}" before anything changes.
+  void ExecuteWorker(const std::string& worker_id);
+  // One step of the chain (the step flow) without the plug-in calls and the workers' visible
+  // result flags. Refused with "Chain not ready to evaluate".
+  void ExecuteStep();
+  // The preparation steps that runs and steps share; the caller holds the lock shared.
+  void InstallWorkerFlagListener();
+  // Workers that already have a status go to queue.
+  void MarkWorkersQueued();
+
+  // Previews (project_preview.cpp) -----------------------------------------------------------
+
+  // The preview of the worker from the cached data of the port its visible-result meta
+  // information names ("/ports/0/id"), built in the background into "/preview:{worker id}".
+  // Does nothing unless the project asks for visible results and the worker is enabled and
+  // without error. Meta information that is not JSON throws std::runtime_error "Worker
+  // visible results meta information json parser error: {code}"; a missing port id, port or
+  // cache entry is logged and changes nothing. No project lock; call it without holding one.
+  void BuildPreview(const std::shared_ptr<IDataProcess>& worker);
+
  private:
+  friend class ProjectOnChangeChainFlag;
+  friend class ProjectOnChangeWorkerFlag;
+
+  // Run preparation: statistics reset, listeners, the workers' visible-result and
+  // all-outputs flags, queued statuses. The caller holds the lock shared.
+  void PrepareRun();
+  // Hands every worker the chain's "__tmp.create_visible_result" and
+  // "__tmp.all_outputs_necessary" flags.
+  void PassResultFlagsToWorkers();
+
+  // What the listeners do around a run (project_listeners.cpp). Run thread, no project lock.
+  void OnChainStarted(IDataProcessChain& chain);
+  void OnChainFinished(IDataProcessChain& chain);
+  void OnWorkerStarted(const std::shared_ptr<IDataProcess>& worker);
+  void OnWorkerFinished(const std::shared_ptr<IDataProcess>& worker);
+
+  // Statistics of a run (project_statistics.cpp).
+  void ResetWorkerStatistic(IDataProcess& worker, int stage, std::int64_t& index);
+  void UpdateWorkerStatistic(std::chrono::steady_clock::time_point end, IDataProcess& worker);
+
+  // Data between the cache and the workers (project_data.cpp). Run thread, no project lock.
+  void PushInputData(IDataProcess& worker);
+  void PushInputDataToPortOrControl(IDataProcess& worker, const std::string& system_name);
+  void PushWorkerInputs(IDataProcess& worker, const std::string& system_name);
+  void CacheWorkerPorts(IDataProcess& worker);
+  void CacheSystemOutput(IDataProcess& worker);
+  void CacheWorkerOutputs(IDataProcess& worker);
+  // Keeps the worker's visible-result meta information in its "__tmp.visible_result_meta_
+  // information" property.
+  static void StoreVisibleResultMetaInformation(IDataProcess& worker);
+
+  // Previews (project_preview.cpp).
+  bool NeedsVisibleResult(IDataProcess& worker) const;
+  void UpdateWorkerPreview(const std::shared_ptr<IDataProcess>& worker);
+  void StartPreview(IDataProcess& worker, std::shared_ptr<IPortData> data);
+  // The body of a preview task: stores the preview value of `data` under
+  // "/preview:{worker_id}", unless a chain was loaded since the preview started.
+  void StorePreview(const std::string& worker_id, const std::shared_ptr<IPortData>& data,
+                    bool auto_contrast, std::uint64_t generation);
+
   void CreateChain();
   // Reads `json` into `chain` through both execution stages and builds the configuration.
   // Runs under the exclusive lock with the state at kLoading.
@@ -229,10 +326,18 @@ class Project {
   std::shared_ptr<Property> chain_properties_;
   std::shared_ptr<ServiceCache> cache_;
   std::atomic<int> state_{static_cast<int>(ProjectState::kLoading)};
+  std::unique_ptr<ProjectOnChangeChainFlag> chain_listener_;
+  std::unique_ptr<ProjectOnChangeWorkerFlag> worker_listener_;
+  // Numbers the objects in the order they finish a run.
+  std::atomic<std::int64_t> execution_order_{0};
   ShardedMap<std::shared_ptr<Statistic>> statistics_;
   ShardedMap<std::shared_ptr<ObjectStatusData>> object_statuses_;
   SimplePluginsManager* plugins_ = nullptr;
   std::shared_ptr<ProjectConfiguration> configuration_;
+  // Counts the chains loaded; a preview stores only while the chain it was made for is
+  // loaded, so none lands in the next chain's cache. Both under the mutex.
+  std::mutex cache_generation_mutex_;
+  std::uint64_t cache_generation_ = 0;
 };
 
 }  // namespace zelph

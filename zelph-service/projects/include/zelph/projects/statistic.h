@@ -2,8 +2,8 @@
 //
 // What a worker or a chain did in its latest run: its stage, its place in the run order, the
 // durations of its last executions, its last error and a summary of every port data it put
-// out (statistic_detail.h). A statistic is rendered into a compact JSON document after every
-// change, and that document is the only form in which it leaves the service:
+// out (statistic_detail.h). A statistic is rendered into a compact JSON document of its state
+// after every change, and that document is the only form in which it leaves the service:
 //
 //   auto statistic = std::make_shared<Statistic>(worker->GetId(), "worker");
 //   statistic->ResetFromWorker(*worker, kStageInit, 0);
@@ -15,9 +15,13 @@
 // Threading: the thread that runs the project changes a statistic, a preview thread may add
 // a summary to it at the same time, and request threads read its document. `lock` guards
 // the fields marked as guarded below, and the document: the operations take it exclusively
-// for their changes and render the document under it, so a reader of GetDocument gets either the
-// previous or the new complete document, never a mixture. Code that reads the guarded fields
-// directly holds `lock` shared. The identity fields never change.
+// for their changes, so a reader of GetDocument gets either the previous or the new complete
+// document, never a mixture. Code that reads the guarded fields directly holds `lock` shared.
+// The identity fields never change.
+//
+// A run changes a statistic several times per worker execution while clients read it far
+// less often, so the text is made when it is first read after a change: the document a
+// reader gets is the one the last change called for, stamped with the time of that change.
 #pragma once
 
 #include <chrono>
@@ -92,11 +96,12 @@ struct Statistic {
   // The caller holds `lock` exclusively (the operations above do).
   void AddDuration(Clock::time_point end);
 
-  // Renders the document from the fields and replaces the previous one; takes `lock`
-  // exclusively, so the caller must not hold it.
+  // Makes the document follow the fields as they are now (rendered when it is next read,
+  // stamped now); takes `lock` exclusively, so the caller must not hold it.
   void UpdateJson();
 
-  // A copy of the latest document, taken under `lock` shared. Any thread.
+  // A copy of the latest document, rendered first when a change called for a new one. Takes
+  // `lock`, so the caller must not hold it. Any thread.
   StatisticDocument GetDocument() const;
 
   // Identity, fixed at construction.
@@ -118,7 +123,13 @@ struct Statistic {
   std::string system_name;  // the worker's; empty for the chain
 
  private:
-  StatisticDocument document_;
+  // Renders the pending document; the caller holds `lock` exclusively.
+  void RenderPending() const;
+
+  mutable StatisticDocument document_;
+  // Whether document_ lags behind the last UpdateJson, and when that was.
+  mutable bool pending_ = false;
+  std::chrono::system_clock::time_point changed_{};
 };
 
 }  // namespace zelph

@@ -15,6 +15,7 @@
 //   bom_only.json       the two bytes EF BB
 //   main_settings.json  a Loader, a Main worker "dashboard" and a Value worker "value"
 //   slow.json           one Slow worker "slow", chain id kSlowChainId
+//   slow_line.json      Source "source" -> Slow "slow" -> Sink "sink", chain id kSlowLineChainId
 // Solution folders:
 //   apps/demo.json        app kDemoAppId "Demo" (the line chain, loadable)
 //   apps/sub/nested.json  app kNestedAppId without a name, "app" "Davodavora"
@@ -50,6 +51,16 @@ inline constexpr char kLineSinkOutput[] = "1a2b0000-0000-4000-8000-0000000000d2"
 inline constexpr char kLineFirstLink[] = "1a2b0000-0000-4000-8000-0000000000e1";
 inline constexpr char kLineSecondLink[] = "1a2b0000-0000-4000-8000-0000000000e2";
 
+inline constexpr char kSlowLineChainId[] = "1a2b0000-0000-4000-8000-000000000003";
+inline constexpr char kSlowLineSourceId[] = "1a2b0000-0000-4000-8000-0000000001a1";
+inline constexpr char kSlowLineSlowId[] = "1a2b0000-0000-4000-8000-0000000001a2";
+inline constexpr char kSlowLineSinkId[] = "1a2b0000-0000-4000-8000-0000000001a3";
+// Port ids of the slow line: source output, slow input and output, sink input.
+inline constexpr char kSlowLineSourceOutput[] = "1a2b0000-0000-4000-8000-0000000001b2";
+inline constexpr char kSlowLineSlowInput[] = "1a2b0000-0000-4000-8000-0000000001c1";
+inline constexpr char kSlowLineSlowOutput[] = "1a2b0000-0000-4000-8000-0000000001c2";
+inline constexpr char kSlowLineSinkInput[] = "1a2b0000-0000-4000-8000-0000000001d1";
+
 inline constexpr char kMainChainId[] = "1a2b0000-0000-4000-8000-000000000002";
 inline constexpr char kMainWorkerId[] = "1a2b0000-0000-4000-8000-0000000000f2";
 
@@ -69,6 +80,10 @@ inline constexpr char kTunedTemplateId[] = "7e3a0000-0000-4000-8000-000000000004
 // Sets the bin home to the folder of the test plug-ins and loads "service_test_plugin"
 // once per process. Throws std::runtime_error when the plug-in does not load.
 ZELPH_TESTING_API void LoadServiceTestPlugin();
+
+// The text of a chain of `workers` Scale workers "w0", "w1", ..., each linked to the next,
+// for benchmarks and tests of long chains.
+ZELPH_TESTING_API std::string ScaleLineChainText(int workers);
 
 // The path of a file of chains/.
 ZELPH_TESTING_API std::string ChainFile(const std::string& name);

@@ -14,9 +14,14 @@
 //   Source  input model (flag 1): matrix "input" -> "output", passed through
 //   Scale   matrix "input" -> "output", passed through
 //   Sink    output model (flag 2): matrix "input" -> "output", passed through
+//           These three and Slow are "pass" workers: asked for a visible result, their
+//           preview is their output's data, and their visible-result meta information names
+//           the output port (or is the text of their property "meta", when set). Their work
+//           reports the event "work" and binds its thread (see AttachedThreads).
 //   Value   data model (flag 8): first control "value" (text) -> scalar "output"
 //   Fail    records the execution error "Scripted failure"
-//   Slow    waits at SlowGate, then passes "input" -> "output" through
+//   Slow    waits at SlowGate (or until it is interrupted), then passes "input" -> "output"
+//           through
 //   Loader  loading time: waits at LoaderGate, records its chain's context id for its
 //           session, and fails when told to (SetLoaderFailure)
 //   Main    main-settings model (flags 0x40 | 0x80), controls "threshold" (int, 5) and
@@ -27,6 +32,7 @@
 // Threading: every member may be used from any thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -61,9 +67,12 @@ class ZELPH_TESTING_API Gate {
   void Close();
   void Open();
 
-  // Called by a worker: waits while the gate is closed, then leaves at once. The worker
-  // counts as inside from the call until Leave.
-  void Enter();
+  // Called by a worker: waits while the gate is closed, then leaves at once; also leaves
+  // when `stop` (if given) turns true and Wake is called. The worker counts as inside from
+  // the call until Leave.
+  void Enter(const std::atomic<bool>* stop = nullptr);
+  // Lets waiting workers test their stop flags.
+  void Wake();
   void Leave();
 
   int Inside() const;
@@ -108,12 +117,28 @@ class ZELPH_TESTING_API TestPluginControl {
   void SetClearSessionHook(std::function<void(const std::string& session)> hook);
   void SetLoaderFailure(LoaderFailure failure);
 
+  // Runs on the calling thread at each event of the plug-in, with what it names: "before"
+  // and "after" (BeforeExecutingAll and AfterExecutingAll, the session key), and "work"
+  // (the work of a pass worker, the worker's id).
+  void SetEventHook(std::function<void(const std::string& event, const std::string& subject)> hook);
+
+  // Threads that ran the work of a pass worker and have not ended yet: each is bound once,
+  // on its first work, and released when it ends, as a thread attached to a virtual
+  // machine would be.
+  int AttachedThreads() const;
+  // Waits until AttachedThreads() is `count`; false when the time ran out first.
+  bool WaitForAttachedThreads(int count,
+                              std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
   // Back to the state of a fresh process: counters, switches, gates, recorded contexts.
   void Reset();
 
   // Used by the plug-in and its workers.
   void OnRegister(const std::string& session);
   void OnClearSession(const std::string& session);
+  void OnEvent(const std::string& event, const std::string& subject);
+  void OnThreadAttached();
+  void OnThreadDetached();
   LoaderFailure GetLoaderFailure() const;
   void RecordContext(const std::string& session, long long context_id);
   // The context id the session's Loader recorded last, or empty.
@@ -128,6 +153,9 @@ class ZELPH_TESTING_API TestPluginControl {
   std::map<std::string, long long> contexts_;
   bool throw_on_clear_ = false;
   std::function<void(const std::string&)> clear_hook_;
+  std::function<void(const std::string&, const std::string&)> event_hook_;
+  int attached_threads_ = 0;
+  std::condition_variable attached_changed_;
   LoaderFailure loader_failure_ = LoaderFailure::kNone;
   Gate slow_gate_;
   Gate loader_gate_;

@@ -1,0 +1,74 @@
+// project_async_run.cpp
+//
+// The asynchronous run: prepared on the caller's thread, executed on a counted thread of its
+// own. The caller's shared hold of the project lock and its busy state travel with the run
+// to that thread, so no structural edit slips in between preparation and execution or
+// changes the chain while it runs; both end when the run ends.
+#include <mutex>
+#include <shared_mutex>
+#include <utility>
+
+#include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/log.h"
+#include "zelph/plugins/simple_plugins_manager.h"
+#include "zelph/projects/project.h"
+#include "zelph/projects/service_background_tasks.h"
+
+namespace zelph {
+namespace {
+
+// What the run thread owns. Members go in reverse order: the state word back to ready and
+// the lock released while the project still exists, then the chain, then the project, so
+// that the last owner of a removed project destroys its chain through it.
+struct ExecutionPackage {
+  std::shared_ptr<Project> project;
+  std::shared_ptr<IDataProcessChain> chain;
+  std::shared_lock<RwLock> hold;
+  ProjectStateGuard state;
+};
+
+void ProjectExecutionThread(ExecutionPackage& package, SimplePluginsManager& plugins) {
+  try {
+    const std::string session = package.chain->GetSessionId();
+    plugins.BeforeExecutingAll(session);
+    package.chain->Execute(ExecutionStage::kRunTime, ExecutionFlow::kRepeatWhileRequested);
+    plugins.AfterExecutingAll(session);
+  } catch (const std::exception& e) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Asynchronous run of project {} failed: {}",
+              package.project->GetId(), e.what());
+  } catch (...) {
+    ZELPH_LOG(ZelphSeverityLevel::kError,
+              "Asynchronous run of project {} failed with an unknown exception",
+              package.project->GetId());
+  }
+}
+
+}  // namespace
+
+void Project::ExecuteAsync() {
+  ProjectStateGuard state(state_, ProjectState::kExecuting);
+  if (!state.Entered()) {
+    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", id_));
+  }
+  std::shared_lock hold(lock_);
+  PrepareRun();
+  // std::function copies what it holds, so the package that owns the hold and the state
+  // travels by shared pointer; only the run thread keeps it.
+  auto package = std::make_shared<ExecutionPackage>(
+      ExecutionPackage{shared_from_this(), chain_, std::move(hold), std::move(state)});
+  SimplePluginsManager* plugins = plugins_;
+  const bool started = ServiceBackgroundTasks().StartRun(
+      [package = std::move(package), plugins]() mutable {
+        ProjectExecutionThread(*package, *plugins);
+        // Released here, on the run thread, before the run stops counting.
+        package.reset();
+      },
+      [chain = std::weak_ptr<IDataProcessChain>(chain_)] {
+        if (auto running = chain.lock()) running->Interrupt();
+      });
+  if (!started) {
+    throw EvaluateCancelled(fmt::format("Service is shutting down, run refused: {}", id_));
+  }
+}
+
+}  // namespace zelph

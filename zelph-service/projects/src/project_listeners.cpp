@@ -1,0 +1,69 @@
+// project_listeners.cpp
+//
+// What a project does around each run of its chain and each execution of a worker, in the
+// order clients rely on: statistics and statuses first and last, cached input pushed into a
+// starting worker, and its ports cached, its preview started and its statistic completed
+// once it has finished, all before the chain transmits its outputs along the links.
+#include "project_listeners.h"
+
+#include "zelph/logger/timer.h"
+#include "zelph/projects/project.h"
+#include "zelph/projects/statistic.h"
+
+namespace zelph {
+
+void ProjectOnChangeChainFlag::OnChangeFlag(std::shared_ptr<IDataProcessChain> chain, int, int) {
+  if (chain->IsFlag(chain::Flag::kExecuting)) {
+    project_.OnChainStarted(*chain);
+  } else {
+    project_.OnChainFinished(*chain);
+  }
+}
+
+void ProjectOnChangeWorkerFlag::OnChangeFlag(std::shared_ptr<IDataProcess> worker, int, int) {
+  if (worker->IsFlag(worker::Flag::kExecuting)) {
+    project_.OnWorkerStarted(worker);
+  } else {
+    project_.OnWorkerFinished(worker);
+  }
+}
+
+void Project::OnChainStarted(IDataProcessChain& chain) {
+  const auto now = Statistic::Clock::now();
+  const std::string chain_id = chain.GetId();
+  // Not rendered: the chain's document says "init" until the chain has finished.
+  if (auto statistic = FindStatistic(chain_id)) statistic->BeginExecution(now);
+  SetObjectStatus(chain_id, static_cast<int>(ObjectStatus::kExecuting));
+}
+
+void Project::OnChainFinished(IDataProcessChain& chain) {
+  const auto end = Statistic::Clock::now();
+  const std::string chain_id = chain.GetId();
+  if (auto statistic = FindStatistic(chain_id)) statistic->EndExecution(end, ++execution_order_);
+  SetObjectStatus(chain_id, static_cast<int>(ObjectStatus::kReady));
+}
+
+void Project::OnWorkerStarted(const std::shared_ptr<IDataProcess>& worker) {
+  if (auto statistic = FindStatistic(worker->GetId())) {
+    statistic->BeginWorkerExecution(Statistic::Clock::now());
+  }
+  PushInputData(*worker);
+  SetObjectStatus(worker->GetId(), static_cast<int>(ObjectStatus::kExecuting));
+}
+
+void Project::OnWorkerFinished(const std::shared_ptr<IDataProcess>& worker) {
+  // Before anything else, so that the duration is the worker's own.
+  const auto end = Statistic::Clock::now();
+  CacheWorkerPorts(*worker);
+  {
+    Timer timer("PullOutputData");
+    if (worker->GetStructure().GetOptionalFlag(kOutputModel)) CacheSystemOutput(*worker);
+    CacheWorkerOutputs(*worker);
+  }
+  UpdateWorkerPreview(worker);
+  UpdateWorkerStatistic(end, *worker);
+  StoreVisibleResultMetaInformation(*worker);
+  SetObjectStatus(worker->GetId(), static_cast<int>(ObjectStatus::kReady));
+}
+
+}  // namespace zelph

@@ -1,0 +1,110 @@
+// project_preview.cpp
+//
+// Previews: after a worker has run, from its own preview data, and on a client's request,
+// from the cached data of the port its visible-result meta information names. The image
+// work runs on the service's preview pool (ServiceBackgroundTasks), one key per worker of
+// the project, so the newest preview of a worker is the one that stays; each task keeps
+// the project and the data alive until it has stored its entry.
+#include <optional>
+#include <stdexcept>
+#include <utility>
+
+#include "zelph/config/rapidjson.h"
+
+#include <rapidjson/pointer.h>
+
+#include "zelph/logger/log.h"
+#include "zelph/model/data_process.h"
+#include "zelph/model/data_type.h"
+#include "zelph/model/port.h"
+#include "zelph/model/property_keys.h"
+#include "zelph/projects/preview_value.h"
+#include "zelph/projects/project.h"
+#include "zelph/projects/service_background_tasks.h"
+#include "zelph/projects/statistic.h"
+
+namespace zelph {
+
+bool Project::NeedsVisibleResult(IDataProcess& worker) const {
+  return ReadChainFlag(tmp::kCreateVisibleResult) && worker.IsEnabled() && !worker.HasLastError();
+}
+
+void Project::UpdateWorkerPreview(const std::shared_ptr<IDataProcess>& worker) {
+  if (!NeedsVisibleResult(*worker)) return;
+  std::shared_ptr<IPortData> preview = worker->CreatePreview();
+  if (preview && preview->IsInitialized() && DataTypeMat::Equals(preview->GetDataType())) {
+    if (std::shared_ptr<Statistic> statistic = FindStatistic(worker->GetId())) {
+      statistic->AddDetail(std::make_shared<MatStatisticDetail>(worker->GetId(), preview));
+    }
+  }
+  StartPreview(*worker, std::move(preview));
+}
+
+void Project::BuildPreview(const std::shared_ptr<IDataProcess>& worker) {
+  if (!NeedsVisibleResult(*worker)) return;
+  const std::string information = worker->GetVisibleResultsInformation();
+  rapidjson::Document document;
+  const rapidjson::ParseResult parsed =
+      json::ParseJsonText(information.data(), information.size(), document);
+  if (parsed.IsError()) {
+    throw std::runtime_error(
+        fmt::format("Worker visible results meta information json parser error: {}",
+                    static_cast<int>(parsed.Code())));
+  }
+  const rapidjson::Value* id = rapidjson::Pointer("/ports/0/id").Get(document);
+  if (id == nullptr) {
+    ZELPH_LOG(ZelphSeverityLevel::kError,
+              "Failed find port identifier of worker visible results meta information");
+    return;
+  }
+  if (!id->IsString()) {
+    ZELPH_LOG(ZelphSeverityLevel::kError,
+              "Unsupported port identifier json data type, string expected");
+    return;
+  }
+  const std::string port_id(id->GetString(), id->GetStringLength());
+  if (worker->FindPortById(port_id) == nullptr) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Port not found: {}", port_id);
+    return;
+  }
+  std::shared_ptr<IPortData> data = GetCache("/cache:" + port_id).data;
+  if (!data) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Cache is empty, can't build preview");
+    return;
+  }
+  StartPreview(*worker, std::move(data));
+}
+
+void Project::StartPreview(IDataProcess& worker, std::shared_ptr<IPortData> data) {
+  if (!NeedsVisibleResult(worker)) return;
+  // Data that is not initialised empties the entry; it goes through the pool all the same,
+  // so that a preview of the worker still at work cannot overwrite the empty entry.
+  if (data && !data->IsInitialized()) data = nullptr;
+  const std::optional<PropertyVariant> auto_contrast_value =
+      worker.GetSystemProperties()->GetValue(sys::kAutoContrastPreviewResult);
+  const bool auto_contrast = auto_contrast_value && PropertyValueToBool(*auto_contrast_value);
+  std::uint64_t generation = 0;
+  {
+    std::lock_guard lock(cache_generation_mutex_);
+    generation = cache_generation_;
+  }
+  std::string worker_id = worker.GetId();
+  std::string key = plugin_session_key_ + "/" + worker_id;
+  auto task = [project = shared_from_this(), worker_id = std::move(worker_id),
+               data = std::move(data), auto_contrast,
+               generation] { project->StorePreview(worker_id, data, auto_contrast, generation); };
+  if (!ServiceBackgroundTasks().SubmitPreview(key, std::move(task))) {
+    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Preview refused, the service is shutting down: {}", key);
+  }
+}
+
+void Project::StorePreview(const std::string& worker_id, const std::shared_ptr<IPortData>& data,
+                           bool auto_contrast, std::uint64_t generation) {
+  std::optional<std::shared_ptr<IPortData>> value = MakePreviewValue(data, auto_contrast);
+  if (!value) return;
+  std::lock_guard lock(cache_generation_mutex_);
+  if (generation != cache_generation_) return;
+  SetCache("/preview:" + worker_id, std::move(*value));
+}
+
+}  // namespace zelph

@@ -1,0 +1,94 @@
+// project_run.cpp
+//
+// Runs of a project on the calling thread: the whole chain, one worker alone, one step, and
+// the preparation they share. The chain framework does the running; the project takes part
+// through its flag listeners (project_listeners.cpp), which report into its cache,
+// statistics and statuses on this thread.
+#include <mutex>
+#include <shared_mutex>
+
+#include "project_listeners.h"
+#include "zelph/chains/data_process_chain.h"
+#include "zelph/model/data_process.h"
+#include "zelph/model/port.h"
+#include "zelph/model/property_keys.h"
+#include "zelph/plugins/simple_plugins_manager.h"
+#include "zelph/projects/project.h"
+#include "zelph/projects/statistic.h"
+
+namespace zelph {
+
+void Project::Execute() {
+  ProjectStateGuard state(state_, ProjectState::kExecuting);
+  if (!state.Entered()) {
+    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", id_));
+  }
+  std::shared_lock hold(lock_);
+  PrepareRun();
+  plugins_->BeforeExecutingAll(plugin_session_key_);
+  chain_->Execute(ExecutionStage::kRunTime, ExecutionFlow::kRepeatWhileRequested);
+  plugins_->AfterExecutingAll(plugin_session_key_);
+}
+
+void Project::ExecuteWorker(const std::string& worker_id) {
+  const std::shared_ptr<IDataProcess> worker = GetWorker(worker_id);
+  ProjectStateGuard state(state_, ProjectState::kExecuting);
+  if (!state.Entered()) {
+    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", id_));
+  }
+  std::shared_lock hold(lock_);
+  ResetStatistics(kStageInit);
+  // A port without a cached entry is emptied: the worker sees only what the cache holds.
+  for (Port* port : worker->FindPorts(PortType::input)) {
+    port->SetData(GetCache("/cache:" + port->GetId()).data);
+  }
+  InstallWorkerFlagListener();
+  worker->SetVisibleResultNecessary(ReadChainFlag(tmp::kCreateVisibleResult));
+  worker->SetAllOutputsNecessary(ReadChainFlag(tmp::kAllOutputsNecessary));
+  chain_->ExecuteWorker(worker_id);
+}
+
+void Project::ExecuteStep() {
+  ProjectStateGuard state(state_, ProjectState::kExecuting);
+  if (!state.Entered()) throw EvaluateCancelled("Chain not ready to evaluate");
+  std::shared_lock hold(lock_);
+  ResetStatistics(kStageInit);
+  InstallWorkerFlagListener();
+  MarkWorkersQueued();
+  chain_->Execute(ExecutionStage::kRunTime, ExecutionFlow::kStep);
+}
+
+void Project::PrepareRun() {
+  ResetStatistics(kStageInit);
+  InstallWorkerFlagListener();
+  PassResultFlagsToWorkers();
+  MarkWorkersQueued();
+}
+
+void Project::PassResultFlagsToWorkers() {
+  const bool visible_result = ReadChainFlag(tmp::kCreateVisibleResult);
+  const bool all_outputs = ReadChainFlag(tmp::kAllOutputsNecessary);
+  ForEachWorker([&](std::shared_ptr<IDataProcess> worker) {
+    worker->SetVisibleResultNecessary(visible_result);
+    worker->SetAllOutputsNecessary(all_outputs);
+  });
+}
+
+void Project::InstallWorkerFlagListener() {
+  if (!worker_listener_) return;
+  ForEachWorker([&](std::shared_ptr<IDataProcess> worker) {
+    worker->SetFlagListener(worker_listener_.get());
+  });
+}
+
+void Project::MarkWorkersQueued() {
+  ForEachWorker([&](std::shared_ptr<IDataProcess> worker) {
+    // In place, time first, as SetObjectStatus does; a worker without an entry gets none.
+    if (auto found = object_statuses_.Find(worker->GetId()); found && *found) {
+      (*found)->time = ObjectStatusData::Now();
+      (*found)->status = static_cast<int>(ObjectStatus::kQueue);
+    }
+  });
+}
+
+}  // namespace zelph
