@@ -16,7 +16,6 @@
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
-#include "zelph/model/port_data.h"
 #include "zelph/model/property.h"
 #include "zelph/projects/project.h"
 #include "zelph/rpc/any_data_conversion.h"
