@@ -1,0 +1,135 @@
+// zelph_service.h
+//
+// ZelphServiceV2Impl: the gRPC service zelph.ZelphServiceApiV2 of the program. It owns the
+// session store (and through it every session and project) and the solution catalogue, and
+// answers every API method on gRPC's synchronous server threads.
+//
+//   ZelphServiceV2Impl service;                 // the store with its "default" session
+//   grpc::ServerBuilder builder;
+//   zelph::ApplyTransportOptions(builder);
+//   builder.RegisterService(&service);
+//   auto server = builder.BuildAndStart();      // shut it down before `service` goes
+//
+// The handlers share one frame (handler_frame.h): a trace line naming the request, the URL
+// checks of object_url.h, dispatch on the URL's path with the ids removed, store lookups,
+// and a std::exception of the work answered as INTERNAL with its text, logged at error
+// level. The methods below say where they leave that frame. Each group of handlers has a
+// source of its own: zelph_service.cpp (construction, sessions and projects),
+// project_loading.cpp, execute_command.cpp, set_data.cpp.
+//
+// Threading: the handlers run on any number of threads at once, also for one project. The
+// service object itself is not changed after construction; the store, the sessions, the
+// projects and the catalogue lock themselves.
+#pragma once
+
+#include <grpcpp/grpcpp.h>
+
+#include <memory>
+
+#include "message/ZelphServiceApiV2.grpc.pb.h"
+
+class ObjectUrl;
+class SimplePluginsManager;
+class SolutionProvider;
+
+namespace zelph {
+class Project;
+class Store;
+}  // namespace zelph
+
+class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
+ public:
+  // Creates the store (with its "default" session and idle watchdog) and an empty solution
+  // catalogue, filled when a client first lists the apps.
+  ZelphServiceV2Impl();
+  // Frees the catalogue, then the store, whose watchdog is joined. The server must have
+  // shut down: no handler may run any more.
+  ~ZelphServiceV2Impl() override;
+  ZelphServiceV2Impl(const ZelphServiceV2Impl&) = delete;
+  ZelphServiceV2Impl& operator=(const ZelphServiceV2Impl&) = delete;
+
+  // Sessions and projects -----------------------------------------------------------------
+
+  // No URL check: the id is the client's. INTERNAL "Session id is empty", "Session exists".
+  grpc::Status CreateSession(grpc::ServerContext* context,
+                             const zelph::CreateSessionRequest* request,
+                             zelph::CreateSessionResponse* response) override;
+  // "/session:{s}" makes a project with a new uuid, "/session:{s}/project:{p}" one with the
+  // client's id; the reply is the project's URL.
+  grpc::Status CreateProject(grpc::ServerContext* context,
+                             const zelph::CreateProjectRequest* request,
+                             zelph::CreateProjectResponse* response) override;
+
+  // Runs ----------------------------------------------------------------------------------
+
+  // The command applied to every URL in request order, all URLs checked first. A busy
+  // project is no error: the reply's status is kCancelled. The reply carries the status of
+  // the last URL whose action ran. Neither the request nor a failure is logged here.
+  grpc::Status ExecuteCommand(grpc::ServerContext* context,
+                              const zelph::ExecuteCommandRequest* request,
+                              zelph::ExecuteCommandResponse* response) override;
+
+  // Data ----------------------------------------------------------------------------------
+
+  // One value into a worker property or system property, a chain property, a control of
+  // the project configuration, the whole configuration, or the project cache. The URL as a
+  // whole is not checked; each target checks what it needs.
+  grpc::Status SetData(grpc::ServerContext* context, const zelph::SetDataRequest* request,
+                       zelph::SetDataResponse* response) override;
+
+  // Loading a chain -------------------------------------------------------------------------
+
+  // The chain text of the request's file into the project of a "/session:{s}/project:{p}"
+  // URL; the reply carries the loaded chain's id. A busy project is INTERNAL with its text.
+  grpc::Status UploadProject(grpc::ServerContext* context,
+                             const zelph::UploadProjectRequest* request,
+                             zelph::UploadProjectResponse* response) override;
+
+  // The chain of a catalogued app, then optionally a template's configuration, into the
+  // project named by the session and project ids of "project_url" (its path is not looked
+  // at). Every failure is CANCELLED with an empty message; its cause goes to the error log
+  // only. Apps and templates are found only once a client has listed the apps.
+  grpc::Status LoadSolution(grpc::ServerContext* context, const zelph::LoadSolutionRequest* request,
+                            zelph::LoadSolutionResponse* response) override;
+  // A catalogued template's app, then the template's configuration; failures as above.
+  grpc::Status LoadSolutionTemplate(grpc::ServerContext* context,
+                                    const zelph::LoadSolutionTemplateRequest* request,
+                                    zelph::LoadSolutionTemplateResponse* response) override;
+
+  // Behind the API ----------------------------------------------------------------------------
+
+  // For tests and tools that look behind the API; valid while the service lives.
+  zelph::Store& GetStore() const { return *store_; }
+  SolutionProvider& GetSolutionProvider() const { return *solutions_; }
+
+ private:
+  // The project of the URL's session and project ids; failures quote the ids as client
+  // text. Refreshes the session's idle deadline.
+  std::shared_ptr<zelph::Project> GetProject(const ObjectUrl& url) const;
+
+  // ExecuteCommand's commands (execute_command.cpp); each checks and handles every URL.
+  grpc::Status Evaluate(const zelph::ExecuteCommandRequest& request,
+                        zelph::ExecuteCommandResponse& response);
+  grpc::Status EvaluateAsync(const zelph::ExecuteCommandRequest& request,
+                             zelph::ExecuteCommandResponse& response);
+  grpc::Status Interrupt(const zelph::ExecuteCommandRequest& request,
+                         zelph::ExecuteCommandResponse& response);
+  grpc::Status EvaluateStep(const zelph::ExecuteCommandRequest& request,
+                            zelph::ExecuteCommandResponse& response);
+  grpc::Status ResetIterations(const zelph::ExecuteCommandRequest& request,
+                               zelph::ExecuteCommandResponse& response);
+  grpc::Status BuildPreview(const zelph::ExecuteCommandRequest& request,
+                            zelph::ExecuteCommandResponse& response);
+
+  // SetData targets, by path (set_data.cpp).
+  grpc::Status SetWorkerProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetWorkerSystemProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetProjectProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetSettingProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetCacheData(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetProjectConfig(const ObjectUrl& url, const zelph::SetDataRequest& request);
+
+  std::shared_ptr<zelph::Store> store_;
+  SimplePluginsManager* plugins_;  // the process-wide registry; not owned
+  std::unique_ptr<SolutionProvider> solutions_;
+};

@@ -1,0 +1,60 @@
+// handler_frame.h
+//
+// The frame every handler of ZelphServiceV2Impl shares, beyond the URL checks of
+// object_url.h: the work in a block that answers a std::exception as INTERNAL with its text,
+// the error line of a failed status, and the store and project lookups whose failure texts
+// quote the client's ids.
+//
+//   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Create project, url: {}", QuoteClientText(url));
+//   return LogIfFailed(RunGuarded([&] { ... return grpc::Status::OK; }));
+//
+// Exceptions that are no std::exception leave the handler; gRPC answers them with UNKNOWN.
+#pragma once
+
+#include <grpcpp/support/status.h>
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class IDataProcess;
+
+namespace zelph {
+class Project;
+class Session;
+class Store;
+}  // namespace zelph
+
+namespace zelph::rpc {
+
+// The status of `work()`, or INTERNAL with the text of the std::exception it threw.
+template <typename Work>
+grpc::Status RunGuarded(Work&& work) {
+  try {
+    return work();
+  } catch (const std::exception& e) {
+    return grpc::Status(grpc::StatusCode::INTERNAL, e.what());
+  }
+}
+
+// Logs the message of a failed status alone at error level; answers the status.
+grpc::Status LogIfFailed(grpc::Status status);
+
+// Store::GetSession with the failure text "Session not found: {}" quoting the id as client
+// text. Does not refresh the session's idle deadline.
+std::shared_ptr<Session> FindSession(const Store& store, std::string_view session_id);
+
+// Store::GetProject with the failure texts "Session not found: {}" and "Project not found:
+// {}" quoting the ids as client text. Refreshes the session's idle deadline.
+std::shared_ptr<Project> FindProject(const Store& store, std::string_view session_id,
+                                     std::string_view project_id);
+
+// Project::GetWorker (by system name, then id, under the shared lock) with the failure text
+// "Executor not found with id: {}" quoting the id as client text.
+std::shared_ptr<IDataProcess> FindWorker(const Project& project, std::string_view worker_id);
+
+// The chain's id, read under the project's shared lock.
+std::string ChainIdOf(const Project& project);
+
+}  // namespace zelph::rpc

@@ -1,0 +1,73 @@
+// zelph_service.cpp
+//
+// The service object's construction and destruction, and the creation of sessions and
+// projects.
+#include "zelph/rpc/zelph_service.h"
+
+#include <fmt/format.h>
+
+#include <string>
+
+#include "handler_frame.h"
+#include "zelph/logger/log.h"
+#include "zelph/plugins/simple_plugins_manager.h"
+#include "zelph/projects/project.h"
+#include "zelph/projects/session.h"
+#include "zelph/projects/solution_provider.h"
+#include "zelph/projects/store.h"
+#include "zelph/rpc/client_text.h"
+#include "zelph/rpc/object_url.h"
+
+using zelph::rpc::LogIfFailed;
+using zelph::rpc::QuoteClientText;
+using zelph::rpc::RunGuarded;
+
+ZelphServiceV2Impl::ZelphServiceV2Impl()
+    : store_(std::make_shared<zelph::Store>()),
+      plugins_(SimplePluginsManager::GetInstance()),
+      solutions_(std::make_unique<SolutionProvider>()) {
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Default solution provider created");
+}
+
+// The catalogue goes first, then the store; the members' reverse order says exactly that.
+ZelphServiceV2Impl::~ZelphServiceV2Impl() = default;
+
+std::shared_ptr<zelph::Project> ZelphServiceV2Impl::GetProject(const ObjectUrl& url) const {
+  return zelph::rpc::FindProject(*store_, url.Node(UrlPlace::kSession).GetId(),
+                                 url.Node(UrlPlace::kProject).GetId());
+}
+
+grpc::Status ZelphServiceV2Impl::CreateSession(grpc::ServerContext*,
+                                               const zelph::CreateSessionRequest* request,
+                                               zelph::CreateSessionResponse*) {
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "Create session: {}", QuoteClientText(request->id()));
+  return LogIfFailed(RunGuarded([&] {
+    store_->CreateSession(request->id());
+    return grpc::Status::OK;
+  }));
+}
+
+grpc::Status ZelphServiceV2Impl::CreateProject(grpc::ServerContext*,
+                                               const zelph::CreateProjectRequest* request,
+                                               zelph::CreateProjectResponse* response) {
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "Create project, url: {}", QuoteClientText(request->url()));
+  return LogIfFailed(RunGuarded([&] {
+    if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
+    const ObjectUrl url(request->url());
+    const std::string& path = url.GetPath();
+    if (path != "/session" && path != "/session/project") {
+      return MakeInvalidUrlStatus(request->url(), "/session or /session/project expected");
+    }
+    const std::string session_id(url.Node(UrlPlace::kSession).GetId());
+    const std::shared_ptr<zelph::Session> session = zelph::rpc::FindSession(*store_, session_id);
+    std::string project_id;
+    if (path == "/session") {
+      project_id = session->CreateProject();
+    } else {
+      project_id = url.Node(UrlPlace::kProject).GetId();
+      session->CreateProject(project_id);
+    }
+    response->set_url(fmt::format("/session:{}/project:{}", session_id, project_id));
+    return grpc::Status::OK;
+  }));
+}
