@@ -6,6 +6,8 @@
 // the service's time over the bare time.
 //   SetDataMatrix  a 25 MB matrix into a project's cache (protobuf parse, one copy into
 //                  port data, the cache entry replaced and the previous matrix freed)
+//   EvaluateOneWorker  a synchronous run of a chain of one worker (state word, lock, the
+//                  statistics reset and completed, the worker's listener, the plug-in calls)
 // Built with the service's allocator; configure with -DZELPH_SERVICE_ALLOCATOR=system for
 // the figures without it.
 #include <benchmark/benchmark.h>
@@ -87,6 +89,16 @@ void BM_SetDataMatrix(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kMatrixBytes));
 }
 BENCHMARK(BM_SetDataMatrix)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+void BM_EvaluateOneWorker(benchmark::State& state) {
+  ServiceHarness harness;
+  ExecuteCommandRequest request;
+  request.set_command(kEvaluate);
+  request.add_url(harness.NewProject());
+  harness.UploadChain(request.url(0), "slow.json");  // its gate stays open: one pass worker
+  RunBesideBare(state, harness, &Stub::ExecuteCommand, request);
+}
+BENCHMARK(BM_EvaluateOneWorker)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
 }  // namespace
 }  // namespace zelph::testing

@@ -165,9 +165,9 @@ const zelph::BaseModelStructure& IDataProcess::GetStructure() const {
   return model_ ? model_->GetStructure() : *kNoDescription;
 }
 
-bool IDataProcess::GetResetFlag() { return reset_flag_; }
+bool IDataProcess::GetResetFlag() { return reset_flag_.load(); }
 
-void IDataProcess::SetResetFlag(bool reset) { reset_flag_ = reset; }
+void IDataProcess::SetResetFlag(bool reset) { reset_flag_.store(reset); }
 
 int IDataProcess::CheckInputNecessary(zelph::Port*) { return -1; }
 

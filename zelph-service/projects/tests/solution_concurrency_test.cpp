@@ -20,7 +20,7 @@ TEST(SolutionConcurrencyTest, ConcurrentListingsAlwaysSeeTheWholeCatalogue) {
       for (int i = 0; i < 20; ++i) {
         catalogue.Scan(zelph::testing::SolutionAppsFolder(),
                        zelph::testing::SolutionTemplatesFolder());
-        EXPECT_EQ(catalogue.GetApps().size(), 3u);
+        EXPECT_EQ(catalogue.GetApps().size(), 4u);
         EXPECT_EQ(catalogue.GetTemplatesOfApp(zelph::testing::kDemoAppId).size(), 1u);
         EXPECT_NE(catalogue.FindTemplate(zelph::testing::kPlainTemplateId), nullptr);
       }

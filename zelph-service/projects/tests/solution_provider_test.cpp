@@ -62,8 +62,9 @@ TEST(SolutionProviderTest, TheFixtureFoldersGiveTheirAppsAndTemplates) {
   EXPECT_TRUE(catalogue.GetApps().empty());  // nothing before the first rebuild
   catalogue.Scan(fixture::SolutionAppsFolder(), fixture::SolutionTemplatesFolder());
 
-  EXPECT_EQ(AppIds(catalogue), (std::set<std::string>{fixture::kDemoAppId, fixture::kNestedAppId,
-                                                      fixture::kTwinAppId}));
+  EXPECT_EQ(AppIds(catalogue),
+            (std::set<std::string>{fixture::kDemoAppId, fixture::kNestedAppId, fixture::kTwinAppId,
+                                   fixture::kSettingsAppId}));
   auto demo = catalogue.FindApp(fixture::kDemoAppId);
   ASSERT_NE(demo, nullptr);
   EXPECT_EQ(demo->caption, "Demo");

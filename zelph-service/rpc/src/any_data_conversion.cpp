@@ -7,6 +7,8 @@
 
 #include <exception>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "zelph/logger/log.h"
@@ -178,19 +180,16 @@ const PortDataScalar* AsScalar(const IPortData& data) {
 }
 
 // A value as a log line shows it: client text shortened, numbers and bools as they are.
-template <typename Value>
-const Value& Shown(const Value& value) {
-  return value;
-}
-std::string Shown(const std::string& value) { return zelph::rpc::QuoteClientText(value); }
-
-template <typename Value>
-grpc::Status SetProperty(Property* properties, const std::string& name,
-                         const zelph::SetDataRequest& request, const Value& value) {
-  ZELPH_LOG(ZelphSeverityLevel::kTrace, "Set property, url={}, value={}",
-            zelph::rpc::QuoteClientText(request.url()), Shown(value));
-  properties->SetValue(name, value);
-  return grpc::Status::OK;
+std::string Shown(const PropertyVariant& value) {
+  return std::visit(
+      [](const auto& alternative) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(alternative)>, std::string>) {
+          return zelph::rpc::QuoteClientText(alternative);
+        } else {
+          return fmt::format("{}", alternative);
+        }
+      },
+      value);
 }
 
 }  // namespace
@@ -228,24 +227,43 @@ grpc::Status PortDataToAnyData(const IPortData& data, GAnyData& value) {
   return grpc::Status(grpc::StatusCode::INTERNAL, "Unsupported data type");
 }
 
-grpc::Status SetPropertyFromAnyData(Property* properties, const std::string& name,
-                                    const zelph::SetDataRequest& request) {
-  ZELPH_LOG(ZelphSeverityLevel::kTrace, "TEST property id: {}", zelph::rpc::QuoteClientText(name));
+grpc::Status PropertyValueFromAnyData(const zelph::SetDataRequest& request,
+                                      PropertyValue& property) {
   const GAnyData& value = request.data();
   switch (value.value_case()) {
     case GAnyData::kBoolVal:
-      return SetProperty(properties, name, request, value.bool_val());
+      property.value = value.bool_val();
+      break;
     case GAnyData::kInt32Val:
-      return SetProperty(properties, name, request, static_cast<int>(value.int32_val()));
+      property.value = static_cast<int>(value.int32_val());
+      break;
     case GAnyData::kDoubleVal:
-      return SetProperty(properties, name, request, value.double_val());
+      property.value = value.double_val();
+      break;
     case GAnyData::kStringVal:
-      return SetProperty(properties, name, request, value.string_val());
+      property.value = value.string_val();
+      break;
     case GAnyData::kInt64Val:
-      return SetProperty(properties, name, request, static_cast<long long>(value.int64_val()));
+      property.value = static_cast<long long>(value.int64_val());
+      break;
     default:
       return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT, "Unsupported property type");
   }
+  property.changed = true;
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "Set property, url={}, value={}",
+            zelph::rpc::QuoteClientText(request.url()), Shown(property.value));
+  return grpc::Status::OK;
+}
+
+grpc::Status SetPropertyFromAnyData(Property* properties, const std::string& name,
+                                    const zelph::SetDataRequest& request) {
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "TEST property id: {}", zelph::rpc::QuoteClientText(name));
+  PropertyValue value;
+  if (grpc::Status status = PropertyValueFromAnyData(request, value); !status.ok()) return status;
+  // Moved into the bag, so a long text is copied once, from the request.
+  std::visit([&](auto&& alternative) { properties->SetValue(name, std::move(alternative)); },
+             std::move(value.value));
+  return grpc::Status::OK;
 }
 
 grpc::Status SetWorkerPropertyFromAnyData(IDataProcess& worker, const std::string& name,

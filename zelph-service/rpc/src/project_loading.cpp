@@ -4,17 +4,58 @@
 // from the client's text or from the solution catalogue.
 #include <fmt/format.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "handler_frame.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/projects/project.h"
+#include "zelph/projects/solution_provider.h"
 #include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 
 using zelph::rpc::QuoteClientText;
+
+namespace {
+
+std::shared_ptr<SolutionApp> FindApp(const SolutionProvider& solutions, const std::string& id) {
+  std::shared_ptr<SolutionApp> app = solutions.FindApp(id);
+  if (!app) {
+    throw std::runtime_error(
+        fmt::format("Solution app not found, solution app id: '{}'", QuoteClientText(id)));
+  }
+  return app;
+}
+
+std::shared_ptr<SolutionTemplate> FindTemplate(const SolutionProvider& solutions,
+                                               const std::string& id) {
+  std::shared_ptr<SolutionTemplate> found = solutions.FindTemplate(id);
+  if (!found) {
+    throw std::runtime_error(fmt::format("Solution template not found, solution template id: '{}'",
+                                         QuoteClientText(id)));
+  }
+  return found;
+}
+
+// The project's failure text names the whole path the client sent; a reply quotes client
+// text shortened, or a client that sent a long path could not even read the failure.
+void UploadQuotingPath(zelph::Project& project, const zelph::GFile& file) {
+  try {
+    project.UploadProject(file.data(), file.path());
+  } catch (const std::runtime_error& e) {
+    const std::string text = e.what();
+    const size_t at = file.path().size() > zelph::rpc::kMaxQuotedClientBytes
+                          ? text.find(file.path())
+                          : std::string::npos;
+    if (at == std::string::npos) throw;
+    throw std::runtime_error(text.substr(0, at) + QuoteClientText(file.path()) +
+                             text.substr(at + file.path().size()));
+  }
+}
+
+}  // namespace
 
 grpc::Status ZelphServiceV2Impl::UploadProject(grpc::ServerContext*,
                                                const zelph::UploadProjectRequest* request,
@@ -29,8 +70,51 @@ grpc::Status ZelphServiceV2Impl::UploadProject(grpc::ServerContext*,
     }
     const std::shared_ptr<zelph::Project> project = GetProject(url);
     // An unset file reads as one with empty data and path.
-    project->UploadProject(request->file().data(), request->file().path());
+    UploadQuotingPath(*project, request->file());
     response->set_chain_id(zelph::rpc::ChainIdOf(*project));
     return grpc::Status::OK;
   }));
+}
+
+grpc::Status ZelphServiceV2Impl::LoadSolution(grpc::ServerContext*,
+                                              const zelph::LoadSolutionRequest* request,
+                                              zelph::LoadSolutionResponse* response) {
+  try {
+    const std::shared_ptr<zelph::Project> project = GetProject(ObjectUrl(request->project_url()));
+    const std::shared_ptr<SolutionApp> app = FindApp(*solutions_, request->solution_id());
+    // Both are found before anything is loaded, so a wrong template id changes nothing.
+    std::shared_ptr<SolutionTemplate> configuration;
+    if (!request->solution_template_id().empty()) {
+      configuration = FindTemplate(*solutions_, request->solution_template_id());
+    }
+    project->LoadProjectFile(app->file);
+    if (configuration) project->LoadConfigurationFile(configuration->file);
+    response->set_chain_id(zelph::rpc::ChainIdOf(*project));
+    return grpc::Status::OK;
+  } catch (const std::exception& e) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed load solution, error: {}", e.what());
+  } catch (...) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed load solution, unknown reason");
+  }
+  return grpc::Status::CANCELLED;
+}
+
+grpc::Status ZelphServiceV2Impl::LoadSolutionTemplate(
+    grpc::ServerContext*, const zelph::LoadSolutionTemplateRequest* request,
+    zelph::LoadSolutionTemplateResponse* response) {
+  try {
+    const std::shared_ptr<zelph::Project> project = GetProject(ObjectUrl(request->project_url()));
+    const std::shared_ptr<SolutionTemplate> configuration =
+        FindTemplate(*solutions_, request->solution_template_id());
+    if (!configuration->app) throw std::runtime_error("Solution not found");
+    project->LoadProjectFile(configuration->app->file);
+    project->LoadConfigurationFile(configuration->file);
+    response->set_chain_id(zelph::rpc::ChainIdOf(*project));
+    return grpc::Status::OK;
+  } catch (const std::exception& e) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed load solution template, error: '{}'", e.what());
+  } catch (...) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed load solution, unknown reason");
+  }
+  return grpc::Status::CANCELLED;
 }

@@ -6,19 +6,23 @@
 #include <fmt/format.h>
 
 #include <memory>
+#include <shared_mutex>
 #include <string>
+#include <utility>
 
 #include "cache_write.h"
 #include "handler_frame.h"
 #include "zelph/chain/exception.h"
+#include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
-#include "zelph/model/port_data.h"
+#include "zelph/model/property.h"
 #include "zelph/projects/project.h"
 #include "zelph/rpc/any_data_conversion.h"
 #include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
+#include "zelph/settings/project_configuration.h"
 
 using zelph::rpc::QuoteClientText;
 
@@ -28,15 +32,39 @@ grpc::Status ZelphServiceV2Impl::SetData(grpc::ServerContext*, const zelph::SetD
   return zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
     const ObjectUrl url(request->url());
     const std::string& path = url.GetPath();
+    if (path == "/session/project/worker/property") return SetWorkerProperty(url, *request);
     if (path == "/session/project/worker/system") return SetWorkerSystemProperty(url, *request);
     if (path == "/session/project/property") return SetProjectProperty(url, *request);
+    if (path == "/session/project/setting/property") return SetSettingProperty(url, *request);
     if (path == "/session/project/input" || path == "/session/project/output" ||
         path == "/session/project/worker/input") {
       return SetCacheData(url, *request);
     }
+    if (path == "/session/project/config") return SetProjectConfig(url, *request);
     return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT,
                         fmt::format("Unsupported url: {}", QuoteClientText(request->url())));
   }));
+}
+
+grpc::Status ZelphServiceV2Impl::SetWorkerProperty(const ObjectUrl& url,
+                                                   const zelph::SetDataRequest& request) {
+  const ObjectUrlNode worker_node = url.Node(UrlPlace::kWorker);
+  if (grpc::Status status = ValidateObjectUrl(worker_node.BuildUrl()); !status.ok()) return status;
+  const std::shared_ptr<zelph::Project> project = GetProject(url);
+  const std::shared_ptr<IDataProcess> worker =
+      zelph::rpc::FindWorker(*project, worker_node.GetId());
+  // Also mirrored into the system properties when the name begins with "$__system.".
+  const grpc::Status status = SetWorkerPropertyFromAnyData(
+      *worker, std::string(url.Node(UrlPlace::kWorkerProperty).GetId()), request);
+  // The main-settings worker keeps the main settings in its "settings" property; the
+  // project configuration follows whatever was written.
+  long long context_id = 0;
+  {
+    std::shared_lock lock(project->GetLock());
+    context_id = project->GetChain()->GetContextId();
+  }
+  if (worker->IsMainSetting(context_id)) project->UpdateConfigurationFromMainSetting();
+  return status;
 }
 
 grpc::Status ZelphServiceV2Impl::SetWorkerSystemProperty(const ObjectUrl& url,
@@ -69,6 +97,23 @@ grpc::Status ZelphServiceV2Impl::SetProjectProperty(const ObjectUrl& url,
   return status;
 }
 
+// No URL check beyond the lookups: a setting or control that does not exist changes
+// nothing and answers OK.
+grpc::Status ZelphServiceV2Impl::SetSettingProperty(const ObjectUrl& url,
+                                                    const zelph::SetDataRequest& request) {
+  const std::shared_ptr<zelph::Project> project = GetProject(url);
+  PropertyValue value;
+  if (grpc::Status status = PropertyValueFromAnyData(request, value); !status.ok()) return status;
+  const std::shared_ptr<ProjectConfiguration> configuration = project->GetConfiguration();
+  if (configuration &&
+      configuration->SetValue(std::string(url.Node(UrlPlace::kSetting).GetId()),
+                              std::string(url.Node(UrlPlace::kSettingProperty).GetId()),
+                              std::move(value))) {
+    project->ApplyConfiguration();
+  }
+  return grpc::Status::OK;
+}
+
 grpc::Status ZelphServiceV2Impl::SetCacheData(const ObjectUrl& url,
                                               const zelph::SetDataRequest& request) {
   const std::string project_url = url.Node(UrlPlace::kProject).BuildUrl();
@@ -76,4 +121,18 @@ grpc::Status ZelphServiceV2Impl::SetCacheData(const ObjectUrl& url,
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   // The key is the URL's tail as the client wrote it, ids included ("/worker:w/input:i").
   return StoreAnyDataInCache(url.GetUrl().substr(project_url.size()), project, request);
+}
+
+grpc::Status ZelphServiceV2Impl::SetProjectConfig(const ObjectUrl& url,
+                                                  const zelph::SetDataRequest& request) {
+  if (grpc::Status status = ValidateObjectUrl(url.Node(UrlPlace::kProject).BuildUrl());
+      !status.ok()) {
+    return status;
+  }
+  const std::shared_ptr<zelph::Project> project = GetProject(url);
+  const zelph::GAnyData& data = request.data();
+  // Any other value reads as the empty document, which the upload refuses.
+  project->UploadConfiguration(data.value_case() == zelph::GAnyData::kStringVal ? data.string_val()
+                                                                                : std::string());
+  return grpc::Status::OK;
 }

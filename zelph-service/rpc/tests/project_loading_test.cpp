@@ -102,10 +102,19 @@ TEST(ProjectLoadingTest, UploadsEachChainFixture) {
     EXPECT_EQ(harness.ProjectOf(project)->GetChain()->GetWorkersCount(), c.workers) << c.file;
   }
 
+  // A long path is quoted as client text, or the reply could not carry the failure.
+  const std::string long_path(1 << 20, 'p');
+  grpc::Status status =
+      harness.Call(&Stub::UploadProject, Upload(harness.NewProject(), "[", long_path));
+  EXPECT_EQ(status.error_code(), grpc::StatusCode::INTERNAL);
+  EXPECT_EQ(status.error_message(), kLoadError + std::string(256, 'p') +
+                                        "...\nInvalid chain file: it is not JSON (starting '{' "
+                                        "symbol expected)");
+
   // No file at all reads as empty text from an empty path.
   UploadProjectRequest request;
   request.set_url(harness.NewProject());
-  const grpc::Status status = harness.Call(&Stub::UploadProject, request);
+  status = harness.Call(&Stub::UploadProject, request);
   EXPECT_EQ(status.error_code(), grpc::StatusCode::INTERNAL);
   EXPECT_EQ(status.error_message(),
             kLoadError + "\nFailed parse json project: json string is empty");
@@ -151,6 +160,149 @@ TEST(ProjectLoadingTest, UploadIntoABusyProjectIsRefused) {
   EXPECT_EQ(refused.error_message(), "Chain not ready to execute, " + project_id);
   EXPECT_TRUE(first.get().ok());
   EXPECT_EQ(harness.UploadChain(project, "line.json"), kLineChainId);
+  loader.Reset();
+}
+
+LoadSolutionRequest Solution(const std::string& project_url, const std::string& app,
+                             const std::string& configuration = "") {
+  LoadSolutionRequest request;
+  request.set_project_url(project_url);
+  request.set_solution_id(app);
+  request.set_solution_template_id(configuration);
+  return request;
+}
+
+std::string SettingsOf(const Project& project) {
+  return project.GetWorker(kSettingsMainWorkerId)->GetPropertyString("settings", "<none>");
+}
+
+const std::string kTunedSettings = "{\n    \"threshold\": 12,\n    \"label\": \"tuned\"\n}";
+
+TEST(ProjectLoadingTest, LoadSolutionFindsAppsOnlyOnceTheyWereListed) {
+  ServiceHarness harness;
+  const std::string project = harness.NewProject();
+  const std::string project_id = project.substr(project.rfind(':') + 1);
+  CapturingLogger log(ZelphSeverityLevel::kError);
+  const std::string kFailed = "[error] Failed load solution, error: ";
+  const std::string kNoApp = "Solution app not found, solution app id: ";
+
+  LoadSolutionResponse response;
+  grpc::Status status = harness.Call(&Stub::LoadSolution, Solution(project, kDemoAppId), &response);
+  EXPECT_EQ(status.error_code(), grpc::StatusCode::CANCELLED);
+  EXPECT_EQ(status.error_message(), "");
+  EXPECT_NE(log.Text().find(kFailed + kNoApp + "'" + kDemoAppId + "'\n"), std::string::npos)
+      << log.Text();
+
+  harness.ListApps();
+  struct Case {
+    const char* name;
+    LoadSolutionRequest request;
+    std::string chain_id;  // empty: CANCELLED, with `logged` in the error log
+    std::string logged;
+  };
+  const Case kCases[] = {
+      {"app", Solution(project, kDemoAppId), kDemoAppId, ""},
+      {"the path is not looked at", Solution(project + "/worker:w", kDemoAppId), kDemoAppId, ""},
+      {"nor the kind words", Solution("/sess:" + project.substr(9), kDemoAppId), kDemoAppId, ""},
+      {"app and its template", Solution(project, kSettingsAppId, kTunedTemplateId), kSettingsAppId,
+       ""},
+      {"unknown app", Solution(project, "nope"), "", kNoApp + "'nope'"},
+      {"long app id", Solution(project, std::string(300, 'a')), "",
+       kNoApp + "'" + std::string(256, 'a') + "...'"},
+      {"unknown template", Solution(project, kDemoAppId, "nope"), "",
+       "Solution template not found, solution template id: 'nope'"},
+      // A template need not belong to the app; this one applies main settings to a chain
+      // that has none.
+      {"template of another app", Solution(project, kDemoAppId, kFastTemplateId), "",
+       "Executor not found with id: "},
+      {"no session", Solution("/session:x/project:" + project_id, kDemoAppId), "",
+       "Session not found: x"},
+      {"no project", Solution("", kDemoAppId), "", "Session not found: "},
+  };
+  for (const Case& c : kCases) {
+    log.Clear();
+    LoadSolutionResponse response;
+    const grpc::Status status = harness.Call(&Stub::LoadSolution, c.request, &response);
+    if (c.chain_id.empty()) {
+      EXPECT_EQ(status.error_code(), grpc::StatusCode::CANCELLED) << c.name;
+      EXPECT_EQ(status.error_message(), "") << c.name;
+      EXPECT_EQ(log.Text(), kFailed + c.logged + "\n") << c.name;
+    } else {
+      EXPECT_TRUE(status.ok()) << c.name;
+      EXPECT_EQ(response.chain_id(), c.chain_id) << c.name;
+      EXPECT_EQ(log.Text().find("[error]"), std::string::npos) << c.name << ": " << log.Text();
+    }
+  }
+}
+
+TEST(ProjectLoadingTest, LoadSolutionAppliesTheTemplateAfterTheApp) {
+  ServiceHarness harness;
+  harness.ListApps();
+  const std::string project = harness.NewProject();
+  ASSERT_TRUE(
+      harness.Call(&Stub::LoadSolution, Solution(project, kSettingsAppId, kTunedTemplateId)).ok());
+  EXPECT_EQ(SettingsOf(*harness.ProjectOf(project)), kTunedSettings);
+
+  // A template that is not found keeps the project as it was.
+  EXPECT_EQ(harness.Call(&Stub::LoadSolution, Solution(project, kDemoAppId, "nope")).error_code(),
+            grpc::StatusCode::CANCELLED);
+  EXPECT_EQ(harness.ProjectOf(project)->GetChain()->GetId(), kSettingsAppId);
+}
+
+TEST(ProjectLoadingTest, LoadSolutionTemplateLoadsItsAppThenItsConfiguration) {
+  ServiceHarness harness;
+  harness.ListApps();
+  const std::string project = harness.NewProject();
+  CapturingLogger log(ZelphSeverityLevel::kError);
+  LoadSolutionTemplateRequest request;
+  request.set_project_url(project);
+  request.set_solution_template_id(kTunedTemplateId);
+  LoadSolutionTemplateResponse response;
+  ASSERT_TRUE(harness.Call(&Stub::LoadSolutionTemplate, request, &response).ok());
+  EXPECT_EQ(response.chain_id(), kSettingsAppId);
+  EXPECT_EQ(SettingsOf(*harness.ProjectOf(project)), kTunedSettings);
+
+  const std::string kFailed = "[error] Failed load solution template, error: '";
+  struct Case {
+    std::string configuration;
+    std::string logged;
+  };
+  const Case kCases[] = {
+      {"nope", "Solution template not found, solution template id: 'nope'"},
+      {kOrphanTemplateId, std::string("Solution template not found, solution template id: '") +
+                              kOrphanTemplateId + "'"},
+      {kPlainTemplateId, "Executor not found with id: "},  // its app has no main settings
+  };
+  for (const Case& c : kCases) {
+    log.Clear();
+    request.set_solution_template_id(c.configuration);
+    const grpc::Status status = harness.Call(&Stub::LoadSolutionTemplate, request);
+    EXPECT_EQ(status.error_code(), grpc::StatusCode::CANCELLED) << c.configuration;
+    EXPECT_EQ(status.error_message(), "");
+    EXPECT_EQ(log.Text(), kFailed + c.logged + "'\n") << c.configuration;
+  }
+}
+
+TEST(ProjectLoadingTest, SolutionsIntoABusyProjectAreCancelled) {
+  ServiceHarness harness;
+  harness.ListApps();
+  const std::string project = harness.NewProject();
+  Gate& loader = TestPluginControl::Get().LoaderGate();
+  loader.Reset();
+  loader.Close();
+  auto first = std::async(std::launch::async, [&] {
+    return harness.Call(&Stub::LoadSolution, Solution(project, kSettingsAppId));
+  });
+  ASSERT_TRUE(loader.WaitForInside(1));
+  CapturingLogger log(ZelphSeverityLevel::kError);
+  const grpc::Status refused = harness.Call(&Stub::LoadSolution, Solution(project, kDemoAppId));
+  loader.Open();
+  EXPECT_EQ(refused.error_code(), grpc::StatusCode::CANCELLED);
+  EXPECT_NE(log.Text().find("Failed load solution, error: Chain not ready to execute, " +
+                            project.substr(project.rfind(':') + 1)),
+            std::string::npos)
+      << log.Text();
+  EXPECT_TRUE(first.get().ok());
   loader.Reset();
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,7 +20,9 @@
 #include "zelph/model/property.h"
 #include "zelph/projects/project.h"
 #include "zelph/rpc/any_data_conversion.h"
+#include "zelph/settings/project_configuration.h"
 #include "zelph/testing/service_fixtures.h"
+#include "zelph/testing/test_plugin_control.h"
 
 namespace zelph::testing {
 namespace {
@@ -80,7 +83,14 @@ TEST(SetDataTest, UrlFormsOfEachTarget) {
       {p + "/output:o", kDouble, grpc::StatusCode::OK, ""},
       {p + "/worker:scale/input:in", kDouble, grpc::StatusCode::OK, ""},
       {p + "/worker:scale/system:key", kDouble, grpc::StatusCode::OK, ""},
+      {p + "/worker:scale/property:key", kDouble, grpc::StatusCode::OK, ""},
       {p + "/property:key", kDouble, grpc::StatusCode::OK, ""},
+      // Settings are not checked: one that does not exist changes nothing.
+      {p + "/setting:nope/property:key", kDouble, grpc::StatusCode::OK, ""},
+      {p + "/setting/property", kDouble, grpc::StatusCode::OK, ""},
+      // The line chain has a configuration but no main-settings worker to apply it to.
+      {p + "/config", [](GAnyData& v) { v.set_string_val("{}"); }, grpc::StatusCode::INTERNAL,
+       "Executor not found with id: "},
       // Paths the dispatch does not know, compared exactly.
       {"", kDouble, grpc::StatusCode::INVALID_ARGUMENT, kUnsupported},
       {p, kDouble, grpc::StatusCode::INVALID_ARGUMENT, kUnsupported + p},
@@ -97,6 +107,10 @@ TEST(SetDataTest, UrlFormsOfEachTarget) {
        "Invalid url: /session/project, /session:id required"},
       {p + "/worker/system:key", kDouble, grpc::StatusCode::INVALID_ARGUMENT,
        "Invalid url: " + p + "/worker, /session/project/worker:id required"},
+      {p + "/worker/property:key", kDouble, grpc::StatusCode::INVALID_ARGUMENT,
+       "Invalid url: " + p + "/worker, /session/project/worker:id required"},
+      {session + "/project/config", kDouble, grpc::StatusCode::INVALID_ARGUMENT,
+       "Invalid url: " + session + "/project, /session/project:id required"},
       // Lookups.
       {session + "/project:nope/input:x", kDouble, grpc::StatusCode::INTERNAL,
        "Project not found: nope"},
@@ -104,6 +118,10 @@ TEST(SetDataTest, UrlFormsOfEachTarget) {
        grpc::StatusCode::INTERNAL, "Session not found: nope"},
       {p + "/worker:nope/system:key", kDouble, grpc::StatusCode::INTERNAL,
        "Executor not found with id: nope"},
+      {p + "/worker:nope/property:key", kDouble, grpc::StatusCode::INTERNAL,
+       "Executor not found with id: nope"},
+      {session + "/project:nope/setting:x/property:key", kDouble, grpc::StatusCode::INTERNAL,
+       "Project not found: nope"},
       {p + "/worker:" + std::string(300, 'w') + "/system:key", kDouble, grpc::StatusCode::INTERNAL,
        "Executor not found with id: " + std::string(256, 'w') + "..."},
       // A request without data.
@@ -112,6 +130,11 @@ TEST(SetDataTest, UrlFormsOfEachTarget) {
        "Unsupported property type"},
       {p + "/worker:scale/system:key", kNoValue, grpc::StatusCode::INVALID_ARGUMENT,
        "Unsupported property type"},
+      {p + "/worker:scale/property:key", kNoValue, grpc::StatusCode::INVALID_ARGUMENT,
+       "Unsupported property type"},
+      {p + "/setting:nope/property:key", kNoValue, grpc::StatusCode::INVALID_ARGUMENT,
+       "Unsupported property type"},
+      {p + "/config", kNoValue, grpc::StatusCode::INTERNAL, "Failed parse project configuration"},
   };
   for (const Case& c : kCases) {
     const grpc::Status status = harness.Call(&Stub::SetData, Set(c.url, c.value));
@@ -301,6 +324,8 @@ TEST(SetDataTest, EveryValueCaseIntoPropertyBags) {
     std::function<std::optional<PropertyVariant>()> read;
   };
   const Target kTargets[] = {
+      {line.url + "/worker:scale/property:key",
+       [&] { return line.project->GetWorker("scale")->GetProperties()->GetValue("key"); }},
       {line.url + "/worker:scale/system:key",
        [&] { return line.project->GetWorker("scale")->GetSystemProperties()->GetValue("key"); }},
       {line.url + "/property:key",
@@ -376,6 +401,141 @@ TEST(SetDataTest, DeeplyNestedExecutorTextIsRefusedAsUnreadable) {
                                     [](GAnyData& v) { v.set_string_val("{\"name\": \"Back\"}"); }))
           .ok());
   EXPECT_EQ(line.project->GetChain()->GetName(), "Back");
+}
+
+// Only names that begin with the whole prefix "$__system." are mirrored as system
+// properties, under the name that follows it; "$__system" alone and "$__systemfoo" are
+// ordinary properties and the write succeeds.
+TEST(SetDataTest, WorkerPropertiesMirrorOnlyTheSystemPrefix) {
+  ServiceHarness harness;
+  LineProject line(harness);
+  const std::shared_ptr<IDataProcess> worker = line.project->GetWorker("scale");
+  // By id: the first write renames the worker.
+  const std::string worker_url = line.url + "/worker:" + kLineScaleId;
+  struct Case {
+    std::string name;
+    const char* system;  // the mirrored system property, or null
+  };
+  const Case kCases[] = {
+      {"$__system.name", "name"}, {"$__system.", ""}, {"$__system", nullptr},
+      {"$__systemfoo", nullptr},  {"plain", nullptr},
+  };
+  for (const Case& c : kCases) {
+    const grpc::Status status = harness.Call(
+        &Stub::SetData,
+        Set(worker_url + "/property:" + c.name, [&](GAnyData& v) { v.set_string_val(c.name); }));
+    EXPECT_TRUE(status.ok()) << c.name << ": " << status.error_message();
+    EXPECT_EQ(worker->GetProperties()->GetValue(c.name), PropertyVariant(c.name)) << c.name;
+    if (c.system != nullptr) {
+      EXPECT_EQ(worker->GetSystemProperties()->GetValue(c.system), PropertyVariant(c.name));
+    }
+  }
+  for (const char* never : {"oo", "foo", "$__system", "$__systemfoo", "plain"}) {
+    EXPECT_FALSE(worker->GetSystemProperties()->HasValue(never)) << never;
+  }
+}
+
+// The main settings travel both ways: a write to the main-settings worker's properties
+// reaches the configuration, a write to a setting reaches the worker.
+TEST(SetDataTest, MainSettingsFollowWritesOnEitherSide) {
+  ServiceHarness harness;
+  const std::string project_url = harness.NewProject();
+  harness.UploadChain(project_url, "main_settings.json");
+  const std::shared_ptr<Project> project = harness.ProjectOf(project_url);
+  auto threshold = [&] {
+    return project->GetConfiguration()->GetValue(kMainWorkerId, "threshold")->value;
+  };
+  auto settings = [&] {
+    return project->GetWorker(kMainWorkerId)->GetPropertyString("settings", "<none>");
+  };
+
+  ASSERT_TRUE(
+      harness
+          .Call(&Stub::SetData, Set(project_url + "/worker:dashboard/property:settings",
+                                    [](GAnyData& v) { v.set_string_val(R"({"threshold": 7})"); }))
+          .ok());
+  EXPECT_EQ(threshold(), PropertyVariant(7));
+
+  const std::string setting = project_url + "/setting:" + kMainWorkerId + "/property:";
+  struct Case {
+    std::string url;
+    SetValue value;
+    grpc::StatusCode code;
+    PropertyVariant threshold;
+  };
+  const Case kCases[] = {
+      {setting + "threshold", [](GAnyData& v) { v.set_int32_val(11); }, grpc::StatusCode::OK,
+       PropertyVariant(11)},
+      {setting + "nope", [](GAnyData& v) { v.set_int32_val(12); }, grpc::StatusCode::OK,
+       PropertyVariant(11)},
+      {project_url + "/setting:nope/property:threshold", [](GAnyData& v) { v.set_int32_val(13); },
+       grpc::StatusCode::OK, PropertyVariant(11)},
+      {setting + "threshold", [](GAnyData& v) { v.set_buffer("14"); },
+       grpc::StatusCode::INVALID_ARGUMENT, PropertyVariant(11)},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(harness.Call(&Stub::SetData, Set(c.url, c.value)).error_code(), c.code) << c.url;
+    EXPECT_EQ(threshold(), c.threshold) << c.url;
+    EXPECT_EQ(settings(), "{\n    \"threshold\": 11,\n    \"label\": \"main\"\n}") << c.url;
+  }
+}
+
+TEST(SetDataTest, WholeConfigurationDocuments) {
+  ServiceHarness harness;
+  const std::string project_url = harness.NewProject();
+  harness.UploadChain(project_url, "main_settings.json");
+  const std::shared_ptr<Project> project = harness.ProjectOf(project_url);
+  const std::string config_url = project_url + "/config";
+  auto document = [](std::string text) {
+    return [text = std::move(text)](GAnyData& v) { v.set_string_val(text); };
+  };
+  std::string tuned = project->GetConfigurationJson();
+  tuned.replace(tuned.find("\"threshold\": 9,"), 15, "\"threshold\": 42,");
+  ASSERT_TRUE(harness.Call(&Stub::SetData, Set(config_url, document(tuned))).ok());
+  EXPECT_EQ(project->GetConfigurationJson(), tuned);
+  EXPECT_EQ(project->GetWorker(kMainWorkerId)->GetPropertyString("settings", ""),
+            "{\n    \"threshold\": 42,\n    \"label\": \"main\"\n}");
+
+  constexpr size_t kDepth = 1'000'000;
+  struct Case {
+    const char* name;
+    SetValue value;
+  };
+  const Case kCases[] = {
+      {"no value", kNoValue},
+      {"a number", [](GAnyData& v) { v.set_int32_val(1); }},
+      {"cut short", document("{\"threshold\": ")},
+      // Would exhaust the stack of the thread that reads it (or frees what was read).
+      {"nested a million levels", document(std::string(kDepth, '[') + std::string(kDepth, ']'))},
+  };
+  for (const Case& c : kCases) {
+    const grpc::Status status = harness.Call(&Stub::SetData, Set(config_url, c.value));
+    EXPECT_EQ(status.error_code(), grpc::StatusCode::INTERNAL) << c.name;
+    EXPECT_EQ(status.error_message(), "Failed parse project configuration") << c.name;
+    EXPECT_EQ(project->GetConfigurationJson(), tuned) << c.name;
+    EXPECT_EQ(project->GetState(), static_cast<int>(ProjectState::kReady)) << c.name;
+  }
+}
+
+TEST(SetDataTest, ConfigurationOfABusyProjectIsRefused) {
+  ServiceHarness harness;
+  const std::string project_url = harness.NewProject();
+  Gate& loader = TestPluginControl::Get().LoaderGate();
+  loader.Reset();
+  loader.Close();
+  UploadProjectRequest upload;
+  upload.set_url(project_url);
+  upload.mutable_file()->set_data(ChainText("main_settings.json"));
+  auto loading =
+      std::async(std::launch::async, [&] { return harness.Call(&Stub::UploadProject, upload); });
+  ASSERT_TRUE(loader.WaitForInside(1));
+  const grpc::Status status = harness.Call(
+      &Stub::SetData, Set(project_url + "/config", [](GAnyData& v) { v.set_string_val("{}"); }));
+  loader.Open();
+  EXPECT_EQ(status.error_code(), grpc::StatusCode::INTERNAL);
+  EXPECT_EQ(status.error_message(), "Chain not ready to upload configuration");
+  EXPECT_TRUE(loading.get().ok());
+  loader.Reset();
 }
 
 }  // namespace

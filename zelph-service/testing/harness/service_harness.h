@@ -13,8 +13,11 @@
 //   grpc::Status status = harness.Call(&Stub::SetData, request);
 //   harness.ProjectOf(project)->GetCache("/input:x");              // behind the API
 //
-// Each harness has its own service (store, sessions, catalogue); the plug-in manager and the
-// configuration are process-wide and shared by every harness of the process.
+// A test program links zelph-service-harness and calls zelph_use_service_allocator on
+// itself. Each harness has its own service (store, sessions, catalogue); the plug-in
+// manager, the configuration and the background work of runs and previews
+// (ServiceBackgroundTasks, whose WaitIdle waits for asynchronous runs and previews) are
+// process-wide and shared by every harness of the process.
 //
 // Tests judged by the thread sanitizer call the handlers directly (Serving::kNone, then
 // service().SetData(nullptr, &request, &response)): the gRPC libraries of the system are not

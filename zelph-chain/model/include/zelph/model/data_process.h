@@ -15,7 +15,9 @@
 // owns its ports and its two property bags; it never holds a null bag.
 //
 // Threading: the flags word is atomic, so IsFlag may be asked from any thread while the
-// worker runs; the listener runs on the thread that changes a flag. The error record locks
+// worker runs; the listener runs on the thread that changes a flag. The reset flag is
+// atomic too: a client's reset of iterations marks the workers while a run reads and
+// clears the marks. The error record locks
 // itself: previews, status reads and statistics read it on other threads while the run
 // thread records and resets errors. Ports, bindings and the model take no lock: only the
 // thread that builds or runs the worker changes them. The property bags lock themselves.
@@ -249,7 +251,7 @@ class ZELPH_CHAIN_API IDataProcess : public std::enable_shared_from_this<IDataPr
   // touches few cache lines per worker; the rest follows.
   std::atomic<int> flags_{0};
   bool uuid_valid_ = false;
-  bool reset_flag_ = true;
+  std::atomic<bool> reset_flag_{true};
   // False while errors_, stack_trace_ and error_class_name_ are all empty, so that a run
   // of a worker that never failed reads neither them nor their mutex.
   std::atomic<bool> error_recorded_{false};

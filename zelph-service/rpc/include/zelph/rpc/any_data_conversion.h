@@ -28,6 +28,7 @@
 class IDataProcess;
 class IPortData;
 class Property;
+struct PropertyValue;
 
 // New port data for the value of `value`:
 // - bool, int32, int64, double and string values: a scalar of their text ("true", "5",
@@ -53,6 +54,12 @@ grpc::Status PortDataFromAnyData(const zelph::GAnyData& value, std::shared_ptr<I
 // and leaves the value unset. Any other data type leaves the value unset and answers
 // INTERNAL "Unsupported data type". `url` and `modified` are left alone.
 grpc::Status PortDataToAnyData(const IPortData& data, zelph::GAnyData& value);
+
+// The bool, int32, double, string or int64 value of `request.data()` as the matching
+// alternative of `property`, marked changed (logged with the request's URL). Any other value
+// case leaves `property` alone and answers INVALID_ARGUMENT "Unsupported property type".
+grpc::Status PropertyValueFromAnyData(const zelph::SetDataRequest& request,
+                                      PropertyValue& property);
 
 // Writes the bool, int32, double, string or int64 value of `request.data()` into `properties`
 // under `name` (inserted or replaced, whatever alternative the entry held, and marked

@@ -15,7 +15,7 @@
 // and a std::exception of the work answered as INTERNAL with its text, logged at error
 // level. The methods below say where they leave that frame. Each group of handlers has a
 // source of its own: zelph_service.cpp (construction, sessions and projects),
-// project_loading.cpp, set_data.cpp.
+// project_loading.cpp, execute_command.cpp, set_data.cpp.
 //
 // Threading: the handlers run on any number of threads at once, also for one project. The
 // service object itself is not changed after construction; the store, the sessions, the
@@ -60,6 +60,15 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
                              const zelph::CreateProjectRequest* request,
                              zelph::CreateProjectResponse* response) override;
 
+  // Runs ----------------------------------------------------------------------------------
+
+  // The command applied to every URL in request order, all URLs checked first. A busy
+  // project is no error: the reply's status is kCancelled. The reply carries the status of
+  // the last URL whose action ran. Neither the request nor a failure is logged here.
+  grpc::Status ExecuteCommand(grpc::ServerContext* context,
+                              const zelph::ExecuteCommandRequest* request,
+                              zelph::ExecuteCommandResponse* response) override;
+
   // Data ----------------------------------------------------------------------------------
 
   // One value into a worker property or system property, a chain property, a control of
@@ -89,6 +98,17 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
                              const zelph::UploadProjectRequest* request,
                              zelph::UploadProjectResponse* response) override;
 
+  // The chain of a catalogued app, then optionally a template's configuration, into the
+  // project named by the session and project ids of "project_url" (its path is not looked
+  // at). Every failure is CANCELLED with an empty message; its cause goes to the error log
+  // only. Apps and templates are found only once a client has listed the apps.
+  grpc::Status LoadSolution(grpc::ServerContext* context, const zelph::LoadSolutionRequest* request,
+                            zelph::LoadSolutionResponse* response) override;
+  // A catalogued template's app, then the template's configuration; failures as above.
+  grpc::Status LoadSolutionTemplate(grpc::ServerContext* context,
+                                    const zelph::LoadSolutionTemplateRequest* request,
+                                    zelph::LoadSolutionTemplateResponse* response) override;
+
   // Behind the API ----------------------------------------------------------------------------
 
   // For tests and tools that look behind the API; valid while the service lives.
@@ -100,11 +120,27 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   // text. Refreshes the session's idle deadline.
   std::shared_ptr<zelph::Project> GetProject(const ObjectUrl& url) const;
 
+  // ExecuteCommand's commands (execute_command.cpp); each checks and handles every URL.
+  grpc::Status Evaluate(const zelph::ExecuteCommandRequest& request,
+                        zelph::ExecuteCommandResponse& response);
+  grpc::Status EvaluateAsync(const zelph::ExecuteCommandRequest& request,
+                             zelph::ExecuteCommandResponse& response);
+  grpc::Status Interrupt(const zelph::ExecuteCommandRequest& request,
+                         zelph::ExecuteCommandResponse& response);
+  grpc::Status EvaluateStep(const zelph::ExecuteCommandRequest& request,
+                            zelph::ExecuteCommandResponse& response);
+  grpc::Status ResetIterations(const zelph::ExecuteCommandRequest& request,
+                               zelph::ExecuteCommandResponse& response);
+  grpc::Status BuildPreview(const zelph::ExecuteCommandRequest& request,
+                            zelph::ExecuteCommandResponse& response);
+
   // SetData targets, by path (set_data.cpp).
   grpc::Status SetWorkerProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetWorkerSystemProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetProjectProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetSettingProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetCacheData(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  grpc::Status SetProjectConfig(const ObjectUrl& url, const zelph::SetDataRequest& request);
 
   // GetData readers, one per path. Each appends at most one element for `url` to `response`
   // and answers its status; lookups that fail throw, and GetData answers INTERNAL with the

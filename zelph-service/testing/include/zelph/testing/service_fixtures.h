@@ -20,10 +20,14 @@
 //   apps/demo.json        app kDemoAppId "Demo" (the line chain, loadable)
 //   apps/sub/nested.json  app kNestedAppId without a name, "app" "Davodavora"
 //   apps/twin_a.json, twin_b.json  two apps of id kTwinAppId, "Twin A" and "Twin B"
+//   apps/settings.json    app kSettingsAppId "Settings": a Loader and a Main worker
+//                         "dashboard" (kSettingsMainWorkerId)
 //   apps/array_chain.json "zelph_chain" is an array: logged, no app
 //   apps/UPPER.JSON, notes.txt, chain_app.json ("app" "chain"): no app, no log line
 //   templates/fast.cc     template kFastTemplateId "Fast" of the demo app
 //   templates/plain.cc    template kPlainTemplateId without caption, of the nested app
+//   templates/tuned.cc    template kTunedTemplateId "Tuned" of the settings app: threshold 12,
+//                         label "tuned"
 //   templates/orphan.cc   bound to an app that does not exist: logged, no template
 #pragma once
 
@@ -66,9 +70,12 @@ inline constexpr char kSlowWorkerId[] = "1a2b0000-0000-4000-8000-000000000101";
 inline constexpr char kDemoAppId[] = "5a110000-0000-4000-8000-000000000001";
 inline constexpr char kNestedAppId[] = "5a110000-0000-4000-8000-000000000002";
 inline constexpr char kTwinAppId[] = "5a110000-0000-4000-8000-000000000006";
+inline constexpr char kSettingsAppId[] = "5a110000-0000-4000-8000-000000000007";
+inline constexpr char kSettingsMainWorkerId[] = "5a110000-0000-4000-8000-0000000007f2";
 inline constexpr char kFastTemplateId[] = "7e3a0000-0000-4000-8000-000000000001";
 inline constexpr char kPlainTemplateId[] = "7e3a0000-0000-4000-8000-000000000002";
 inline constexpr char kOrphanTemplateId[] = "7e3a0000-0000-4000-8000-000000000003";
+inline constexpr char kTunedTemplateId[] = "7e3a0000-0000-4000-8000-000000000004";
 
 // Sets the bin home to the folder of the test plug-ins and loads "service_test_plugin"
 // once per process. Throws std::runtime_error when the plug-in does not load.
