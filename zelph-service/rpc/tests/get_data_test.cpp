@@ -128,6 +128,45 @@ TEST(GetDataTest, EveryValueKindThatSetDataStoresComesBack) {
   }
 }
 
+// Property values keep their kind both ways: SetData writes the value's alternative into the
+// bag, GetData answers it in the member of that alternative.
+TEST(GetDataTest, EveryPropertyKindThatSetDataWritesComesBack) {
+  ServiceHarness harness;
+  const std::string line = harness.NewProject();
+  harness.UploadChain(line, "line.json");
+  const std::string settings = harness.NewProject();
+  harness.UploadChain(settings, "main_settings.json");
+  const std::string kUrls[] = {
+      line + "/worker:scale/property:p",
+      line + "/worker:scale/system:p",
+      line + "/property:p",
+      settings + "/setting:" + std::string(kMainWorkerId) + "/property:threshold",
+  };
+  const GAnyData kValues[] = {
+      Value([](GAnyData& v) { v.set_bool_val(false); }),
+      Value([](GAnyData& v) { v.set_int32_val(-3); }),
+      Value([](GAnyData& v) { v.set_int64_val(int64_t{1} << 40); }),
+      Value([](GAnyData& v) { v.set_double_val(2.5); }),
+      Value([](GAnyData& v) { v.set_string_val("abc"); }),
+  };
+  for (const std::string& url : kUrls) {
+    for (const GAnyData& value : kValues) {
+      SetDataRequest request;
+      request.set_url(url);
+      *request.mutable_data() = value;
+      ASSERT_TRUE(harness.Call(&Stub::SetData, request).ok()) << url;
+      GetDataResponse response;
+      const grpc::Status status = Get(harness, {url}, &response);
+      ASSERT_TRUE(status.ok()) << url << ": " << status.error_message();
+      ASSERT_EQ(response.data_size(), 1);
+      GAnyData expected = value;
+      expected.set_url(url);
+      EXPECT_TRUE(MessageDifferencer::Equals(response.data(0), expected))
+          << url << ": " << response.data(0).ShortDebugString();
+    }
+  }
+}
+
 TEST(GetDataTest, EveryUrlFormAnswersItsMessageAndTime) {
   ServiceHarness harness;
   RegisterDescribedModel();
