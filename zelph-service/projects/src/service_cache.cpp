@@ -13,8 +13,8 @@ const std::chrono::system_clock::time_point kLoadTime = std::chrono::system_cloc
 
 DataEx::DataEx(std::shared_ptr<IPortData> data) : data(std::move(data)), modified(Now()) {}
 
-std::int64_t DataEx::Now() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now() -
-                                                               kLoadTime)
-      .count();
+std::int64_t DataEx::Now() { return StampOf(std::chrono::system_clock::now()); }
+
+std::int64_t DataEx::StampOf(std::chrono::system_clock::time_point time) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(time - kLoadTime).count();
 }

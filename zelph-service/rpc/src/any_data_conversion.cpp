@@ -148,11 +148,13 @@ grpc::Status ConvertValue(const GAnyData& value, std::shared_ptr<IPortData>& dat
   }
 }
 
+// Byte fields are given a string to take over: the generated setter that takes a pointer and
+// a size copies the bytes twice (into a temporary string, then into the field).
 void SetNumbers(const PortDataNumbers& numbers, GNumbers& message) {
   message.set_block_length(numbers.GetBlockLength());
   message.set_element_type(ElementCodeOf(numbers.GetElementDataType()));
   if (const char* bytes = numbers.ToByteArray(false)) {
-    message.set_buffer(bytes, numbers.GetSize());
+    message.set_buffer(std::string(bytes, numbers.GetSize()));
   }
 }
 
@@ -164,7 +166,9 @@ void SetMat(const PortDataMat& matrix, GMat& message) {
   for (int i = 0; i < matrix.GetDimsSize(); ++i) {
     message.add_dims(static_cast<std::int64_t>(matrix.GetDim(i)));
   }
-  if (const char* bytes = matrix.GetData()) message.set_buffer(bytes, matrix.GetSize());
+  if (const char* bytes = matrix.GetData()) {
+    message.set_buffer(std::string(bytes, matrix.GetSize()));
+  }
 }
 
 // Scalar and text port data are PortDataScalar by construction; a plug-in's object that

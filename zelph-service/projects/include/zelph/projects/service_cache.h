@@ -17,6 +17,7 @@
 // IPortData object. Threading as ShardedMap.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -33,6 +34,8 @@ struct DataEx {
   // Microseconds of the system clock since the program was loaded. Follows the system
   // clock, so it moves when the system time is changed.
   static std::int64_t Now();
+  // The same stamp for a time of the system clock, such as when a statistic was rendered.
+  static std::int64_t StampOf(std::chrono::system_clock::time_point time);
 
   std::shared_ptr<IPortData> data;
   std::int64_t modified = 0;

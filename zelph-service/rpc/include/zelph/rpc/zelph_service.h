@@ -77,6 +77,19 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   grpc::Status SetData(grpc::ServerContext* context, const zelph::SetDataRequest* request,
                        zelph::SetDataResponse* response) override;
 
+  // One element per object URL read, in request order (get_data.cpp): every URL is checked
+  // first, then each is read by the reader of its path, and the first failure ends the call.
+  // A property, model, solution, worker, link, status, statistic, setting, chain text or
+  // cache entry; "/session:{s}/project:{p}/config" adds no element, and neither does the
+  // statistic or error of an object without a statistic.
+  grpc::Status GetData(grpc::ServerContext* context, const zelph::GetDataRequest* request,
+                       zelph::GetDataResponse* response) override;
+  // Whether each URL's object exists, one bool element per URL (exists.cpp). Every URL is
+  // checked first; after that a lookup that fails in any way answers false. Project data
+  // URLs are looked up under the cache key that GetData reads (cache_key.h).
+  grpc::Status Exists(grpc::ServerContext* context, const zelph::ExistsRequest* request,
+                      zelph::ExistsResponse* response) override;
+
   // Loading a chain -------------------------------------------------------------------------
 
   // The chain text of the request's file into the project of a "/session:{s}/project:{p}"
@@ -128,6 +141,32 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   grpc::Status SetSettingProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetCacheData(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetProjectConfig(const ObjectUrl& url, const zelph::SetDataRequest& request);
+
+  // GetData readers, one per path. Each appends at most one element for `url` to `response`
+  // and answers its status; lookups that fail throw, and GetData answers INTERNAL with the
+  // text. Properties (get_data_properties.cpp):
+  grpc::Status GetDataWorkerProperty(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetDataWorkerSystem(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetDataProjectProperty(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetProjectSettingProperty(const ObjectUrl& url, zelph::GetDataResponse& response);
+  // The project's objects (get_data_project.cpp). GetProject reads the chain text.
+  grpc::Status GetProject(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetProjectExecutionStatus(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetDataProjectWorker(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetDataProjectLink(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetProjectStatus(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetWorkerStatus(const ObjectUrl& url, zelph::GetDataResponse& response);
+  // Models, solutions, statistics and settings (get_data_descriptions.cpp).
+  grpc::Status GetDataModel(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetDataProjectModel(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetSolutionApp(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetSolutionTemplate(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetProjectStatistic(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetProjectError(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetProjectSettings(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetProjectSetting(const ObjectUrl& url, zelph::GetDataResponse& response);
+  // The project cache entry under the URL's cache key (cached_data.cpp).
+  grpc::Status GetCachedData(const ObjectUrl& url, zelph::GetDataResponse& response);
 
   std::shared_ptr<zelph::Store> store_;
   SimplePluginsManager* plugins_;  // the process-wide registry; not owned

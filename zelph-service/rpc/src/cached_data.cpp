@@ -1,0 +1,29 @@
+// cached_data.cpp
+//
+// GetData of the project cache: the entry under the URL's cache key, as a number block,
+// scalar text, matrix or text value, stamped with the time it was stored.
+#include <memory>
+#include <string>
+
+#include "zelph/projects/project.h"
+#include "zelph/projects/service_cache.h"
+#include "zelph/rpc/any_data_conversion.h"
+#include "zelph/rpc/cache_key.h"
+#include "zelph/rpc/object_url.h"
+#include "zelph/rpc/zelph_service.h"
+
+// The entry is a copy whose reference keeps the port data alive while it is converted, even
+// when a run replaces the entry meanwhile; no project lock is taken. A missing entry reads as
+// an element stamped 0 without a value.
+grpc::Status ZelphServiceV2Impl::GetCachedData(const ObjectUrl& url,
+                                               zelph::GetDataResponse& response) {
+  const std::shared_ptr<zelph::Project> project = GetProject(url);
+  // The configuration is read as a document of its own (GetProjectConfiguration).
+  if (url.GetPath() == "/session/project/config") return grpc::Status::OK;
+  const DataEx entry = project->GetCache(zelph::rpc::CacheKeyOf(url));
+  zelph::GAnyData* element = response.add_data();
+  element->set_url(url.GetUrl());
+  element->set_modified(entry.modified);
+  if (!entry.data) return grpc::Status::OK;
+  return PortDataToAnyData(*entry.data, *element);
+}
