@@ -53,7 +53,8 @@ TEST(StatisticConcurrencyTest, ReadersAlwaysGetACompleteDocument) {
   });
   for (int reader = 0; reader < kReaders; ++reader) {
     threads.emplace_back([&] {
-      while (writers_running > 0) {
+      // Each reader reads at least once, however soon the writers finish.
+      do {
         const StatisticDocument document = statistic.GetDocument();
         const std::string text = document.data->GetStr();
         rapidjson::Document parsed;
@@ -66,7 +67,7 @@ TEST(StatisticConcurrencyTest, ReadersAlwaysGetACompleteDocument) {
         }
         ASSERT_EQ(error, kScriptedFailure);
         ++documents_read;
-      }
+      } while (writers_running > 0);
     });
   }
   for (std::thread& thread : threads) thread.join();
