@@ -1,0 +1,22 @@
+// server.h
+//
+// The process's one gRPC endpoint: the service object and the server that serves it,
+// created by StartServer and living until the process ends.
+#pragma once
+
+namespace zelph::host {
+
+// Makes sure nothing listens on 127.0.0.1 at the configured port, creates the service and
+// builds and starts the server on the configured host and port. Throws std::runtime_error
+// when the port is taken, is not a TCP port (1 to 65535), or the server cannot start. Call
+// once per process, from the main or the service thread.
+void StartServer();
+
+// Asks the server to stop, giving calls in flight five seconds. Does nothing when no server
+// has started. Never throws; any thread, also while another thread waits in WaitServer.
+void ShutdownServer() noexcept;
+
+// Blocks until the server has been shut down. Returns at once when no server has started.
+void WaitServer();
+
+}  // namespace zelph::host
