@@ -1,38 +1,26 @@
 // Process tests of the console server: it serves clients on its configured port until a
 // console event (a signal) stops it, refuses ports it cannot serve on, and keeps its signal
 // handling when the Java VM runs inside it.
-#include <grpcpp/grpcpp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
-#include "message/ZelphServiceApiV2.grpc.pb.h"
+#include "zelph/testing/program_client.h"
 #include "zelph/testing/program_installation.h"
 
 namespace {
 
 using zelph::testing::ChildProcess;
 using zelph::testing::ChildResult;
+using zelph::testing::ProgramClient;
 using zelph::testing::ProgramInstallation;
+using zelph::testing::ProgramStub;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-std::unique_ptr<zelph::ZelphServiceApiV2::Stub> Connect(const ProgramInstallation& installation) {
-  return zelph::ZelphServiceApiV2::NewStub(
-      grpc::CreateChannel(installation.Address(), grpc::InsecureChannelCredentials()));
-}
-
-template <typename Request, typename Response, typename Method>
-grpc::Status Call(zelph::ZelphServiceApiV2::Stub& stub, Method method, const Request& request,
-                  Response* response) {
-  grpc::ClientContext context;
-  context.set_deadline(std::chrono::system_clock::now() + std::chrono::seconds(30));
-  return (stub.*method)(&context, request, response);
 }
 
 // A client's calls are served; the signal ends the program with 0 after the profile table
@@ -45,17 +33,17 @@ TEST(ConsoleServerTest, ServesUntilAStoppingSignal) {
     std::unique_ptr<ChildProcess> server = installation.Start({});
     ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server));
 
-    auto stub = Connect(installation);
-    zelph::CreateSessionRequest create;
-    create.set_id("s1");
-    zelph::CreateSessionResponse created;
-    const grpc::Status status =
-        Call(*stub, &zelph::ZelphServiceApiV2::Stub::CreateSession, create, &created);
-    EXPECT_TRUE(status.ok()) << status.error_message();
-    zelph::GetDataRequest get;
-    get.add_url("/session:s1");
-    zelph::GetDataResponse got;
-    Call(*stub, &zelph::ZelphServiceApiV2::Stub::GetData, get, &got);
+    {
+      // A connected client would hold the shutdown for its whole grace.
+      ProgramClient client(installation.Address());
+      zelph::CreateSessionRequest create;
+      create.set_id("s1");
+      const grpc::Status status = client.Call(&ProgramStub::CreateSession, create);
+      EXPECT_TRUE(status.ok()) << status.error_message();
+      zelph::GetDataRequest get;
+      get.add_url("/session:s1");
+      client.Call(&ProgramStub::GetData, get);
+    }
 
     server->Signal(signal_number);
     const ChildResult result = server->Wait();
@@ -126,6 +114,26 @@ TEST(ConsoleServerTest, JavaVmLeavesTheStoppingSignalToTheProgram) {
   EXPECT_TRUE(result.exited) << result.signal;
   EXPECT_EQ(result.exit_code, 0) << result.err;
   EXPECT_TRUE(Contains(result.err, "[info] Release file logging\n")) << result.err;
+}
+
+// A synchronous evaluation holds its request thread, which the server's shutdown waits for:
+// once the grace is over the run is interrupted, and the program ends with 0 instead of
+// running on for as long as the evaluation would.
+TEST(ConsoleServerTest, StoppingSignalEndsALongEvaluation) {
+  ProgramInstallation installation(ProgramInstallation::kWithJava);
+  installation.AddJavaTestModels();
+  installation.WriteConfig(installation.Config("info"));
+  std::unique_ptr<ChildProcess> server = installation.Start({});
+  ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server));
+  ProgramClient client(installation.Address());
+  std::thread evaluation = client.StartSlowEvaluation(false);
+  ASSERT_TRUE(server->WaitForError("Start chain execution ('run_time')"));
+  server->Signal(SIGINT);
+  const ChildResult result = server->Wait();
+  evaluation.join();
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_TRUE(result.exited) << result.signal;
+  EXPECT_EQ(result.exit_code, 0) << result.err;
 }
 
 }  // namespace

@@ -1,26 +1,25 @@
 // The demo solutions as a client meets them: the program with the Java plug-in and the demo
 // models serves each demo app (and the template) from the demo solution folders, and an
 // evaluation gives what the chained models compute.
-#include <grpcpp/grpcpp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "message/ZelphServiceApiV2.grpc.pb.h"
+#include "zelph/testing/program_client.h"
 #include "zelph/testing/program_installation.h"
 
 namespace {
 
 using zelph::testing::ChildProcess;
 using zelph::testing::ChildResult;
+using zelph::testing::ProgramClient;
 using zelph::testing::ProgramInstallation;
-using Stub = zelph::ZelphServiceApiV2::Stub;
+using Stub = zelph::testing::ProgramStub;
 
 constexpr char kImageCleanup[] = "d3e00000-0000-4000-8000-000000000001";
 constexpr char kNumberSummary[] = "d3e00000-0000-4000-8000-000000000002";
@@ -46,17 +45,12 @@ class DemoInstallationTest : public ::testing::Test {
     delete installation_;
   }
 
-  void SetUp() override {
-    stub_ = zelph::ZelphServiceApiV2::NewStub(
-        grpc::CreateChannel(installation_->Address(), grpc::InsecureChannelCredentials()));
-  }
+  void SetUp() override { client_ = std::make_unique<ProgramClient>(installation_->Address()); }
 
   template <typename Request, typename Response>
   grpc::Status Call(grpc::Status (Stub::*method)(grpc::ClientContext*, const Request&, Response*),
                     const Request& request, Response* response) {
-    grpc::ClientContext context;
-    context.set_deadline(std::chrono::system_clock::now() + std::chrono::seconds(60));
-    return (stub_.get()->*method)(&context, request, response);
+    return client_->Call(method, request, response);
   }
 
   // A new project of a new session with the solution (and the template, when given) loaded;
@@ -119,7 +113,7 @@ class DemoInstallationTest : public ::testing::Test {
   static ProgramInstallation* installation_;
   static ChildProcess* server_;
   static int projects_;
-  std::unique_ptr<Stub> stub_;
+  std::unique_ptr<ProgramClient> client_;
 };
 
 ProgramInstallation* DemoInstallationTest::installation_ = nullptr;

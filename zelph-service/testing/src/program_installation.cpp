@@ -100,6 +100,10 @@ void ProgramInstallation::AddJavaModels(const std::string& name, const fs::path&
       << R"("]}}]})";
 }
 
+void ProgramInstallation::AddJavaTestModels() const {
+  AddJavaModels("test-models", ZELPH_JAVA_TEST_MODELS_JAR);
+}
+
 ChildOptions ProgramInstallation::Options(const std::vector<std::string>& arguments,
                                           const std::string& argv0) const {
   std::vector<std::string> argv = {argv0.empty() ? Program().string() : argv0};

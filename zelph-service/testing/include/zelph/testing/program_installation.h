@@ -66,6 +66,9 @@ class ProgramInstallation {
 
   // A Java extension ext/<name> of the installation (WithJava) whose class path is `jar`.
   void AddJavaModels(const std::string& name, const std::filesystem::path& jar) const;
+  // The Java test models of the build as ext/test-models (among them "Slow", which runs
+  // until it is interrupted).
+  void AddJavaTestModels() const;
 
   // The program started from bin/ with `arguments` after argv[0] (the program's full path
   // unless `argv0` is given). The environment keeps the sanitizers' hands off the signals
