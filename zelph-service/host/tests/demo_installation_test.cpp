@@ -171,7 +171,7 @@ TEST_F(DemoInstallationTest, LabelFormatsAScalar) {
   const std::string project = LoadedProject(kLabel);
   if (project.empty()) GTEST_SKIP() << "this build serves no listing of the apps";
   zelph::GAnyData input;
-  input.mutable_scalar()->set_value("3.14159");
+  input.set_string_val("3.14159");
   const zelph::GAnyData result =
       Evaluate(project, "/worker:label/input:value", input, "/worker:label/output:text");
   ASSERT_TRUE(result.has_scalar()) << result.DebugString();
