@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs the service with the default
-# configuration and the demo chains.
+# Installs what is missing, builds the program, the Java plug-in and the demo models, and
+# runs the demo installation (the build folder) in the foreground: zelph-service serves on
+# 127.0.0.1:50471 until Ctrl+C. Arguments go to zelph-service (try --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake -S . -B build -G Ninja >/dev/null
-cmake --build build -j "$(nproc)"
-if [ ! -x build/bin/zelph-service ]; then
-  echo "The server is not built yet: the libraries are built, the service program is not."
-  exit 0
-fi
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build -G Ninja "${launcher[@]}" >/dev/null
+cmake --build build -j "$(nproc)" --target zelph-service zelph-java
 exec build/bin/zelph-service "$@"

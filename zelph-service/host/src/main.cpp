@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
     std::exit(1);
   } catch (...) {
     // Nothing is known of what failed: a failure, whatever the exception, ends with 1.
+    ShutdownServer();
     std::cerr << "Unexpected error" << std::endl;
     ShowErrorMessageBox("Unexpected error");
     return 1;

@@ -10,13 +10,21 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "zelph/api/transport_options.h"
+#include "zelph/chains/data_process_chain.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/logger/log.h"
+#include "zelph/projects/project.h"
+#include "zelph/projects/session.h"
+#include "zelph/projects/store.h"
 #include "zelph/rpc/zelph_service.h"
 
 namespace zelph::host {
@@ -29,6 +37,8 @@ std::unique_ptr<grpc::Server> kServer;
 std::atomic<grpc::Server*> kPublishedServer{nullptr};
 
 constexpr std::chrono::seconds kShutdownGrace{5};
+// An interrupt may reach a chain before its run has begun; it is repeated at this pace.
+constexpr std::chrono::milliseconds kInterruptRepeat{100};
 
 // Whether something accepts a connection on 127.0.0.1 at `port`, whatever host the server
 // is configured to listen on.
@@ -44,6 +54,54 @@ bool IsLocalPortTaken(int port) {
   ::close(socket_fd);
   return connected;
 }
+
+// Interrupts the chain of every project, so that the runs in flight end soon. Sessions are
+// listed first and their projects visited after, since no session lock may be taken under
+// the store lock.
+void InterruptAllRuns(ZelphServiceV2Impl& service) {
+  zelph::Store& store = service.GetStore();
+  std::vector<std::string> sessions;
+  store.ForEachSession([&](const std::shared_ptr<zelph::Session>& session) {
+    sessions.push_back(session->GetId());
+  });
+  for (const std::string& session : sessions) {
+    store.ForEachProject(session, [](const std::shared_ptr<zelph::Project>& project) {
+      if (project->GetChain()) project->GetChain()->Interrupt();
+    });
+  }
+}
+
+// While the server shuts down, waits out the grace and then interrupts every run until the
+// shutdown is done. A synchronous evaluation runs on its request thread, and the server's
+// shutdown waits for every request thread however long after the grace, so a long run would
+// otherwise keep the process alive.
+class RunInterrupter {
+ public:
+  RunInterrupter(ZelphServiceV2Impl& service, std::chrono::system_clock::time_point grace_end)
+      : thread_([this, &service, grace_end] {
+          std::unique_lock lock(mutex_);
+          if (done_changed_.wait_until(lock, grace_end, [this] { return done_; })) return;
+          do {
+            lock.unlock();
+            InterruptAllRuns(service);
+            lock.lock();
+          } while (!done_changed_.wait_for(lock, kInterruptRepeat, [this] { return done_; }));
+        }) {}
+  ~RunInterrupter() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    done_changed_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_changed_;
+  bool done_ = false;
+  std::thread thread_;  // last: it starts once the members it uses exist
+};
 
 std::runtime_error CannotStart(int port) {
   return std::runtime_error(
@@ -80,7 +138,15 @@ void StartServer() {
 void ShutdownServer() noexcept {
   grpc::Server* server = kPublishedServer.load(std::memory_order_acquire);
   if (server == nullptr) return;
-  server->Shutdown(std::chrono::system_clock::now() + kShutdownGrace);
+  const auto deadline = std::chrono::system_clock::now() + kShutdownGrace;
+  // The service was made before the server was published and stays until the process ends.
+  std::unique_ptr<RunInterrupter> interrupter;
+  try {
+    interrupter = std::make_unique<RunInterrupter>(*kServiceImpl, deadline);
+  } catch (const std::exception& e) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Runs will not be interrupted at shutdown: {}", e.what());
+  }
+  server->Shutdown(deadline);
 }
 
 void WaitServer() {

@@ -12,8 +12,10 @@ namespace zelph::host {
 // once per process, from the main or the service thread.
 void StartServer();
 
-// Asks the server to stop, giving calls in flight five seconds. Does nothing when no server
-// has started. Never throws; any thread, also while another thread waits in WaitServer.
+// Stops the server, giving calls in flight five seconds; then the chains of all projects are
+// interrupted until the calls have returned, so that a long evaluation cannot keep the
+// server up. Returns once the server has stopped. Does nothing when no server has started.
+// Never throws; any thread, also while another thread waits in WaitServer.
 void ShutdownServer() noexcept;
 
 // Blocks until the server has been shut down. Returns at once when no server has started.

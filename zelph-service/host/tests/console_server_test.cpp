@@ -1,0 +1,139 @@
+// Process tests of the console server: it serves clients on its configured port until a
+// console event (a signal) stops it, refuses ports it cannot serve on, and keeps its signal
+// handling when the Java VM runs inside it.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "zelph/testing/program_client.h"
+#include "zelph/testing/program_installation.h"
+
+namespace {
+
+using zelph::testing::ChildProcess;
+using zelph::testing::ChildResult;
+using zelph::testing::ProgramClient;
+using zelph::testing::ProgramInstallation;
+using zelph::testing::ProgramStub;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// A client's calls are served; the signal ends the program with 0 after the profile table
+// and the loggers' release.
+TEST(ConsoleServerTest, ServesUntilAStoppingSignal) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    ProgramInstallation installation;
+    installation.WriteConfig(installation.Config("info"));
+    std::unique_ptr<ChildProcess> server = installation.Start({});
+    ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server));
+
+    {
+      // A connected client would hold the shutdown for its whole grace.
+      ProgramClient client(installation.Address());
+      zelph::CreateSessionRequest create;
+      create.set_id("s1");
+      const grpc::Status status = client.Call(&ProgramStub::CreateSession, create);
+      EXPECT_TRUE(status.ok()) << status.error_message();
+      zelph::GetDataRequest get;
+      get.add_url("/session:s1");
+      client.Call(&ProgramStub::GetData, get);
+    }
+
+    server->Signal(signal_number);
+    const ChildResult result = server->Wait();
+    EXPECT_TRUE(result.exited) << result.signal;
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out, "[PROFILE] name: GetData, ")) << result.out;
+    EXPECT_TRUE(Contains(result.err, "[info] Release file logging\n")) << result.err;
+  }
+}
+
+TEST(ConsoleServerTest, SecondInstanceOnTheSamePortIsRefused) {
+  ProgramInstallation installation;
+  installation.WriteConfig(installation.Config("info"));
+  std::unique_ptr<ChildProcess> first = installation.Start({});
+  ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*first));
+
+  const ChildResult second = installation.Run({});
+  EXPECT_EQ(second.exit_code, 1) << second.err;
+  const std::string refusal = "Server can't use port " + std::to_string(installation.Port()) +
+                              " for communitation: it is already in use.\nProbably the server "
+                              "is already running...\n";
+  EXPECT_TRUE(Contains(second.err, "[error] " + refusal)) << second.err;
+  EXPECT_TRUE(Contains(second.err, "Error: " + refusal)) << second.err;
+  EXPECT_FALSE(Contains(second.err, "Server starts listening")) << second.err;
+
+  first->Signal(SIGINT);
+  EXPECT_EQ(first->Wait().exit_code, 0);
+}
+
+// A port that is not a TCP port, or an address gRPC cannot listen on, ends the start with
+// the port in the text, never with a server on some other port.
+TEST(ConsoleServerTest, UnusableListeningAddressesAreRefused) {
+  struct Case {
+    const char* server_members;
+    const char* port_text;
+  };
+  const Case kCases[] = {
+      {R"("host": "127.0.0.1", "port": 0)", "0"},
+      {R"("host": "127.0.0.1", "port": 70000)", "70000"},
+      {R"("host": "127.0.0.1")", "-1"},
+      {R"("host": "", "port": 65000)", "65000"},
+  };
+  ProgramInstallation installation;
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.server_members);
+    installation.WriteConfig(std::string(R"({"server": {)") + c.server_members +
+                             R"(, "log": {"severity": "info", "sink": "Console"}}})");
+    const ChildResult result = installation.Run({});
+    EXPECT_EQ(result.exit_code, 1) << result.err;
+    EXPECT_TRUE(
+        Contains(result.err, std::string("Can't build and start server, does server port: ") +
+                                 c.port_text + " available?\n"))
+        << result.err;
+    EXPECT_FALSE(Contains(result.err, "Server starts listening")) << result.err;
+  }
+}
+
+// The Java VM runs with -Xrs: SIGINT still reaches the program, which stops as it does
+// without the VM.
+TEST(ConsoleServerTest, JavaVmLeavesTheStoppingSignalToTheProgram) {
+  ProgramInstallation installation(ProgramInstallation::kWithJava);
+  installation.WriteConfig(installation.Config("info"));
+  std::unique_ptr<ChildProcess> server = installation.Start({});
+  ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server));
+  server->Signal(SIGINT);
+  const ChildResult result = server->Wait();
+  EXPECT_TRUE(Contains(result.err, "[info] JavaVM created successfully\n")) << result.err;
+  EXPECT_TRUE(result.exited) << result.signal;
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_TRUE(Contains(result.err, "[info] Release file logging\n")) << result.err;
+}
+
+// A synchronous evaluation holds its request thread, which the server's shutdown waits for:
+// once the grace is over the run is interrupted, and the program ends with 0 instead of
+// running on for as long as the evaluation would.
+TEST(ConsoleServerTest, StoppingSignalEndsALongEvaluation) {
+  ProgramInstallation installation(ProgramInstallation::kWithJava);
+  installation.AddJavaTestModels();
+  installation.WriteConfig(installation.Config("info"));
+  std::unique_ptr<ChildProcess> server = installation.Start({});
+  ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server));
+  ProgramClient client(installation.Address());
+  std::thread evaluation = client.StartSlowEvaluation(false);
+  ASSERT_TRUE(server->WaitForError("Start chain execution ('run_time')"));
+  server->Signal(SIGINT);
+  const ChildResult result = server->Wait();
+  evaluation.join();
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_TRUE(result.exited) << result.signal;
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+}
+
+}  // namespace

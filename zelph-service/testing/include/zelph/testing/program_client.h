@@ -1,0 +1,57 @@
+// program_client.h
+//
+// Test support: a client of a zelph-service program started by a test (program_installation.h),
+// over the generated stub with a deadline on every call, and the long evaluation that
+// shutdown tests and benchmarks need: a project whose one Java worker ("Slow" of the Java test
+// models, see ProgramInstallation::AddJavaTestModels) runs until it is interrupted.
+//
+//   ProgramClient client(installation.Address());
+//   zelph::CreateSessionRequest request;
+//   request.set_id("s1");
+//   grpc::Status status = client.Call(&Stub::CreateSession, request);
+//   std::thread run = client.StartSlowEvaluation(false);   // returns once the call is sent
+//
+// Threading: Call may be used from several threads at once.
+#pragma once
+
+#include <grpcpp/grpcpp.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "message/ZelphServiceApiV2.grpc.pb.h"
+
+namespace zelph::testing {
+
+using ProgramStub = ZelphServiceApiV2::Stub;
+
+class ProgramClient {
+ public:
+  static constexpr std::chrono::seconds kCallDeadline{120};
+
+  explicit ProgramClient(const std::string& address);
+
+  ProgramStub& stub() { return *stub_; }
+
+  template <typename Request, typename Response>
+  grpc::Status Call(grpc::Status (ProgramStub::*method)(grpc::ClientContext*, const Request&,
+                                                        Response*),
+                    const Request& request, Response* response = nullptr) {
+    grpc::ClientContext context;
+    context.set_deadline(std::chrono::system_clock::now() + kCallDeadline);
+    Response ignored;
+    return (stub_.get()->*method)(&context, request, response != nullptr ? response : &ignored);
+  }
+
+  // Creates session "slow" with project "/session:slow/project:p", uploads the chain of one
+  // Slow worker and evaluates it on the returned thread (kEvaluateAsync when `async`), which
+  // ends when the call has been answered. Throws std::runtime_error when the set-up fails.
+  std::thread StartSlowEvaluation(bool async);
+
+ private:
+  std::unique_ptr<ProgramStub> stub_;
+};
+
+}  // namespace zelph::testing
