@@ -139,7 +139,8 @@ grpc::Status ZelphServiceV2Impl::ListSessions(const ObjectUrl& url,
 grpc::Status ZelphServiceV2Impl::ListModels(const ObjectUrl& url, const zelph::GetListRequest&,
                                             zelph::GetListResponse& response) {
   if (url.Node(UrlPlace::kModel).HasId()) return grpc::Status::OK;
-  for (const std::shared_ptr<IDataProcessModel>& model : plugins_->GetModels()) {
+  // The models every project may use: those registered under no session.
+  for (const std::shared_ptr<IDataProcessModel>& model : plugins_->GetModels(std::string())) {
     response.add_url("/model:" + model->GetId());
   }
   return grpc::Status::OK;
