@@ -120,7 +120,6 @@ TEST(GetListTest, ObjectsOfLoadedProjectsInTheirOrder) {
   const std::string& m = objects.settings;
   const std::string p_session = p.substr(0, p.find("/project"));
   const std::string m_session = m.substr(0, m.find("/project"));
-  const std::shared_ptr<Project> settings_project = harness.ProjectOf(m);
   struct Case {
     std::string url;
     std::vector<std::string> urls;
