@@ -1,4 +1,4 @@
-// get_list_bench.cpp
+// polling_bench.cpp
 //
 // The polling calls of clients, through the served service (the test harness: a loopback
 // port, the service's allocator):
