@@ -1,0 +1,167 @@
+// remove_test.cpp
+//
+// Remove through the client stub: each kind of object, a worker with the links it takes
+// along, objects that do not exist; every URL checked before anything goes; a failure part
+// way that keeps the earlier removals; and the UNKNOWN answer of a missing session or
+// project where the removal does not catch it.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service_harness.h"
+#include "zelph/model/port_data_scalar.h"
+#include "zelph/projects/project.h"
+#include "zelph/testing/service_fixtures.h"
+
+namespace zelph::testing {
+namespace {
+
+RemoveRequest Request(const std::vector<std::string>& urls) {
+  RemoveRequest request;
+  for (const std::string& url : urls) request.add_url(url);
+  return request;
+}
+
+bool Exists(ServiceHarness& harness, const std::string& url) {
+  ExistsRequest request;
+  request.add_url(url);
+  ExistsResponse response;
+  EXPECT_TRUE(harness.Call(&Stub::Exists, request, &response).ok()) << url;
+  return response.exists_size() == 1 && response.exists(0).bool_val();
+}
+
+// A project of the line chain with the input "/input:x" and the output "/output:y".
+std::string LineProject(ServiceHarness& harness, const std::string& session_url) {
+  const std::string project = harness.NewProject(session_url);
+  harness.UploadChain(project, "line.json");
+  const std::shared_ptr<Project> loaded = harness.ProjectOf(project);
+  loaded->SetCache("/input:x", std::make_shared<PortDataScalar>(std::string("1")));
+  loaded->SetCache("/output:y", std::make_shared<PortDataScalar>(std::string("2")));
+  return project;
+}
+
+TEST(RemoveTest, EachKindIsRemovedAndWhatExistedIsListed) {
+  ServiceHarness harness;
+  const std::string session = harness.NewSession();
+  const std::string other_session = harness.NewSession();
+  const std::string p = LineProject(harness, session);
+  const std::string q = harness.NewProject(session);
+  const std::string never = "1a2b0000-0000-4000-8000-00000000dead";
+  const std::vector<std::string> urls = {
+      // Its two links go first, then the worker.
+      p + "/worker:" + kLineScaleId,
+      p + "/worker:" + never,
+      p + "/link:" + never,
+      p + "/input:x",
+      p + "/input:nothing",
+      p + "/output:y",
+      p + "/statistic:" + kLineSinkId,
+      p + "/statistic:nothing",
+      q,
+      session + "/project:nothing",
+      other_session,
+      other_session,
+      "/session:nothing",
+  };
+  RemoveResponse response;
+  const grpc::Status status = harness.Call(&Stub::Remove, Request(urls), &response);
+  ASSERT_TRUE(status.ok()) << status.error_message();
+  const std::vector<std::string> expected = {
+      p + "/link:" + kLineFirstLink,
+      p + "/link:" + kLineSecondLink,
+      p + "/worker:" + kLineScaleId,
+      p + "/worker:" + never,
+      p + "/link:" + never,
+      p + "/input:x",
+      p + "/output:y",
+      p + "/statistic:" + kLineSinkId,
+      q,
+      other_session,
+  };
+  EXPECT_EQ(std::vector<std::string>(response.removed_url().begin(), response.removed_url().end()),
+            expected);
+  for (const std::string& url : expected) EXPECT_FALSE(Exists(harness, url)) << url;
+  EXPECT_TRUE(Exists(harness, p + "/worker:source"));
+  EXPECT_TRUE(Exists(harness, p + "/statistic:" + kLineSourceId));
+}
+
+TEST(RemoveTest, StopsAtTheFirstFailureKeepingWhatWasRemoved) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> after;  // URLs that follow the removal of "/input:x"
+    grpc::StatusCode code;
+    std::string message;
+    bool input_removed;
+  };
+  const Case kCases[] = {
+      {"every URL checked first",
+       {"/session/project"},
+       grpc::StatusCode::INVALID_ARGUMENT,
+       "Invalid url: /session/project, /session:id required",
+       false},
+      {"no removal of that path",
+       {"/model:m", "/session:s"},
+       grpc::StatusCode::INVALID_ARGUMENT,
+       "Failed remove object, invalid url /model:m",
+       true},
+      {"worker id that is no uuid",
+       {"{project}/worker:scale"},
+       grpc::StatusCode::INTERNAL,
+       "invalid uuid string",
+       true},
+      {"worker of a missing project",
+       {"{session}/project:nothing/worker:" + std::string(kLineScaleId)},
+       grpc::StatusCode::INTERNAL,
+       "Project not found: nothing",
+       true},
+      {"link of a missing session",
+       {"/session:nothing/project:p/link:l"},
+       grpc::StatusCode::INTERNAL,
+       "Session not found: nothing",
+       true},
+      {"project of a missing session",
+       {"/session:nothing/project:p"},
+       grpc::StatusCode::UNKNOWN,
+       "Unexpected error in RPC handling",
+       true},
+      {"statistic of a missing project",
+       {"{session}/project:nothing/statistic:x"},
+       grpc::StatusCode::UNKNOWN,
+       "Unexpected error in RPC handling",
+       true},
+      {"data of a missing project",
+       {"{session}/project:nothing/output:x"},
+       grpc::StatusCode::UNKNOWN,
+       "Unexpected error in RPC handling",
+       true},
+  };
+  for (const Case& c : kCases) {
+    ServiceHarness harness;
+    const std::string session = harness.NewSession();
+    const std::string p = LineProject(harness, session);
+    std::vector<std::string> urls = {p + "/input:x"};
+    for (std::string url : c.after) {
+      for (const auto& [name, value] :
+           {std::pair{"{project}", p}, std::pair{"{session}", session}}) {
+        if (url.starts_with(name)) url = value + url.substr(std::string(name).size());
+      }
+      urls.push_back(url);
+    }
+    RemoveResponse response;
+    const grpc::Status status = harness.Call(&Stub::Remove, Request(urls), &response);
+    EXPECT_EQ(status.error_code(), c.code) << c.name;
+    EXPECT_EQ(status.error_message(), c.message) << c.name;
+    EXPECT_EQ(response.removed_url_size(), 0) << c.name;
+    EXPECT_EQ(Exists(harness, p + "/input:x"), !c.input_removed) << c.name;
+  }
+
+  ServiceHarness harness;
+  RemoveResponse response;
+  EXPECT_TRUE(harness.Call(&Stub::Remove, RemoveRequest(), &response).ok());
+  EXPECT_EQ(response.removed_url_size(), 0);
+}
+
+}  // namespace
+}  // namespace zelph::testing
