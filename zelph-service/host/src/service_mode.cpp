@@ -17,7 +17,6 @@
 #include "zelph/host/server.h"
 #include "zelph/host/serving_end.h"
 #include "zelph/logger/log.h"
-#include "zelph/platform/manual_reset_event.h"
 #include "zelph/platform/service_dispatcher.h"
 
 namespace zelph::host {
@@ -28,9 +27,6 @@ constexpr int kWaitHintMs = 30000;
 
 // Written by the service thread before its first report and read only by it.
 sys::ServiceStatusHandle kServiceStatusHandle = nullptr;
-// Set by the control handler on the main thread, waited on by the service thread. It lives
-// as long as the process, so no control, however early, finds it missing.
-sys::ManualResetEvent kServiceStopEvent;
 
 const char* StateName(int state) {
   switch (state) {
@@ -82,7 +78,7 @@ void RunService(int argc, char** argv) {
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Create service stop event");
   ZELPH_LOG(ZelphSeverityLevel::kInfo, "Wait until service stopped");
   StartServer();
-  kServiceStopEvent.Wait();
+  ServiceStopEvent().Wait();
   ReportServiceStatus(sys::kServiceStopped);
   ZELPH_LOG(ZelphSeverityLevel::kInfo, "service stopped");
   ShutdownServer();
@@ -113,6 +109,13 @@ void ServiceMain(int argc, char** argv) {
   }
 }
 
+sys::ManualResetEvent& ServiceStopEvent() {
+  // Never destroyed: the handler may still run on the main thread while the service thread
+  // ends the process.
+  static sys::ManualResetEvent* const event = new sys::ManualResetEvent();
+  return *event;
+}
+
 int ServiceControlHandler(int control, int event_type, void*, void*) {
   const std::string text =
       fmt::format("ServiceControlHandler, control: {}, event_type: {}", control, event_type);
@@ -120,10 +123,10 @@ int ServiceControlHandler(int control, int event_type, void*, void*) {
   ZELPH_LOG(ZelphSeverityLevel::kInfo, "{}", text);
   if (control == sys::kServiceControlStop) {
     ZELPH_LOG(ZelphSeverityLevel::kInfo, "Service control stop");
-    kServiceStopEvent.Set();
+    ServiceStopEvent().Set();
   } else if (control == sys::kServiceControlShutdown) {
     ZELPH_LOG(ZelphSeverityLevel::kInfo, "Service control shutdown");
-    kServiceStopEvent.Set();
+    ServiceStopEvent().Set();
   }
   return 0;
 }

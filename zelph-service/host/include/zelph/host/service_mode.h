@@ -11,6 +11,8 @@
 // arrive before the running report, so a stop asked for during start-up is still taken.
 #pragma once
 
+#include "zelph/platform/manual_reset_event.h"
+
 class ZelphConfig;
 
 namespace zelph::host {
@@ -31,6 +33,10 @@ void ServiceMain(int argc, char** argv);
 
 // Logs every control; stop and shutdown set the stop event. Answers 0. Returns at once.
 int ServiceControlHandler(int control, int event_type, void* event_data, void* context);
+
+// The stop event: set by ServiceControlHandler, waited on by ServiceMain, never reset. It
+// exists for the life of the process, before any control can arrive.
+sys::ManualResetEvent& ServiceStopEvent();
 
 // Reports `state` (1 to 7) with stop and shutdown accepted; ends the process with the
 // service layer's error when the report fails. Service thread only, after registration.
