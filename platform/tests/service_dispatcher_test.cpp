@@ -1,17 +1,13 @@
 #include "zelph/platform/service_dispatcher.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <string>
 
 #include "zelph/platform/testing/child_process.h"
+#include "zelph/platform/testing/notify_socket.h"
 #include "zelph/platform/testing/temp_folder.h"
 
 namespace {
@@ -20,6 +16,7 @@ namespace sys = zelph::sys;
 using sys::testing::ChildOptions;
 using sys::testing::ChildProcess;
 using sys::testing::ChildResult;
+using sys::testing::NotifySocket;
 using sys::testing::TempFolder;
 
 void ServiceMainNeverCalled(int, char**) { ADD_FAILURE() << "service entry ran"; }
@@ -45,36 +42,6 @@ TEST(ServiceDispatcherTest, RegistrationAndReportsNeedARunningDispatcher) {
   EXPECT_EQ(sys::SetServiceStatus(nullptr, {}), sys::kErrorInvalidHandle);
 }
 
-// The service manager's end of the notify socket.
-class NotifySocket {
- public:
-  explicit NotifySocket(const TempFolder& folder) : path_((folder.Path() / "notify").string()) {
-    fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path_.c_str(), sizeof(address.sun_path) - 1);
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-      ADD_FAILURE() << "bind " << path_ << ": " << std::strerror(errno);
-    }
-  }
-  ~NotifySocket() { close(fd_); }
-
-  const std::string& Path() const { return path_; }
-
-  // The next datagram, or "" when none comes within 30 s.
-  std::string Receive() {
-    pollfd ready{fd_, POLLIN, 0};
-    if (poll(&ready, 1, 30000) <= 0) return {};
-    char buffer[512];
-    const ssize_t length = recv(fd_, buffer, sizeof(buffer), 0);
-    return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
-  }
-
- private:
-  std::string path_;
-  int fd_ = -1;
-};
-
 ChildProcess StartService(const NotifySocket& notify, std::vector<std::string> arguments,
                           const std::string& service_arguments = "") {
   arguments.insert(arguments.begin(), SERVICE_CHILD);
@@ -95,7 +62,7 @@ void ExpectInOrder(const std::string& text, const std::vector<std::string>& line
 
 TEST(ServiceDispatcherTest, ReportsReachTheManagerAndSigtermStopsOnTheMainThread) {
   TempFolder folder;
-  NotifySocket notify(folder);
+  NotifySocket notify(folder.Path() / "notify");
   ChildProcess child = StartService(notify, {"zelph-test"}, " --config=x.json  --debug ");
   EXPECT_EQ(notify.Receive(), "READY=1\nSTATUS=running");
   child.Signal(SIGTERM);
@@ -111,7 +78,7 @@ TEST(ServiceDispatcherTest, ReportsReachTheManagerAndSigtermStopsOnTheMainThread
 // A stop that comes before the service accepts it waits for the running report.
 TEST(ServiceDispatcherTest, StopBeforeTheServiceAcceptsItIsHeldNotLost) {
   TempFolder folder;
-  NotifySocket notify(folder);
+  NotifySocket notify(folder.Path() / "notify");
   ChildProcess child = StartService(notify, {"zelph-test", "hold"});
   ASSERT_TRUE(child.WaitForOutput("registered"));
   child.Signal(SIGTERM);
@@ -127,7 +94,7 @@ TEST(ServiceDispatcherTest, StopBeforeTheServiceAcceptsItIsHeldNotLost) {
 
 TEST(ServiceDispatcherTest, HandlerOfAnotherServiceNameIsRefused) {
   TempFolder folder;
-  NotifySocket notify(folder);
+  NotifySocket notify(folder.Path() / "notify");
   const ChildResult result = StartService(notify, {"other-service"}).Wait();
   EXPECT_EQ(result.exit_code, 0) << result.err;
   ExpectInOrder(result.out, {"register failed 1060\n", "dispatcher returned 0\n"});

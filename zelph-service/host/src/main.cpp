@@ -14,6 +14,7 @@
 #include <string>
 
 #include "zelph/config/zelph_config.h"
+#include "zelph/host/chain_file_run.h"
 #include "zelph/host/command_line.h"
 #include "zelph/host/command_line_checks.h"
 #include "zelph/host/configuration_startup.h"
@@ -23,13 +24,13 @@
 #include "zelph/host/extensions.h"
 #include "zelph/host/message_boxes.h"
 #include "zelph/host/server.h"
+#include "zelph/host/service_mode.h"
+#include "zelph/host/serving_end.h"
 #include "zelph/host/working_folder.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/log_config.h"
-#include "zelph/logger/timer.h"
 #include "zelph/platform/console_control.h"
 #include "zelph/platform/process_info.h"
-#include "zelph/projects/service_background_tasks.h"
 
 namespace {
 
@@ -49,20 +50,27 @@ void RunConsoleServer() {
   DebugPrint("Starting server...");
   StartServer();
   WaitServer();
-  zelph::PrintAllProfiles();
-  // Runs and previews still in flight log as they end: let them end before the loggers go.
-  zelph::ServiceBackgroundTasks().Shutdown(zelph::BackgroundTasks::kDefaultShutdownBound);
-  ReleaseSpdLogging();
+  FinishServing();
 }
 
-void RunMode() {
+void RunMode(const ZelphConfig& config) {
+  if (config.IsServiceEnabled()) {
+    DebugPrint("Initializing service dispatcher...");
+    RunServiceDispatcher(config);
+    return;
+  }
   DebugPrint("Initializing console control handler...");
   if (const int error = zelph::sys::InstallConsoleControlHandler(ConsoleCtrlHandler)) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Failed set console ctrl handler: {}", error);
   }
   DebugPrint("Initializing extensions...");
   InitializeExtensions();
-  RunConsoleServer();
+  if (GetCliArguments().server) {
+    RunConsoleServer();
+  } else {
+    // Whatever the run's result, the program ends normally.
+    RunChainFile();
+  }
 }
 
 }  // namespace
@@ -84,7 +92,7 @@ int main(int argc, char** argv) {
     InitializeLogger(*config);
     DebugPrint("Printing local time...");
     PrintLocalTime();
-    RunMode();
+    RunMode(*config);
     DebugPrint("_tmain return 0");
   } catch (const std::exception& e) {
     DebugPrint(fmt::format("handle exception: {}", e.what()));
