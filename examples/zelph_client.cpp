@@ -14,12 +14,13 @@ namespace po = boost::program_options;
 
 int main(int argc, char** argv) {
   zelph::client::ExampleOptions options;
-  options.address = "127.0.0.1:50051";
+  options.address = "127.0.0.1:50471";
   po::options_description described("zelph-client: one client session against the service");
   described.add_options()("help,h", "show this help")(
       "address,a", po::value(&options.address)->default_value(options.address),
-      "host:port of the service")("app", po::value(&options.app),
-                                  "solution app to load [default: the first listed]")(
+      "host:port of the service")(
+      "app", po::value(&options.app),
+      "solution app to load, by id or caption [default: the first listed]")(
       "image,i", po::value(&options.image_path),
       "image file to send [default: a generated test frame]")(
       "width", po::value(&options.frame_width)->default_value(options.frame_width),

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "zelph/api/transport_options.h"
 
@@ -140,13 +141,12 @@ void ClientSession::Remove(const std::string& url) {
   Call("Remove", &ZelphServiceApiV2::Stub::Remove, request);
 }
 
-std::vector<std::string> ClientSession::ListApps() {
-  std::vector<std::string> apps;
-  const std::string kPrefix = "/app:";
-  for (const std::string& url : List("/app")) {
-    if (url.rfind(kPrefix, 0) == 0) apps.push_back(url.substr(kPrefix.size()));
-  }
-  std::sort(apps.begin(), apps.end());
+std::vector<GSolutionApp> ClientSession::ListApps() {
+  std::vector<GSolutionApp> apps;
+  for (GAnyData& app : Get(List("/app"))) apps.push_back(std::move(*app.mutable_solution()));
+  std::sort(apps.begin(), apps.end(), [](const GSolutionApp& a, const GSolutionApp& b) {
+    return std::tie(a.caption(), a.id()) < std::tie(b.caption(), b.id());
+  });
   return apps;
 }
 

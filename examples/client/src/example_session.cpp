@@ -21,6 +21,11 @@ std::string NewSessionId() {
   return id.str();
 }
 
+// "Image cleanup (d3e0...)", or the id alone for an app without a caption.
+std::string AppName(const GSolutionApp& app) {
+  return app.caption().empty() ? app.id() : app.caption() + " (" + app.id() + ")";
+}
+
 std::string Shape(const GMat& mat) {
   std::string shape;
   for (const std::int64_t dim : mat.dims()) {
@@ -29,17 +34,16 @@ std::string Shape(const GMat& mat) {
   return shape.empty() ? "no dims" : shape;
 }
 
-std::string ChooseApp(const std::vector<std::string>& apps, const std::string& wanted) {
+// The app `wanted` names by id or caption, or the first one when it names none.
+const GSolutionApp& ChooseApp(const std::vector<GSolutionApp>& apps, const std::string& wanted) {
   if (apps.empty()) throw std::runtime_error("The service lists no solution apps");
   if (wanted.empty()) return apps.front();
-  if (std::find(apps.begin(), apps.end(), wanted) == apps.end()) {
-    throw std::runtime_error("No solution app '" + wanted + "'; the service lists: " + [&] {
-      std::string list;
-      for (const std::string& app : apps) list += (list.empty() ? "" : ", ") + app;
-      return list;
-    }());
+  for (const GSolutionApp& app : apps) {
+    if (app.id() == wanted || app.caption() == wanted) return app;
   }
-  return wanted;
+  std::string listed;
+  for (const GSolutionApp& app : apps) listed += "\n  " + AppName(app);
+  throw std::runtime_error("No solution app '" + wanted + "'; the service lists:" + listed);
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
@@ -90,10 +94,10 @@ ExampleResult RunExampleSession(const ExampleOptions& options, std::ostream& log
   log << "Created " << session.project_url() << " on " << options.address << "\n";
 
   result.apps = session.ListApps();
-  for (const std::string& app : result.apps) log << "App: " << app << "\n";
+  for (const GSolutionApp& app : result.apps) log << "App: " << AppName(app) << "\n";
   result.app = ChooseApp(result.apps, options.app);
-  result.chain_id = session.LoadApp(result.app);
-  log << "Loaded app " << result.app << ", chain " << result.chain_id << "\n";
+  result.chain_id = session.LoadApp(result.app.id());
+  log << "Loaded " << AppName(result.app) << ", chain " << result.chain_id << "\n";
   for (const ChainPort& input : session.inputs()) {
     log << "Input: " << input.worker_name << "/" << input.port_name << " (" << input.data_type
         << ")\n";

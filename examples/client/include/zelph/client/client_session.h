@@ -6,10 +6,10 @@
 // call goes through the generated client stub; a failed call throws CallError, which names
 // the call, its status code and the service's text.
 //
-//   auto channel = zelph::client::MakeChannel("127.0.0.1:50051");
+//   auto channel = zelph::client::MakeChannel("127.0.0.1:50471");
 //   zelph::client::ClientSession session(channel, "my-session");  // session and project
 //   session.ListApps();                  // the service finds apps only once they are listed
-//   session.LoadApp("invert");           // learns the chain's inputs and outputs
+//   session.LoadApp(app_id);             // learns the chain's inputs and outputs
 //   session.SetInputs(image);            // a GMat into every matrix input
 //   session.Evaluate();
 //   for (const zelph::GAnyData& output : session.ReadOutputs()) ...
@@ -88,9 +88,9 @@ class ClientSession {
   const std::string& session_url() const { return session_url_; }
   const std::string& project_url() const { return project_url_; }
 
-  // The ids of the solution apps, ascending. Listing also makes the service rescan its app
-  // folder, so call it before LoadApp.
-  std::vector<std::string> ListApps();
+  // The solution apps (id, caption, file, description), by caption and then id. Listing
+  // also makes the service rescan its app folder, so call it before LoadApp.
+  std::vector<GSolutionApp> ListApps();
 
   // Loads the solution app `app_id` (and its configuration, when given) into the project
   // and learns the chain's inputs and outputs; answers the chain id. The service answers a

@@ -29,8 +29,8 @@ struct ExampleOptions {
 
 // What the session sent and read.
 struct ExampleResult {
-  std::vector<std::string> apps;
-  std::string app;
+  std::vector<GSolutionApp> apps;
+  GSolutionApp app;  // the app loaded
   std::string chain_id;
   GMat image;                         // what was sent to the chain's inputs
   std::vector<ChainPort> outputs;     // the chain's outputs ...
