@@ -224,9 +224,10 @@ Port* Project::GetPort(const std::string& id) const {
   return port;
 }
 
-Link* Project::CreateLink(const std::string& source_worker_id, const std::string& source_port_id,
-                          const std::string& destination_worker_id,
-                          const std::string& destination_port_id) {
+std::string Project::CreateLink(const std::string& source_worker_id,
+                                const std::string& source_port_id,
+                                const std::string& destination_worker_id,
+                                const std::string& destination_port_id) {
   // One hold for lookups and link: a worker removed in between would leave a dangling port.
   std::unique_lock lock(lock_);
   std::shared_ptr<IDataProcess> source = GetWorkerUnlocked(source_worker_id);
@@ -239,7 +240,7 @@ Link* Project::CreateLink(const std::string& source_worker_id, const std::string
         fmt::format("Failed create link between src port = {} and dst port = {}", source_port_id,
                     destination_port_id));
   }
-  return link;
+  return link->GetId();
 }
 
 void Project::UpdateLink(const std::string& link_id, const std::string& source_port_id,

@@ -188,8 +188,8 @@ TEST_F(ProjectChainTest, WorkersLinksAndPortsAreFoundOrNamedInTheError) {
 }
 
 TEST_F(ProjectChainTest, ALinkJoinsPortsOfTheWorkersItNames) {
-  Link* link =
-      project_->CreateLink("source", fixture::kLineSourceOutput, "sink", fixture::kLineSinkInput);
+  Link* link = project_->GetLink(
+      project_->CreateLink("source", fixture::kLineSourceOutput, "sink", fixture::kLineSinkInput));
   EXPECT_EQ(link->GetSrcWorker()->GetId(), fixture::kLineSourceId);
   EXPECT_EQ(link->GetDstWorker()->GetId(), fixture::kLineSinkId);
   EXPECT_EQ(link->GetDestPort()->GetId(), fixture::kLineSinkInput);

@@ -118,9 +118,9 @@ TEST_F(ProjectRunsConcurrencyTest, StructuralEditsWaitForAsynchronousRunsThatLoo
           id = worker->GetId();
         }
         const std::string input = project->GetWorker(id)->GetPorts().front()->GetId();
-        Link* link =
+        const std::string link =
             project->CreateLink(testing::kLineSourceId, testing::kLineSourceOutput, id, input);
-        project->UpdateLink(link->GetId(), testing::kLineScaleOutput, input);
+        project->UpdateLink(link, testing::kLineScaleOutput, input);
         project->RemoveWorker(id, [](std::string) {});
       },
       [&](int) {

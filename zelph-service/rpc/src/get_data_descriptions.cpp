@@ -32,6 +32,7 @@
 #include "zelph/settings/setting_node.h"
 
 using zelph::rpc::QuoteClientText;
+using zelph::rpc::ValidateProjectPart;
 
 namespace {
 
@@ -45,11 +46,6 @@ zelph::GAnyData& AddElement(const ObjectUrl& url, zelph::GetDataResponse& respon
   zelph::GAnyData* element = response.add_data();
   element->set_url(url.GetUrl());
   return *element;
-}
-
-// Error, settings and setting URLs check their project part on their own.
-grpc::Status ValidateProjectPart(const ObjectUrl& url) {
-  return ValidateObjectUrl(url.Node(UrlPlace::kProject).BuildUrl());
 }
 
 void SetSettingNode(const SettingNode& node, zelph::GSettingNode& message) {

@@ -17,12 +17,21 @@
 #include "zelph/projects/session.h"
 #include "zelph/projects/store.h"
 #include "zelph/rpc/client_text.h"
+#include "zelph/rpc/object_url.h"
 
 namespace zelph::rpc {
 
 grpc::Status LogIfFailed(grpc::Status status) {
   if (!status.ok()) ZELPH_LOG(ZelphSeverityLevel::kError, "{}", status.error_message());
   return status;
+}
+
+grpc::Status ValidateProjectPart(const ObjectUrl& url) {
+  return ValidateObjectUrl(url.Node(UrlPlace::kProject).BuildUrl());
+}
+
+grpc::Status ValidateWorkerPart(const ObjectUrl& url) {
+  return ValidateObjectUrl(url.Node(UrlPlace::kWorker).BuildUrl());
 }
 
 // The store's own texts carry the whole ids; these quote them, so that a megabyte of id

@@ -19,6 +19,7 @@
 #include <string_view>
 
 class IDataProcess;
+class ObjectUrl;
 
 namespace zelph {
 class Project;
@@ -40,6 +41,11 @@ grpc::Status RunGuarded(Work&& work) {
 
 // Logs the message of a failed status alone at error level; answers the status.
 grpc::Status LogIfFailed(grpc::Status status);
+
+// ValidateObjectUrl of the URL rebuilt from `url` up to its project ("/session:{s}/project:{p}")
+// or up to its worker: for the handlers that check only that part of their URL.
+grpc::Status ValidateProjectPart(const ObjectUrl& url);
+grpc::Status ValidateWorkerPart(const ObjectUrl& url);
 
 // Store::GetSession with the failure text "Session not found: {}" quoting the id as client
 // text. Does not refresh the session's idle deadline.

@@ -198,6 +198,16 @@ std::optional<ObjectUrlNode> ObjectUrl::GetMatchedNode() const {
   return ObjectUrlNode(this, selected_[selected_count_ - 1].place);
 }
 
+std::vector<std::string_view> KindsBelow(UrlPlace place) {
+  const PlaceInfo& info = Info(place);
+  std::vector<std::string_view> kinds;
+  kinds.reserve(info.child_count);
+  for (std::uint8_t c = 0; c < info.child_count; ++c) {
+    kinds.push_back(kPlaces[info.first_child + c].name);
+  }
+  return kinds;
+}
+
 grpc::Status CheckUrlNotEmpty(const std::string& url) {
   if (url.empty()) return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT, "Url is empty");
   return grpc::Status::OK;

@@ -46,9 +46,10 @@ void EditFirstLink(ServiceHarness& harness, const std::string& project_url, int 
     std::unique_lock lock(project->GetLock());
     project->GetChain()->RemoveLink(kLineFirstLink);
   }
-  Link* link = project->CreateLink(kLineSourceId, kLineSourceOutput, kLineScaleId, kLineScaleInput);
+  const std::string link =
+      project->CreateLink(kLineSourceId, kLineSourceOutput, kLineScaleId, kLineScaleInput);
   std::unique_lock lock(project->GetLock());
-  link->SetId(kLineFirstLink);
+  project->GetChain()->FindLink(link)->SetId(kLineFirstLink);
 }
 
 TEST(GetDataConcurrencyTest, LinkReadsBesideLinkEdits) {

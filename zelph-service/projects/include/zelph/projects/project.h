@@ -193,10 +193,11 @@ class Project : public std::enable_shared_from_this<Project> {
   // worker. Each port is looked up on its own worker ("Port not found port id: {id}" when
   // that worker has no such port); a refusal of the chain is std::runtime_error
   // "Failed create link between src port = {} and dst port = {}". Lookups and link under one
-  // exclusive hold of the lock.
-  Link* CreateLink(const std::string& source_worker_id, const std::string& source_port_id,
-                   const std::string& destination_worker_id,
-                   const std::string& destination_port_id);
+  // exclusive hold of the lock. Answers the new link's id, read under that hold: the link
+  // itself may be gone as soon as the lock is released.
+  std::string CreateLink(const std::string& source_worker_id, const std::string& source_port_id,
+                         const std::string& destination_worker_id,
+                         const std::string& destination_port_id);
   // Re-plugs the link: a port id plugs the end its type selects, an empty id unplugs that
   // end. Both ids are resolved before either end changes, so a failed call changes nothing.
   // Takes the lock exclusively.

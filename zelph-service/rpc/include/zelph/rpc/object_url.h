@@ -36,6 +36,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A place in the tree of object kinds. Places that share a kind word (the three "property"
 // nodes, the two "model" nodes) are told apart by their parent. The order is the table's:
@@ -143,6 +144,10 @@ class ObjectUrl {
   std::array<Selection, kMaxDepth> selected_;
   size_t selected_count_ = 0;
 };
+
+// The kind words that may stand below `place`, in the tree's order ("session", "model", "app"
+// below the root).
+std::vector<std::string_view> KindsBelow(UrlPlace place);
 
 // OK for a URL of one or more characters; otherwise INVALID_ARGUMENT "Url is empty".
 grpc::Status CheckUrlNotEmpty(const std::string& url);

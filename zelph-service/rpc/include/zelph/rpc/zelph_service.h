@@ -15,7 +15,8 @@
 // and a std::exception of the work answered as INTERNAL with its text, logged at error
 // level. The methods below say where they leave that frame. Each group of handlers has a
 // source of its own: zelph_service.cpp (construction, sessions and projects),
-// project_loading.cpp, execute_command.cpp, set_data.cpp.
+// project_loading.cpp, execute_command.cpp, set_data.cpp, get_data*.cpp, exists.cpp,
+// get_list*.cpp, remove.cpp, chain_editing.cpp, project_configuration_rpcs.cpp.
 //
 // Threading: the handlers run on any number of threads at once, also for one project. The
 // service object itself is not changed after construction; the store, the sessions, the
@@ -89,6 +90,53 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   // URLs are looked up under the cache key that GetData reads (cache_key.h).
   grpc::Status Exists(grpc::ServerContext* context, const zelph::ExistsRequest* request,
                       zelph::ExistsResponse* response) override;
+
+  // What lies below a URL (get_list.cpp, get_list_project.cpp): the kinds the URL grammar
+  // allows there, or the objects that exist there, as complete object URLs. Only the empty
+  // URL is refused up front; each list checks the parts of the URL it needs. A request that
+  // carries a resource filter (even with modified_after 0) lists only the cache entries,
+  // statistics, errors and statuses changed after that time.
+  grpc::Status GetList(grpc::ServerContext* context, const zelph::GetListRequest* request,
+                       zelph::GetListResponse* response) override;
+
+  // Removes the objects of the URLs in request order (remove.cpp): every URL is checked
+  // first and nothing is removed when one fails; the first removal that fails ends the call,
+  // and what the URLs before it removed stays removed. A missing session or project of a
+  // project, statistic or data removal leaves the handler as an exception, which gRPC
+  // answers with UNKNOWN.
+  grpc::Status Remove(grpc::ServerContext* context, const zelph::RemoveRequest* request,
+                      zelph::RemoveResponse* response) override;
+
+  // Editing a chain (chain_editing.cpp) ----------------------------------------------------
+  // Each edit takes the project's lock exclusively, so it waits for a run in progress,
+  // synchronous or asynchronous. Neither the request nor its state word is checked against
+  // a run: the edit simply follows it.
+
+  // A new worker of the model of "model_url" in the project of "url"; the reply is its URL.
+  grpc::Status CreateWorker(grpc::ServerContext* context, const zelph::CreateWorkerRequest* request,
+                            zelph::CreateWorkerResponse* response) override;
+  // A link between two ports ("/session:{s}/project:{p}/worker:{w}/port:{q}"); the source
+  // port's "/cache:{port}" entry is copied to the destination port's afterwards.
+  grpc::Status CreateLink(grpc::ServerContext* context, const zelph::CreateLinkRequest* request,
+                          zelph::CreateLinkResponse* response) override;
+  // Re-plugs a link; a port URL without a port id unplugs that end. The cache is copied as by
+  // CreateLink, with the port ids as given (an absent one gives the key "/cache:").
+  grpc::Status UpdateLink(grpc::ServerContext* context, const zelph::UpdateLinkRequest* request,
+                          zelph::UpdateLinkResponse* response) override;
+
+  // Project configuration (project_configuration_rpcs.cpp) --------------------------------
+  // Neither logs the request or a failure.
+
+  // The configuration document of the project named by the URL's session and project ids
+  // (the URL is not checked otherwise); empty text before a chain is loaded.
+  grpc::Status GetProjectConfiguration(grpc::ServerContext* context,
+                                       const zelph::GetProjectConfigurationRequest* request,
+                                       zelph::GetProjectConfigurationResponse* response) override;
+  // Applies the document in the request's file to the project of a "/session:{s}/project:{p}"
+  // URL; another path is INTERNAL. A busy project is INTERNAL with its text.
+  grpc::Status UploadProjectConfiguration(
+      grpc::ServerContext* context, const zelph::UploadProjectConfigurationRequest* request,
+      zelph::UploadProjectConfigurationResponse* response) override;
 
   // Loading a chain -------------------------------------------------------------------------
 
@@ -167,6 +215,67 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   grpc::Status GetProjectSetting(const ObjectUrl& url, zelph::GetDataResponse& response);
   // The project cache entry under the URL's cache key (cached_data.cpp).
   grpc::Status GetCachedData(const ObjectUrl& url, zelph::GetDataResponse& response);
+
+  // GetList's builders, one per path; each appends to `response` and answers its status.
+  // Kinds and objects outside a project (get_list.cpp):
+  grpc::Status ListRoot(const ObjectUrl& url, const zelph::GetListRequest& request,
+                        zelph::GetListResponse& response);
+  grpc::Status ListSolutionApps(const ObjectUrl& url, const zelph::GetListRequest& request,
+                                zelph::GetListResponse& response);
+  grpc::Status ListSolutionTemplates(const ObjectUrl& url, const zelph::GetListRequest& request,
+                                     zelph::GetListResponse& response);
+  grpc::Status ListSessionKinds(const ObjectUrl& url, const zelph::GetListRequest& request,
+                                zelph::GetListResponse& response);
+  grpc::Status ListSessions(const ObjectUrl& url, const zelph::GetListRequest& request,
+                            zelph::GetListResponse& response);
+  grpc::Status ListModels(const ObjectUrl& url, const zelph::GetListRequest& request,
+                          zelph::GetListResponse& response);
+  grpc::Status ListProjectKinds(const ObjectUrl& url, const zelph::GetListRequest& request,
+                                zelph::GetListResponse& response);
+  grpc::Status ListProjects(const ObjectUrl& url, const zelph::GetListRequest& request,
+                            zelph::GetListResponse& response);
+  // A project's objects (get_list_project.cpp):
+  grpc::Status ListSettings(const ObjectUrl& url, const zelph::GetListRequest& request,
+                            zelph::GetListResponse& response);
+  grpc::Status ListStatuses(const ObjectUrl& url, const zelph::GetListRequest& request,
+                            zelph::GetListResponse& response);
+  grpc::Status ListProjectProperties(const ObjectUrl& url, const zelph::GetListRequest& request,
+                                     zelph::GetListResponse& response);
+  // With a worker id the kinds below a worker, without one the chain's workers.
+  grpc::Status ListWorkers(const ObjectUrl& url, const zelph::GetListRequest& request,
+                           zelph::GetListResponse& response);
+  grpc::Status ListStatistics(const ObjectUrl& url, const zelph::GetListRequest& request,
+                              zelph::GetListResponse& response);
+  grpc::Status ListErrors(const ObjectUrl& url, const zelph::GetListRequest& request,
+                          zelph::GetListResponse& response);
+  grpc::Status ListWorkerProperties(const ObjectUrl& url, const zelph::GetListRequest& request,
+                                    zelph::GetListResponse& response);
+  grpc::Status ListWorkerSystemProperties(const ObjectUrl& url,
+                                          const zelph::GetListRequest& request,
+                                          zelph::GetListResponse& response);
+  grpc::Status ListLinks(const ObjectUrl& url, const zelph::GetListRequest& request,
+                         zelph::GetListResponse& response);
+  grpc::Status ListProjectModels(const ObjectUrl& url, const zelph::GetListRequest& request,
+                                 zelph::GetListResponse& response);
+  grpc::Status ListCachedData(const ObjectUrl& url, const zelph::GetListRequest& request,
+                              zelph::GetListResponse& response);
+
+  // Remove's operations, one per path (remove.cpp). Only the worker and link removals catch
+  // what their lookups throw.
+  grpc::Status RemoveWorker(const ObjectUrl& url, zelph::RemoveResponse& response);
+  grpc::Status RemoveLink(const ObjectUrl& url, zelph::RemoveResponse& response);
+  grpc::Status RemoveProject(const ObjectUrl& url, zelph::RemoveResponse& response);
+  grpc::Status RemoveStatistic(const ObjectUrl& url, zelph::RemoveResponse& response);
+  grpc::Status RemoveSession(const ObjectUrl& url, zelph::RemoveResponse& response);
+  grpc::Status RemoveProjectData(const ObjectUrl& url, zelph::RemoveResponse& response);
+
+  // The bodies of CreateLink and UpdateLink once `url` is accepted (chain_editing.cpp).
+  grpc::Status CreateProjectLink(const ObjectUrl& url, const zelph::CreateLinkRequest& request,
+                                 zelph::CreateLinkResponse& response);
+  grpc::Status UpdateProjectLink(const ObjectUrl& url, const zelph::UpdateLinkRequest& request);
+  // The body of GetProjectConfiguration (project_configuration_rpcs.cpp).
+  grpc::Status ReadProjectConfiguration(const ObjectUrl& url,
+                                        zelph::GetProjectConfigurationResponse& response);
 
   std::shared_ptr<zelph::Store> store_;
   SimplePluginsManager* plugins_;  // the process-wide registry; not owned

@@ -1,0 +1,45 @@
+// project_configuration_rpcs.cpp
+//
+// GetProjectConfiguration and UploadProjectConfiguration: a project's whole configuration
+// document out to the client and back. Neither logs its request or its failures.
+#include <memory>
+#include <string>
+
+#include "handler_frame.h"
+#include "zelph/projects/project.h"
+#include "zelph/rpc/object_url.h"
+#include "zelph/rpc/zelph_service.h"
+
+grpc::Status ZelphServiceV2Impl::GetProjectConfiguration(
+    grpc::ServerContext*, const zelph::GetProjectConfigurationRequest* request,
+    zelph::GetProjectConfigurationResponse* response) {
+  return zelph::rpc::RunGuarded(
+      [&] { return ReadProjectConfiguration(ObjectUrl(request->url()), *response); });
+}
+
+// Only the URL's session and project ids count: a worker's URL reads its project's document.
+grpc::Status ZelphServiceV2Impl::ReadProjectConfiguration(
+    const ObjectUrl& url, zelph::GetProjectConfigurationResponse& response) {
+  const std::shared_ptr<zelph::Project> project = GetProject(url);
+  auto document = std::make_unique<zelph::GAnyData>();
+  document->set_string_val(project->GetConfigurationJson());
+  response.set_allocated_any(document.release());
+  return grpc::Status::OK;
+}
+
+// A path other than the project's is INTERNAL, not INVALID_ARGUMENT: clients have always
+// seen it so.
+grpc::Status ZelphServiceV2Impl::UploadProjectConfiguration(
+    grpc::ServerContext*, const zelph::UploadProjectConfigurationRequest* request,
+    zelph::UploadProjectConfigurationResponse*) {
+  return zelph::rpc::RunGuarded([&] {
+    const ObjectUrl url(request->url());
+    if (url.GetPath() != "/session/project") {
+      return grpc::Status(grpc::StatusCode::INTERNAL,
+                          "Invalid resource url. /session:id/project:id supported");
+    }
+    if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
+    GetProject(url)->UploadConfiguration(request->file().data());
+    return grpc::Status::OK;
+  });
+}
