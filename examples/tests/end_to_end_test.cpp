@@ -74,9 +74,8 @@ class EndToEndTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     installation_ = new ProgramInstallation(ProgramInstallation::kWithJava);
-    installation_->WriteConfig(installation_->Config(
-        "info", R"("solution": {"apps": ")" + std::string(ZELPH_DEMO_SOLUTIONS) +
-                    R"(/apps", "configurations": ")" + ZELPH_DEMO_SOLUTIONS + R"(/templates"})"));
+    installation_->WriteConfig(
+        installation_->Config("info", ProgramInstallation::DemoSolutionsMember()));
     server_ = installation_->Start({}).release();
     ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server_)) << server_->Wait().err;
   }

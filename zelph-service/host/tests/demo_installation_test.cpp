@@ -29,10 +29,8 @@ class DemoInstallationTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     installation_ = new ProgramInstallation(ProgramInstallation::kWithJava);
-    const std::string solutions = ZELPH_DEMO_SOLUTIONS;
-    installation_->WriteConfig(installation_->Config(
-        "info", R"("solution": {"apps": ")" + solutions + R"(/apps", "configurations": ")" +
-                    solutions + R"(/templates"})"));
+    installation_->WriteConfig(
+        installation_->Config("info", ProgramInstallation::DemoSolutionsMember()));
     server_ = installation_->Start({}).release();
     ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server_)) << server_->Wait().err;
   }

@@ -77,6 +77,12 @@ std::string ProgramInstallation::Config(const std::string& severity,
   return config + "}}";
 }
 
+std::string ProgramInstallation::DemoSolutionsMember() {
+  const std::string solutions = ZELPH_BUILD_HOME "/solutions";
+  return R"("solution": {"apps": ")" + solutions + R"(/apps", "configurations": ")" + solutions +
+         R"(/templates"})";
+}
+
 void ProgramInstallation::Write(const fs::path& relative, const std::string& content) const {
   fs::create_directories((bin_ / relative).parent_path());
   std::ofstream(bin_ / relative, std::ios::binary) << content;

@@ -57,6 +57,9 @@ class ProgramInstallation {
   std::string Config(const std::string& severity = "error",
                      const std::string& extra_server_members = "") const;
   void WriteConfig(const std::string& json) const { Write("config.json", json); }
+  // The "solution" member that points the catalogue at the demo installation's solutions
+  // as the build lays them out, for Config's `extra_server_members`.
+  static std::string DemoSolutionsMember();
   // Writes `content` to the file `relative` below bin/, making its folders.
   void Write(const std::filesystem::path& relative, const std::string& content) const;
   // An extension folder below bin/ with its extension.json and, when given, the plug-in
