@@ -1,0 +1,52 @@
+// zelph_client.cpp
+//
+// The example client: one session against a running service, as a client application runs
+// it (see client/include/zelph/client/example_session.h). Exit code 0 when every step
+// succeeded, 1 when one failed (the failed call with its status code and text on standard
+// error), 2 for bad options.
+#include <boost/program_options.hpp>
+
+#include <iostream>
+
+#include "zelph/client/example_session.h"
+
+namespace po = boost::program_options;
+
+int main(int argc, char** argv) {
+  zelph::client::ExampleOptions options;
+  options.address = "127.0.0.1:50051";
+  po::options_description described("zelph-client: one client session against the service");
+  described.add_options()("help,h", "show this help")(
+      "address,a", po::value(&options.address)->default_value(options.address),
+      "host:port of the service")("app", po::value(&options.app),
+                                  "solution app to load [default: the first listed]")(
+      "image,i", po::value(&options.image_path),
+      "image file to send [default: a generated test frame]")(
+      "width", po::value(&options.frame_width)->default_value(options.frame_width),
+      "width of the generated test frame")(
+      "height", po::value(&options.frame_height)->default_value(options.frame_height),
+      "height of the generated test frame")(
+      "preview,p", po::value(&options.preview_path)->default_value(options.preview_path),
+      "file the JPEG preview of the chain's first image output is written to")(
+      "session", po::value(&options.session_id), "session id [default: a new one]");
+  try {
+    po::variables_map values;
+    po::store(po::parse_command_line(argc, argv, described), values);
+    po::notify(values);
+    if (values.count("help") != 0) {
+      std::cout << described;
+      return 0;
+    }
+  } catch (const po::error& error) {
+    std::cerr << error.what() << "\n" << described;
+    return 2;
+  }
+
+  try {
+    zelph::client::RunExampleSession(options, std::cout);
+  } catch (const std::exception& error) {
+    std::cerr << error.what() << std::endl;
+    return 1;
+  }
+  return 0;
+}
