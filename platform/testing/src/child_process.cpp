@@ -146,8 +146,17 @@ bool ChildProcess::Reap(int options) {
 }
 
 bool ChildProcess::WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+  return WaitFor(&ChildResult::out, text, timeout);
+}
+
+bool ChildProcess::WaitForError(const std::string& text, std::chrono::milliseconds timeout) {
+  return WaitFor(&ChildResult::err, text, timeout);
+}
+
+bool ChildProcess::WaitFor(std::string ChildResult::*stream, const std::string& text,
+                           std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
-  while (result_.out.find(text) == std::string::npos) {
+  while ((result_.*stream).find(text) == std::string::npos) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0 || !Pump(std::min(left, std::chrono::milliseconds(100)))) return false;

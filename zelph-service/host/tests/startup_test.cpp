@@ -1,68 +1,24 @@
-// Process tests of the start-up steps: the probe program runs them in the program's order
-// from a temporary installation, as "zelph-service" in its "bin" folder.
+// Process tests of the program's start-up: the command line, the configuration, extension
+// loading, crash reports and the install-folder check, each run of zelph-service from a
+// temporary installation.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "zelph/platform/testing/child_process.h"
-#include "zelph/platform/testing/temp_folder.h"
+#include "zelph/testing/program_installation.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using zelph::sys::testing::ChildOptions;
-using zelph::sys::testing::ChildResult;
-using zelph::sys::testing::RunChild;
-using zelph::sys::testing::TempFolder;
+using zelph::testing::ChildResult;
+using zelph::testing::ProgramInstallation;
 
-constexpr const char* kQuietConfig =
-    R"({"server": {"log": {"severity": "error", "sink": "Console"}}})";
 constexpr const char* kNativeExtension =
     R"({"app": "executors-extension", "platforms": [{"technology": "native", "language": "cpp"}]})";
-
-class Installation {
- public:
-  explicit Installation(const std::string& bin_name = "bin") : bin_(folder_.Path() / bin_name) {
-    fs::create_directories(bin_);
-    fs::copy_file(STARTUP_PROBE, Program());
-    WriteConfig(kQuietConfig);
-  }
-
-  const fs::path& Bin() const { return bin_; }
-  fs::path Program() const { return bin_ / "zelph-service"; }
-
-  void WriteConfig(const std::string& json) const { Write("config.json", json); }
-  void Write(const fs::path& relative, const std::string& content) const {
-    fs::create_directories((bin_ / relative).parent_path());
-    std::ofstream(bin_ / relative, std::ios::binary) << content;
-  }
-  // An extension folder below the bin folder with its description and, when given, the
-  // plug-in library under the folder's name.
-  void AddExtension(const fs::path& relative, const std::string& description,
-                    const char* library = nullptr) const {
-    Write(relative / "extension.json", description);
-    if (library != nullptr) {
-      fs::copy_file(library, bin_ / relative / (relative.filename().string() + ".so"));
-    }
-  }
-
-  ChildResult Run(std::vector<std::string> arguments, const std::string& argv0 = "") const {
-    arguments.insert(arguments.begin(), argv0.empty() ? Program().string() : argv0);
-    ChildOptions options(Program().string(), arguments);
-    const std::string no_sanitizer_handlers = "handle_segv=0:handle_abort=0";
-    options.set_environment = {{"ASAN_OPTIONS", no_sanitizer_handlers}};
-    return RunChild(options);
-  }
-
- private:
-  TempFolder folder_;
-  fs::path bin_;
-};
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -85,31 +41,35 @@ constexpr const char* kUsage =
     "  -X...                       set Java extended options, for example: -Xmx16g (set maximum "
     "Java heap size to 16 GB)\n";
 
+// What a command line or a configuration leads to: exit code, texts on standard error (the
+// failure, then the message box's "Error: " line) and on standard output.
 TEST(StartupTest, CommandLineAndConfigurationOutcomes) {
   struct Case {
     const char* name;
     std::vector<std::string> arguments;
-    std::string argv0;  // the program path when empty
-    const char* config;
+    std::string argv0;   // the program path when empty
+    std::string config;  // the installation's own (severity error) when empty
     int exit_code;
     std::vector<std::string> err_parts;
     std::vector<std::string> out_parts;
+    bool serves = false;  // started until it listens, then stopped by SIGINT
   };
-  Installation installation;
+  ProgramInstallation installation;
   const std::string bin = installation.Bin().string();
+  const std::string broken = "{\"server\": [";
   const Case kCases[] = {
-      {"help", {"-x", "--help", "--config=missing.json"}, "", kQuietConfig, 0, {}, {}},
+      {"help", {"-x", "--help", "--config=missing.json"}, "", "", 0, {}, {}},
       {"bad value before help",
        {"-h", "--server=maybe"},
        "",
-       kQuietConfig,
+       "",
        1,
        {"the argument ('maybe') for option '--server' is invalid"},
        {}},
       {"argv[0] without a folder",
        {},
        "zelph-service",
-       kQuietConfig,
+       "",
        1,
        {"Failed change current working dir to: '', error: 2\n",
         "Error: Failed change current working dir to: '', error: 2\n"},
@@ -117,7 +77,7 @@ TEST(StartupTest, CommandLineAndConfigurationOutcomes) {
       {"missing configuration",
        {"--config=missing.json"},
        "",
-       kQuietConfig,
+       "",
        1,
        {"argument '--config' should locate to existing zelph configuration\n",
         "Error: argument '--config' should locate to existing zelph configuration\n"},
@@ -125,23 +85,71 @@ TEST(StartupTest, CommandLineAndConfigurationOutcomes) {
       {"broken configuration",
        {},
        "",
-       "{\"server\": [",
+       broken,
        1,
        {"Can't load zelph configuration zelph_home: " + bin + ", config: config.json\n",
         "Error: Can't load zelph configuration"},
        {}},
-      {"started",
-       {"-Xmx1g"},
+      {"test folder missing",
+       {"--test=nowhere"},
        "",
-       kQuietConfig,
+       "",
+       1,
+       {"argument '--test' should be point to existing folder with tests or empty\n"},
+       {}},
+      {"home without the program",
+       {"--home=/"},
+       "",
+       "",
+       1,
+       {"argument '--home' should locate to actually zelph home folder (folder with "
+        "\"zelph-service\")\n"},
+       {}},
+      {"chain missing",
+       {"--chain=none.json"},
+       "",
+       "",
+       1,
+       {"error in argument '--chain': chain not found.\n"},
+       {}},
+      {"empty value delimiter",
+       {"--v_delimiter", ""},
+       "",
+       "",
+       1,
+       {"--v_delimiter can't be empty\n"},
+       {}},
+      {"params without a pair",
+       {"--params=a=1=2"},
+       "",
+       "",
+       1,
+       {"--params should be formatter as key1=value1;key2=value2 format\n"},
+       {}},
+      {"serves with pass-through arguments",
+       {"--jdk=", "--python=", "-Xmx16g", "-Dpython.home=x", "--ext", "pos"},
+       "",
+       installation.Config("info"),
        0,
-       {},
-       {"Setting current OS directory to " + bin + "\n", "  \"-Xmx1g\"\n", "start-up done\n"}},
+       {"[info] Server starts listening on " + installation.Address() + "\n"},
+       {"Setting current OS directory to " + bin + "\n",
+        "Custom JDK (Java Developer Kit): \"\"\n"
+        "Custom Python installation: \"\"\n"
+        "Additional command-line parameters:\n"
+        "  \"-Dpython.home=\" (added automatically based on \"--python\")\n"
+        "  \"--jdk\"\n"
+        "  \"--python\"\n"
+        "  \"-Xmx16g\"\n"
+        "  \"--ext\"\n"
+        "  \"pos\"\n",
+        "The local time is: "},
+       true},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    installation.WriteConfig(c.config);
-    const ChildResult result = installation.Run(c.arguments, c.argv0);
+    installation.WriteConfig(c.config.empty() ? installation.Config() : c.config);
+    const ChildResult result =
+        c.serves ? installation.ServeAndStop(c.arguments) : installation.Run(c.arguments, c.argv0);
     EXPECT_TRUE(result.exited) << result.signal;
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
     for (const std::string& part : c.err_parts)
@@ -159,13 +167,17 @@ TEST(StartupTest, CommandLineAndConfigurationOutcomes) {
 
 // With the debug option the logger's settings are printed and its severity drops to debug.
 TEST(StartupTest, DebugOptionPrintsTheLoggerSettingsAndLowersTheSeverity) {
-  Installation installation;
+  ProgramInstallation installation;
+  // Port 0 is refused after the extensions have loaded: the program ends by itself.
+  installation.WriteConfig(
+      R"({"server": {"host": "127.0.0.1", "port": 0, "log": {"severity": "error", "sink": "Console"}}})");
+  installation.AddExtension("plugins/alpha", kNativeExtension, RECORDING_PLUGIN);
   const ChildResult plain = installation.Run({});
   EXPECT_FALSE(Contains(plain.err, "~~DEBUG~~"));
-  EXPECT_FALSE(Contains(plain.err, "debug logging on"));
+  EXPECT_FALSE(Contains(plain.err, "Read extension. file: "));
 
   const ChildResult debug = installation.Run({"--debug"});
-  EXPECT_EQ(debug.exit_code, 0) << debug.err;
+  EXPECT_EQ(debug.exit_code, 1) << debug.err;
   const std::string settings =
       "~~DEBUG~~ Initializing logger...\n"
       "~~DEBUG~~   Log sink: Console\n"
@@ -177,11 +189,15 @@ TEST(StartupTest, DebugOptionPrintsTheLoggerSettingsAndLowersTheSeverity) {
   EXPECT_NE(debug.err.find("~~DEBUG~~ Logger initialized\n", settings_at), std::string::npos);
   EXPECT_EQ(debug.err.find("~~DEBUG~~"), debug.err.find("~~DEBUG~~ Initializing logger..."))
       << "no debug line before the logger's";
-  EXPECT_TRUE(Contains(debug.err, "[debug] debug logging on")) << debug.err;
+  EXPECT_TRUE(Contains(debug.err, "[debug] Read extension. file: " + installation.Bin().string() +
+                                      "/plugins/alpha/extension.json\n"))
+      << debug.err;
+  EXPECT_TRUE(Contains(debug.err, "~~DEBUG~~ handle exception: Can't build and start server"));
 }
 
 TEST(StartupTest, ExtensionsLoadFromPluginsThenExtAtAnyDepth) {
-  Installation installation;
+  ProgramInstallation installation;
+  installation.WriteConfig(installation.Config("info"));
   installation.AddExtension(
       "plugins/vendor/alpha",
       R"({"app": "executors-extension", "platforms": [)"
@@ -196,7 +212,7 @@ TEST(StartupTest, ExtensionsLoadFromPluginsThenExtAtAnyDepth) {
   installation.Write("plugins/other/Extension.JSON", kNativeExtension);
   fs::copy_file(RECORDING_PLUGIN, installation.Bin() / "plugins/other/other.so");
 
-  const ChildResult result = installation.Run({});
+  const ChildResult result = installation.ServeAndStop({});
   EXPECT_EQ(result.exit_code, 0) << result.err;
   const std::string bin = installation.Bin().string();
   // One load per native C++ platform, each timed: the folder with two loads twice.
@@ -214,10 +230,11 @@ TEST(StartupTest, ExtensionsLoadFromPluginsThenExtAtAnyDepth) {
 
 // A relative home stays relative; its plug-ins still load from where they were found.
 TEST(StartupTest, ExtensionsOfARelativeHomeLoad) {
-  Installation installation;
+  ProgramInstallation installation;
+  installation.WriteConfig(installation.Config("info"));
   installation.Write("sub/zelph-service", "");
   installation.AddExtension("sub/plugins/alpha", kNativeExtension, RECORDING_PLUGIN);
-  const ChildResult result = installation.Run({"--home=sub"});
+  const ChildResult result = installation.ServeAndStop({"--home=sub"});
   EXPECT_EQ(result.exit_code, 0) << result.err;
   EXPECT_TRUE(
       Contains(result.out, "LoadModels " + installation.Bin().string() + "/sub/plugins/alpha\n"))
@@ -288,16 +305,16 @@ TEST(StartupTest, ExtensionFailures) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    Installation installation;
+    ProgramInstallation installation;
     installation.WriteConfig(
-        std::string(R"({"server": {"log": {"severity": "error", "sink": "Console"},)") +
-        R"("initialization": {"ignore_ext_init_error": )" +
-        (c.ignore_extension_errors ? "true" : "false") + R"(},)" +
-        R"("exception": {"show_message_box_on_exit": )" + (c.show_message_box ? "true" : "false") +
-        "}}}");
-    installation.AddExtension(c.folder, c.description, c.library);
+        installation.Config("info", std::string(R"("initialization": {"ignore_ext_init_error": )") +
+                                        (c.ignore_extension_errors ? "true" : "false") +
+                                        R"(}, "exception": {"show_message_box_on_exit": )" +
+                                        (c.show_message_box ? "true" : "false") + "}"));
+    installation.AddExtension(c.folder, c.description, c.library ? c.library : "");
     installation.AddExtension("ext/beta", kNativeExtension, RECORDING_PLUGIN);
-    const ChildResult result = installation.Run({});
+    const ChildResult result =
+        c.exit_code == 0 ? installation.ServeAndStop({}) : installation.Run({});
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
     const std::string bin = installation.Bin().string();
     auto expand = [&bin](std::string text) {
@@ -314,7 +331,7 @@ TEST(StartupTest, ExtensionFailures) {
 }
 
 TEST(StartupTest, CrashInAPluginLeavesAReportBesideTheProgram) {
-  Installation installation;
+  ProgramInstallation installation;
   installation.AddExtension("plugins/crashing", kNativeExtension, CRASHING_PLUGIN);
   const ChildResult result = installation.Run({});
   EXPECT_EQ(result.signal, SIGSEGV) << result.err;
@@ -335,7 +352,7 @@ TEST(StartupTest, CrashInAPluginLeavesAReportBesideTheProgram) {
 
 // The folder check comes first: not even the usage is printed from such a folder.
 TEST(StartupTest, ProgramPathThatIsNotUtf8IsRefused) {
-  Installation installation("bin\xFF\xFE");
+  ProgramInstallation installation(ProgramInstallation::kNoPlugins, "bin\xFF\xFE");
   const ChildResult result = installation.Run({"--help"});
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.out, "");

@@ -55,6 +55,8 @@ class ChildProcess {
   // Reads the child's output until its standard output holds `text`; false after `timeout`
   // or when the child has closed its output first.
   bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout = kChildTimeout);
+  // The same for the child's standard error.
+  bool WaitForError(const std::string& text, std::chrono::milliseconds timeout = kChildTimeout);
   // Writes to the child's standard input.
   void WriteInput(const std::string& text);
   void Signal(int signal_number);
@@ -65,6 +67,8 @@ class ChildProcess {
   // Reads what is available within `timeout`; false when both output pipes are closed.
   bool Pump(std::chrono::milliseconds timeout);
   bool Reap(int options);
+  bool WaitFor(std::string ChildResult::*stream, const std::string& text,
+               std::chrono::milliseconds timeout);
 
   pid_t pid_ = -1;
   int input_fd_ = -1;
