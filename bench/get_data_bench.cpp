@@ -6,10 +6,10 @@
 //                  round trip of the same reply: a service that copies a ready message of the
 //                  same bytes into its reply, the one copy a reply cannot avoid. "x_bare" is
 //                  the service's time over the bare time; the goal is at most 1.15.
-//   FramePath      the data path of one frame: SetData of a 25 MB matrix into a worker's
-//                  input, ExecuteCommand evaluating the chain of that one worker (which passes
-//                  its input on), GetData of its output; timed beside the same three calls on
-//                  a bare service (SetData and ExecuteCommand answered at once, GetData with a
+//   FramePath      the data path of one 3840x2160x3 frame (24.9 MB): SetData of the frame into
+//                  a worker's input, ExecuteCommand evaluating the chain of that one worker (which
+//                  passes its input on), GetData of its output; timed beside the same three calls
+//                  on a bare service (SetData and ExecuteCommand answered at once, GetData with a
 //                  copy of the same reply). The goal is at most 1.3.
 //   SmallGetData   ten scalar entries per call from 1, 8 and 32 clients at once, each with a
 //                  channel of its own: "calls_per_s" over the whole batch and "p99_us", the
@@ -48,19 +48,25 @@ double SecondsSince(Clock::time_point start) {
 constexpr std::int64_t kSide = 5000;
 constexpr size_t kMatrixBytes = kSide * kSide;  // one 8-bit channel: 25 MB
 
-GAnyData MatrixValue(const std::string& url) {
+GAnyData MatrixValue(const std::string& url, std::int64_t width, std::int64_t height,
+                     int channels) {
   GAnyData value;
   value.set_url(url);
   GMat* mat = value.mutable_mat();
   mat->set_depth(kDepth8U);
-  mat->set_channels(1);
-  mat->add_dims(kSide);
-  mat->add_dims(kSide);
+  mat->set_channels(channels);
+  mat->add_dims(width);
+  mat->add_dims(height);
   std::string* buffer = mat->mutable_buffer();
-  buffer->resize(kMatrixBytes);
-  for (size_t i = 0; i < kMatrixBytes; ++i) (*buffer)[i] = static_cast<char>(i * 31);
+  buffer->resize(static_cast<size_t>(width * height * channels));
+  for (size_t i = 0; i < buffer->size(); ++i) (*buffer)[i] = static_cast<char>(i * 31);
   return value;
 }
+
+GAnyData MatrixValue(const std::string& url) { return MatrixValue(url, kSide, kSide, 1); }
+
+constexpr size_t kFrameBytes = 3840 * 2160 * 3;
+GAnyData FrameValue(const std::string& url) { return MatrixValue(url, 3840, 2160, 3); }
 
 // Answers GetData with a copy of a ready reply, and SetData and ExecuteCommand at once.
 class BareReplyService : public ZelphServiceApiV2::Service {
@@ -166,7 +172,7 @@ grpc::Status RunFrame(ServiceHarness& harness, Stub* stub, const SetDataRequest&
   if (status.ok()) status = harness.Call(&Stub::GetData, get, &reply, stub);
   seconds.get += SecondsSince(start);
   if (status.ok() &&
-      (reply.data_size() != 1 || reply.data(0).mat().buffer().size() != kMatrixBytes)) {
+      (reply.data_size() != 1 || reply.data(0).mat().buffer().size() != kFrameBytes)) {
     status = grpc::Status(grpc::StatusCode::DATA_LOSS, "no output");
   }
   return status;
@@ -178,7 +184,7 @@ void BM_FramePath(benchmark::State& state) {
   harness.UploadChain(project, "slow.json");  // its gate stays open: one pass worker
   SetDataRequest set;
   set.set_url(project + "/worker:slow/input:input");
-  *set.mutable_data() = MatrixValue("image");
+  *set.mutable_data() = FrameValue("image");
   ExecuteCommandRequest evaluate;
   evaluate.add_url(project);
   evaluate.set_command(kEvaluate);
@@ -207,7 +213,7 @@ void BM_FramePath(benchmark::State& state) {
       break;
     }
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * 2 * kMatrixBytes));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * 2 * kFrameBytes));
   const double frames = static_cast<double>(state.iterations());
   if (bare_seconds.Total() > 0) {
     state.counters["x_bare"] = service_seconds.Total() / bare_seconds.Total();

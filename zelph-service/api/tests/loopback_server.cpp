@@ -26,12 +26,15 @@ LoopbackServer::~LoopbackServer() {
   server_->Shutdown(std::chrono::system_clock::now() + std::chrono::seconds(5));
 }
 
-std::unique_ptr<ZelphServiceApiV2::Stub> LoopbackServer::NewStub(Transport transport) const {
+std::shared_ptr<grpc::Channel> LoopbackServer::NewChannel(Transport transport) const {
   grpc::ChannelArguments arguments;
   if (transport == Transport::kService) ApplyTransportOptions(arguments);
-  auto channel = grpc::CreateCustomChannel("127.0.0.1:" + std::to_string(port_),
-                                           grpc::InsecureChannelCredentials(), arguments);
-  return ZelphServiceApiV2::NewStub(channel);
+  return grpc::CreateCustomChannel("127.0.0.1:" + std::to_string(port_),
+                                   grpc::InsecureChannelCredentials(), arguments);
+}
+
+std::unique_ptr<ZelphServiceApiV2::Stub> LoopbackServer::NewStub(Transport transport) const {
+  return ZelphServiceApiV2::NewStub(NewChannel(transport));
 }
 
 }  // namespace zelph::testing

@@ -33,6 +33,9 @@ class LoopbackServer {
 
   int port() const { return port_; }
 
+  // A new channel to the server, for calls that the generated stub cannot make (requests
+  // as raw bytes through grpc::GenericStub).
+  std::shared_ptr<grpc::Channel> NewChannel(Transport transport = Transport::kService) const;
   // A new stub on its own channel. Stubs may be used from several threads at once.
   std::unique_ptr<ZelphServiceApiV2::Stub> NewStub(Transport transport = Transport::kService) const;
 

@@ -73,6 +73,8 @@ class ServiceHarness {
   Stub& stub() { return *stub_; }
   // A stub on a channel of its own.
   std::unique_ptr<Stub> NewStub() const { return server_->NewStub(); }
+  // A channel of its own, for requests sent as raw bytes (grpc::GenericStub).
+  std::shared_ptr<grpc::Channel> NewChannel() const { return server_->NewChannel(); }
 
   // One call of `method` on `stub` (the harness's own by default), with kCallDeadline.
   template <typename Request, typename Response>
