@@ -8,7 +8,7 @@
 // failure), and the server's resident memory and thread count at start and end, read from
 // /proc of the server's process when its id is given.
 //
-//   zelph-load --address 127.0.0.1:50051 --clients 64 --seconds 30 --server-pid 1234
+//   zelph-load --address 127.0.0.1:50471 --clients 64 --seconds 30 --server-pid 1234
 //
 // Exit code 0 when no call failed, 1 when one did, 2 for bad options.
 #include <boost/program_options.hpp>
@@ -33,7 +33,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 struct LoadOptions {
-  std::string address = "127.0.0.1:50051";
+  std::string address = "127.0.0.1:50471";  // the demo installation
   int clients = 8;
   double seconds = 10;
   std::string app;  // the first listed when empty
@@ -63,9 +63,7 @@ void RunClient(const LoadOptions& options, int index, Clock::time_point end, Loa
     const zelph::GMat frame = zelph::client::TestFrame(options.width, options.height);
     zelph::client::ClientSession session(zelph::client::MakeChannel(options.address),
                                          "load-" + std::to_string(index));
-    const std::vector<std::string> apps = session.ListApps();
-    if (apps.empty()) throw std::runtime_error("the service lists no app");
-    session.LoadApp(options.app.empty() ? apps.front() : options.app);
+    session.LoadApp(zelph::client::ChooseApp(session.ListApps(), options.app).id());
     calls += 4;  // CreateSession, CreateProject, GetList, LoadSolution (and its reads)
     while (Clock::now() < end) {
       const Clock::time_point start = Clock::now();
@@ -119,8 +117,9 @@ int main(int argc, char** argv) {
                                   po::value(&options.clients)->default_value(options.clients),
                                   "clients, each with its own channel, session and project")(
       "seconds,s", po::value(&options.seconds)->default_value(options.seconds),
-      "how long the clients evaluate")("app", po::value(&options.app),
-                                       "solution app to load [default: the first listed]")(
+      "how long the clients evaluate")(
+      "app", po::value(&options.app),
+      "solution app to load, by id or caption [default: the first listed]")(
       "width", po::value(&options.width)->default_value(options.width), "frame width")(
       "height", po::value(&options.height)->default_value(options.height), "frame height")(
       "server-pid", po::value(&options.server_pid),

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <tuple>
 
@@ -258,6 +259,21 @@ void ClientSession::Close() {
   Remove(project_url_);
   Remove(session_url_);
   closed_ = true;
+}
+
+std::string AppName(const GSolutionApp& app) {
+  return app.caption().empty() ? app.id() : app.caption() + " (" + app.id() + ")";
+}
+
+const GSolutionApp& ChooseApp(const std::vector<GSolutionApp>& apps, const std::string& wanted) {
+  if (apps.empty()) throw std::runtime_error("The service lists no solution apps");
+  if (wanted.empty()) return apps.front();
+  for (const GSolutionApp& app : apps) {
+    if (app.id() == wanted || app.caption() == wanted) return app;
+  }
+  std::string listed;
+  for (const GSolutionApp& app : apps) listed += "\n  " + AppName(app);
+  throw std::runtime_error("No solution app '" + wanted + "'; the service lists:" + listed);
 }
 
 }  // namespace zelph::client

@@ -21,29 +21,12 @@ std::string NewSessionId() {
   return id.str();
 }
 
-// "Image cleanup (d3e0...)", or the id alone for an app without a caption.
-std::string AppName(const GSolutionApp& app) {
-  return app.caption().empty() ? app.id() : app.caption() + " (" + app.id() + ")";
-}
-
 std::string Shape(const GMat& mat) {
   std::string shape;
   for (const std::int64_t dim : mat.dims()) {
     shape += (shape.empty() ? "" : "x") + std::to_string(dim);
   }
   return shape.empty() ? "no dims" : shape;
-}
-
-// The app `wanted` names by id or caption, or the first one when it names none.
-const GSolutionApp& ChooseApp(const std::vector<GSolutionApp>& apps, const std::string& wanted) {
-  if (apps.empty()) throw std::runtime_error("The service lists no solution apps");
-  if (wanted.empty()) return apps.front();
-  for (const GSolutionApp& app : apps) {
-    if (app.id() == wanted || app.caption() == wanted) return app;
-  }
-  std::string listed;
-  for (const GSolutionApp& app : apps) listed += "\n  " + AppName(app);
-  throw std::runtime_error("No solution app '" + wanted + "'; the service lists:" + listed);
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

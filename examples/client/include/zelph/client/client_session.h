@@ -156,4 +156,12 @@ class ClientSession {
   std::vector<ChainPort> outputs_;
 };
 
+// "Image cleanup (d3e0...)", or the id alone for an app without a caption.
+std::string AppName(const GSolutionApp& app);
+
+// The app of `apps` that `wanted` names by id or caption, or the first one when `wanted` is
+// empty. Throws std::runtime_error when the list is empty or names no such app (the message
+// lists the apps).
+const GSolutionApp& ChooseApp(const std::vector<GSolutionApp>& apps, const std::string& wanted);
+
 }  // namespace zelph::client
