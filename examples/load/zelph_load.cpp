@@ -153,8 +153,9 @@ int main(int argc, char** argv) {
   long failed = 0;
   for (const auto& [what, count] : result.failures) failed += count;
   const double frames = static_cast<double>(result.frame_ms.size());
-  std::cout << options.clients << " clients, " << seconds << " s: " << frames / seconds
-            << " frames/s, " << static_cast<double>(result.calls) / seconds << " calls/s\n"
+  std::cout << options.clients << " clients, " << seconds << " s: " << frames << " frames, "
+            << frames / seconds << " frames/s, " << static_cast<double>(result.calls) / seconds
+            << " calls/s\n"
             << "frame latency: p50 " << Percentile(result.frame_ms, 0.5) << " ms, p99 "
             << Percentile(result.frame_ms, 0.99) << " ms\n"
             << "refused (project busy): " << result.refused << "\n"
