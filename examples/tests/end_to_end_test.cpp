@@ -26,9 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using zelph::testing::ChildOptions;
-using zelph::testing::ChildProcess;
 using zelph::testing::ChildResult;
-using zelph::testing::ProgramInstallation;
+using zelph::testing::DemoServer;
 using Bytes = std::vector<unsigned char>;
 
 constexpr char kImageCleanup[] = "Image cleanup";
@@ -72,36 +71,26 @@ bool IsJpeg(const std::string& bytes) { return bytes.rfind("\xFF\xD8\xFF", 0) ==
 
 class EndToEndTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    installation_ = new ProgramInstallation(ProgramInstallation::kWithJava);
-    installation_->WriteConfig(
-        installation_->Config("info", ProgramInstallation::DemoSolutionsMember()));
-    server_ = installation_->Start({}).release();
-    ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server_)) << server_->Wait().err;
-  }
+  static void SetUpTestSuite() { demo_ = new DemoServer(); }
 
   // A user stops the program with SIGTERM; it ends on its own, with exit code 0.
   static void TearDownTestSuite() {
-    server_->Signal(SIGTERM);
-    const ChildResult result = server_->Wait();
+    const ChildResult result = demo_->Stop(SIGTERM);
     EXPECT_TRUE(result.exited) << "signal " << result.signal << "\n" << result.err;
     EXPECT_EQ(result.exit_code, 0) << result.err;
-    delete server_;
-    delete installation_;
+    delete demo_;
   }
 
-  fs::path Scratch(const std::string& name) const { return installation_->Home() / name; }
+  fs::path Scratch(const std::string& name) const { return demo_->installation().Home() / name; }
 
-  static ProgramInstallation* installation_;
-  static ChildProcess* server_;
+  static DemoServer* demo_;
 };
 
-ProgramInstallation* EndToEndTest::installation_ = nullptr;
-ChildProcess* EndToEndTest::server_ = nullptr;
+DemoServer* EndToEndTest::demo_ = nullptr;
 
 TEST_F(EndToEndTest, ExampleSessionGetsWhatTheDemoModelsCompute) {
   zelph::client::ExampleOptions options;
-  options.address = installation_->Address();
+  options.address = demo_->installation().Address();
   options.app = kImageCleanup;
   options.frame_width = 61;
   options.frame_height = 37;
@@ -140,7 +129,7 @@ TEST_F(EndToEndTest, ClientProgramRunsAndReportsFailures) {
   cv::randu(bgr, 0, 256);
   ASSERT_TRUE(cv::imwrite(picture.string(), bgr));
   const fs::path preview = Scratch("program_preview.jpg");
-  const std::string address = "--address=" + installation_->Address();
+  const std::string address = "--address=" + demo_->installation().Address();
   const std::string unused_address =
       "--address=127.0.0.1:" + std::to_string(zelph::testing::FreeLocalPort());
 
@@ -163,7 +152,7 @@ TEST_F(EndToEndTest, ClientProgramRunsAndReportsFailures) {
     std::vector<std::string> argv{ZELPH_CLIENT_PROGRAM};
     argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
     ChildOptions options(ZELPH_CLIENT_PROGRAM, argv);
-    options.working_directory = installation_->Home().string();
+    options.working_directory = demo_->installation().Home().string();
     const ChildResult result = zelph::sys::testing::RunChild(options);
     EXPECT_EQ(result.exit_code, c.exit_code) << c.arguments.back() << "\n" << result.err;
     EXPECT_NE((c.exit_code == 0 ? result.out : result.err).find(c.printed), std::string::npos)

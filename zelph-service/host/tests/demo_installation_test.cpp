@@ -15,10 +15,9 @@
 
 namespace {
 
-using zelph::testing::ChildProcess;
 using zelph::testing::ChildResult;
+using zelph::testing::DemoServer;
 using zelph::testing::ProgramClient;
-using zelph::testing::ProgramInstallation;
 using Stub = zelph::testing::ProgramStub;
 
 constexpr char kImageCleanup[] = "d3e00000-0000-4000-8000-000000000001";
@@ -27,22 +26,16 @@ constexpr char kLabel[] = "d3e00000-0000-4000-8000-000000000003";
 
 class DemoInstallationTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    installation_ = new ProgramInstallation(ProgramInstallation::kWithJava);
-    installation_->WriteConfig(
-        installation_->Config("info", ProgramInstallation::DemoSolutionsMember()));
-    server_ = installation_->Start({}).release();
-    ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server_)) << server_->Wait().err;
-  }
+  static void SetUpTestSuite() { demo_ = new DemoServer(); }
   static void TearDownTestSuite() {
-    server_->Signal(SIGINT);
-    const ChildResult result = server_->Wait();
+    const ChildResult result = demo_->Stop(SIGINT);
     EXPECT_EQ(result.exit_code, 0) << result.err;
-    delete server_;
-    delete installation_;
+    delete demo_;
   }
 
-  void SetUp() override { client_ = std::make_unique<ProgramClient>(installation_->Address()); }
+  void SetUp() override {
+    client_ = std::make_unique<ProgramClient>(demo_->installation().Address());
+  }
 
   template <typename Request, typename Response>
   grpc::Status Call(grpc::Status (Stub::*method)(grpc::ClientContext*, const Request&, Response*),
@@ -104,14 +97,12 @@ class DemoInstallationTest : public ::testing::Test {
     return got.data_size() == 1 ? got.data(0) : zelph::GAnyData();
   }
 
-  static ProgramInstallation* installation_;
-  static ChildProcess* server_;
+  static DemoServer* demo_;
   static int projects_;
   std::unique_ptr<ProgramClient> client_;
 };
 
-ProgramInstallation* DemoInstallationTest::installation_ = nullptr;
-ChildProcess* DemoInstallationTest::server_ = nullptr;
+DemoServer* DemoInstallationTest::demo_ = nullptr;
 int DemoInstallationTest::projects_ = 0;
 
 zelph::GAnyData Image(unsigned char value) {

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <stdexcept>
 #include <system_error>
 
 namespace zelph::testing {
@@ -140,6 +141,20 @@ ChildResult ProgramInstallation::ServeAndStop(const std::vector<std::string>& ar
   std::unique_ptr<ChildProcess> child = Start(arguments);
   if (WaitUntilListening(*child)) child->Signal(SIGINT);
   return child->Wait();
+}
+
+DemoServer::DemoServer() : installation_(ProgramInstallation::kWithJava) {
+  installation_.WriteConfig(
+      installation_.Config("info", ProgramInstallation::DemoSolutionsMember()));
+  server_ = installation_.Start({});
+  if (!ProgramInstallation::WaitUntilListening(*server_)) {
+    throw std::runtime_error("the demo installation does not listen:\n" + server_->Wait().err);
+  }
+}
+
+ChildResult DemoServer::Stop(int signal) {
+  server_->Signal(signal);
+  return server_->Wait();
 }
 
 }  // namespace zelph::testing

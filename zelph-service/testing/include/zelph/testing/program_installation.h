@@ -102,4 +102,23 @@ class ProgramInstallation {
 // A TCP port on 127.0.0.1 that nothing listened on a moment ago.
 int FreeLocalPort();
 
+// The demo installation served, as a suite of client tests uses it: the program with the
+// Java plug-in and the demo solutions, logging at info, listening on a free port.
+//
+//   static DemoServer* demo = new DemoServer();   // SetUpTestSuite
+//   ... clients of demo->installation().Address() ...
+//   EXPECT_EQ(demo->Stop(SIGTERM).exit_code, 0);  // TearDownTestSuite
+class DemoServer {
+ public:
+  // Throws std::runtime_error, with what the program wrote, when it does not listen.
+  DemoServer();
+  const ProgramInstallation& installation() const { return installation_; }
+  // Sends `signal` and waits for the program to end; answers all it wrote and how it ended.
+  ChildResult Stop(int signal);
+
+ private:
+  ProgramInstallation installation_;
+  std::unique_ptr<ChildProcess> server_;
+};
+
 }  // namespace zelph::testing
