@@ -32,18 +32,13 @@
 #include <thread>
 #include <vector>
 
+#include "client_batch.h"
 #include "loopback_server.h"
 #include "service_harness.h"
 #include "zelph/logger/log_config.h"
 
 namespace zelph::testing {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 constexpr std::int64_t kSide = 5000;
 constexpr size_t kMatrixBytes = kSide * kSide;  // one 8-bit channel: 25 MB
@@ -243,36 +238,12 @@ spdlog::logger& FileLog() {
 constexpr int kEntries = 10;
 constexpr int kCallsPerClient = 100;
 
-// One batch: every client makes kCallsPerClient calls on its own stub, all clients at once.
-// Answers the batch's wall time and adds each call's latency (microseconds) to `latencies`.
+// One batch of kCallsPerClient GetData calls from every client at once (see RunClientBatch).
 double RunBatch(ServiceHarness& harness, const std::vector<std::unique_ptr<Stub>>& stubs,
                 const GetDataRequest& request, std::vector<double>& latencies) {
-  std::mutex latencies_mutex;
-  std::atomic<bool> failed{false};
-  const Clock::time_point batch_start = Clock::now();
-  std::vector<std::thread> threads;
-  for (const std::unique_ptr<Stub>& stub : stubs) {
-    threads.emplace_back([&, client = stub.get()] {
-      std::vector<double> own;
-      own.reserve(kCallsPerClient);
-      for (int call = 0; call < kCallsPerClient; ++call) {
-        GetDataResponse response;
-        const Clock::time_point start = Clock::now();
-        const grpc::Status status = harness.Call(&Stub::GetData, request, &response, client);
-        own.push_back(1e6 * SecondsSince(start));
-        if (!status.ok() || response.data_size() != kEntries) failed.store(true);
-      }
-      std::lock_guard lock(latencies_mutex);
-      latencies.insert(latencies.end(), own.begin(), own.end());
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  return failed.load() ? -1.0 : SecondsSince(batch_start);
-}
-
-double Percentile(std::vector<double>& values, double fraction) {
-  std::sort(values.begin(), values.end());
-  return values[static_cast<size_t>(fraction * static_cast<double>(values.size() - 1))];
+  return RunClientBatch(
+      harness, stubs, &Stub::GetData, request, kCallsPerClient,
+      [](const GetDataResponse& response) { return response.data_size() == kEntries; }, latencies);
 }
 
 // Args: clients, log level (0 error, 1 trace). Each batch on the service is followed by the

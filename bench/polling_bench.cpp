@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "client_batch.h"
 #include "service_harness.h"
 #include "zelph/model/port_data_scalar.h"
 #include "zelph/projects/project.h"
@@ -29,12 +30,6 @@
 
 namespace zelph::testing {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 constexpr int kInputs = 2500;
 constexpr int kWorkers = 100;
@@ -92,11 +87,6 @@ BENCHMARK(BM_GetList)
 constexpr int kClients = 8;
 constexpr int kCallsPerClient = 500;
 
-double Percentile(std::vector<double>& values, double fraction) {
-  std::sort(values.begin(), values.end());
-  return values[static_cast<size_t>(fraction * static_cast<double>(values.size() - 1))];
-}
-
 void BM_ExistsFromEightClients(benchmark::State& state) {
   ServiceHarness harness;
   const std::string p = harness.NewProject();
@@ -124,30 +114,15 @@ void BM_ExistsFromEightClients(benchmark::State& state) {
   for (int i = 0; i < kClients; ++i) stubs.push_back(harness.NewStub());
 
   std::vector<double> latencies;
-  std::mutex latencies_mutex;
   double seconds = 0;
   for (auto _ : state) {
-    std::atomic<bool> failed{false};
-    const Clock::time_point batch_start = Clock::now();
-    std::vector<std::thread> threads;
-    for (const std::unique_ptr<Stub>& stub : stubs) {
-      threads.emplace_back([&, client = stub.get()] {
-        std::vector<double> own;
-        own.reserve(kCallsPerClient);
-        for (int call = 0; call < kCallsPerClient; ++call) {
-          ExistsResponse response;
-          const Clock::time_point start = Clock::now();
-          const grpc::Status status = harness.Call(&Stub::Exists, request, &response, client);
-          own.push_back(1e6 * SecondsSince(start));
-          if (!status.ok() || response.exists_size() != request.url_size()) failed.store(true);
-        }
-        std::lock_guard lock(latencies_mutex);
-        latencies.insert(latencies.end(), own.begin(), own.end());
-      });
-    }
-    for (std::thread& thread : threads) thread.join();
-    const double batch = SecondsSince(batch_start);
-    if (failed.load()) {
+    const double batch = RunClientBatch(
+        harness, stubs, &Stub::Exists, request, kCallsPerClient,
+        [&](const ExistsResponse& response) {
+          return response.exists_size() == request.url_size();
+        },
+        latencies);
+    if (batch < 0) {
       state.SkipWithError("a call failed");
       break;
     }
