@@ -19,15 +19,12 @@
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 
+using zelph::rpc::IdOf;
 using zelph::rpc::LogIfFailed;
 using zelph::rpc::QuoteClientText;
 using zelph::rpc::RunGuarded;
 
 namespace {
-
-std::string IdOf(const ObjectUrl& url, UrlPlace place) {
-  return std::string(url.Node(place).GetId());
-}
 
 // The destination port's entry refers to the source's data (none when the source has no
 // entry), stamped now.
@@ -64,8 +61,7 @@ grpc::Status ZelphServiceV2Impl::CreateWorker(grpc::ServerContext*,
         model->CreateAndInitializeWorker(model, project->GetPluginSessionKey());
     if (!worker) return grpc::Status(grpc::StatusCode::INTERNAL, "Failed create worker");
     const std::string worker_url =
-        fmt::format("/session:{}/project:{}/worker:{}", url.Node(UrlPlace::kSession).GetId(),
-                    url.Node(UrlPlace::kProject).GetId(), worker->GetId());
+        url.Node(UrlPlace::kProject).BuildUrl() + "/worker:" + worker->GetId();
     {
       std::unique_lock lock(project->GetLock());
       project->GetChain()->AddWorker(worker);

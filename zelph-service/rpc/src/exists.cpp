@@ -19,11 +19,9 @@
 #include "zelph/rpc/zelph_service.h"
 #include "zelph/settings/project_configuration.h"
 
-namespace {
+using zelph::rpc::IdOf;
 
-std::string IdOf(const ObjectUrl& url, UrlPlace place) {
-  return std::string(url.Node(place).GetId());
-}
+namespace {
 
 // Below its project: the project's own objects by path, anything else by its cache key.
 bool ExistsInProject(zelph::Project& project, const ObjectUrl& url) {

@@ -18,8 +18,9 @@
 #include <string>
 #include <string_view>
 
+#include "zelph/rpc/object_url.h"
+
 class IDataProcess;
-class ObjectUrl;
 
 namespace zelph {
 class Project;
@@ -59,6 +60,11 @@ std::shared_ptr<Project> FindProject(const Store& store, std::string_view sessio
 // Project::GetWorker (by system name, then id, under the shared lock) with the failure text
 // "Executor not found with id: {}" quoting the id as client text.
 std::shared_ptr<IDataProcess> FindWorker(const Project& project, std::string_view worker_id);
+
+// The id of `url`'s node at `place`, empty when the node has none.
+inline std::string IdOf(const ObjectUrl& url, UrlPlace place) {
+  return std::string(url.Node(place).GetId());
+}
 
 // The chain's id, read under the project's shared lock.
 std::string ChainIdOf(const Project& project);

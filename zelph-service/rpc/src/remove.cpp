@@ -21,16 +21,9 @@
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 
+using zelph::rpc::IdOf;
 using zelph::rpc::QuoteClientText;
 using zelph::rpc::RunGuarded;
-
-namespace {
-
-std::string IdOf(const ObjectUrl& url, UrlPlace place) {
-  return std::string(url.Node(place).GetId());
-}
-
-}  // namespace
 
 grpc::Status ZelphServiceV2Impl::Remove(grpc::ServerContext*, const zelph::RemoveRequest* request,
                                         zelph::RemoveResponse* response) {
