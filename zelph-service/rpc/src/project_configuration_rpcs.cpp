@@ -21,9 +21,7 @@ grpc::Status ZelphServiceV2Impl::GetProjectConfiguration(
 grpc::Status ZelphServiceV2Impl::ReadProjectConfiguration(
     const ObjectUrl& url, zelph::GetProjectConfigurationResponse& response) {
   const std::shared_ptr<zelph::Project> project = GetProject(url);
-  auto document = std::make_unique<zelph::GAnyData>();
-  document->set_string_val(project->GetConfigurationJson());
-  response.set_allocated_any(document.release());
+  response.mutable_any()->set_string_val(project->GetConfigurationJson());
   return grpc::Status::OK;
 }
 
