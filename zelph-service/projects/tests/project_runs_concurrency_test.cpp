@@ -277,6 +277,8 @@ TEST_F(ProjectRunsConcurrencyTest, AnEditWaitsABoundedTimeWhileSixteenThreadsRea
       }
     });
   }
+  // On a busy machine the edits could otherwise be over before a reader has begun.
+  while (reads == 0) std::this_thread::yield();
   std::chrono::steady_clock::duration longest{};
   for (int edit = 0; edit < 50; ++edit) {
     const auto start = std::chrono::steady_clock::now();
