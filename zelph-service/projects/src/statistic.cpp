@@ -171,14 +171,15 @@ ErrorTexts ReadErrors(IDataProcess& worker) {
 }
 
 // Summaries of the matrix, number and scalar data on the worker's ports, in port order.
-std::vector<std::shared_ptr<StatisticDetail>> SummarisePorts(const IDataProcess& worker) {
+std::vector<std::shared_ptr<StatisticDetail>> SummarisePorts(const IDataProcess& worker,
+                                                             ChannelRangeMemo* memo) {
   std::vector<std::shared_ptr<StatisticDetail>> summaries;
   for (const Port* port : worker.GetPorts()) {
     const std::shared_ptr<IPortData> data = port->GetData();
     if (!data) continue;
     const IDataType* type = data->GetDataType();
     if (DataTypeMat::Equals(type)) {
-      summaries.push_back(std::make_shared<MatStatisticDetail>(port->GetId(), data));
+      summaries.push_back(std::make_shared<MatStatisticDetail>(port->GetId(), data, memo));
     }
     if (DataTypeNumbers::Equals(type)) {
       summaries.push_back(std::make_shared<NumbersStatisticDetail>(port->GetId(), data));
@@ -255,9 +256,9 @@ void Statistic::BeginExecution(Clock::time_point now) {
 }
 
 void Statistic::FinishFromWorker(IDataProcess& worker, Clock::time_point end,
-                                 std::int64_t new_order) {
+                                 std::int64_t new_order, ChannelRangeMemo* memo) {
   ErrorTexts errors = ReadErrors(worker);
-  std::vector<std::shared_ptr<StatisticDetail>> summaries = SummarisePorts(worker);
+  std::vector<std::shared_ptr<StatisticDetail>> summaries = SummarisePorts(worker, memo);
   {
     std::unique_lock guard(lock);
     error_message = std::move(errors.message);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "channel_range_memo.h"
 #include "channel_ranges.h"
 #include "text_cut.h"
 #include "zelph/logger/log.h"
@@ -66,14 +67,16 @@ void SampleNumbers(const PortDataNumbers& data, const std::vector<std::size_t>& 
 }  // namespace
 
 MatStatisticDetail::MatStatisticDetail(const std::string& id,
-                                       const std::shared_ptr<IPortData>& data) {
+                                       const std::shared_ptr<IPortData>& data,
+                                       ChannelRangeMemo* memo) {
   const PortDataMat* mat = CastToMat(data.get());
   if (mat == nullptr) return;
   port_id = id;
   initialized = mat->IsInitialized();
   depth = mat->GetDepth();
   dims.assign(mat->GetDims(), mat->GetDims() + std::max(mat->GetDimsSize(), 0));
-  const std::vector<ChannelRange> ranges = ScanChannelRanges(*mat);
+  const std::vector<ChannelRange> ranges =
+      memo != nullptr ? memo->RangesOf(data, *mat) : ScanChannelRanges(*mat);
   channels.reserve(ranges.size());
   for (std::size_t channel = 0; channel < ranges.size(); ++channel) {
     const ChannelRange& range = ranges[channel];

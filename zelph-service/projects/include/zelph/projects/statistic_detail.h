@@ -21,6 +21,8 @@
 
 namespace zelph {
 
+class ChannelRangeMemo;
+
 struct StatisticDetail {
   virtual ~StatisticDetail() = default;
 
@@ -32,8 +34,10 @@ struct StatisticDetail {
 // a summary whose fields, port id included, all stay empty.
 
 struct MatStatisticDetail : StatisticDetail {
-  // Scans the whole matrix once for the value range of every channel.
-  MatStatisticDetail(const std::string& port_id, const std::shared_ptr<IPortData>& data);
+  // Scans the whole matrix once for the value range of every channel, or takes the ranges
+  // from `memo` (when given) if it has met the matrix already.
+  MatStatisticDetail(const std::string& port_id, const std::shared_ptr<IPortData>& data,
+                     ChannelRangeMemo* memo = nullptr);
 
   bool initialized = false;
   int depth = 0;  // a MatDepth value
