@@ -7,7 +7,9 @@
 #include <boost/program_options.hpp>
 
 #include <iostream>
+#include <optional>
 
+#include "zelph/client/command_line.h"
 #include "zelph/client/example_session.h"
 
 namespace po = boost::program_options;
@@ -30,17 +32,8 @@ int main(int argc, char** argv) {
       "preview,p", po::value(&options.preview_path)->default_value(options.preview_path),
       "file the JPEG preview of the chain's first image output is written to")(
       "session", po::value(&options.session_id), "session id [default: a new one]");
-  try {
-    po::variables_map values;
-    po::store(po::parse_command_line(argc, argv, described), values);
-    po::notify(values);
-    if (values.count("help") != 0) {
-      std::cout << described;
-      return 0;
-    }
-  } catch (const po::error& error) {
-    std::cerr << error.what() << "\n" << described;
-    return 2;
+  if (std::optional<int> exit_code = zelph::client::ReadCommandLine(argc, argv, described)) {
+    return *exit_code;
   }
 
   try {

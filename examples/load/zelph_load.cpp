@@ -19,12 +19,14 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "process_status.h"
 #include "zelph/client/client_session.h"
+#include "zelph/client/command_line.h"
 #include "zelph/client/frames.h"
 
 namespace po = boost::program_options;
@@ -124,18 +126,11 @@ int main(int argc, char** argv) {
       "height", po::value(&options.height)->default_value(options.height), "frame height")(
       "server-pid", po::value(&options.server_pid),
       "process id of the server, for its memory and threads");
-  try {
-    po::variables_map values;
-    po::store(po::parse_command_line(argc, argv, described), values);
-    po::notify(values);
-    if (values.count("help") != 0) {
-      std::cout << described;
-      return 0;
-    }
+  const auto check = [&] {
     if (options.clients < 1 || options.seconds <= 0) throw po::error("clients and seconds > 0");
-  } catch (const po::error& error) {
-    std::cerr << error.what() << "\n" << described;
-    return 2;
+  };
+  if (std::optional<int> exit_code = zelph::client::ReadCommandLine(argc, argv, described, check)) {
+    return *exit_code;
   }
 
   PrintServer("start", options.server_pid);

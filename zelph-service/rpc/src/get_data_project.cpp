@@ -129,8 +129,7 @@ grpc::Status ZelphServiceV2Impl::GetProjectExecutionStatus(const ObjectUrl& url,
 grpc::Status ZelphServiceV2Impl::GetDataProjectWorker(const ObjectUrl& url,
                                                       zelph::GetDataResponse& response) {
   const ObjectUrlNode worker_node = url.Node(UrlPlace::kWorker);
-  const std::shared_ptr<IDataProcess> worker =
-      zelph::rpc::FindWorker(*GetProject(url), worker_node.GetId());
+  const std::shared_ptr<IDataProcess> worker = GetWorker(url);
   zelph::GWorker message;
   message.set_id(worker->GetId());
   message.set_name(worker->GetName());

@@ -102,8 +102,7 @@ grpc::Status ZelphServiceV2Impl::GetDataWorkerProperty(const ObjectUrl& url,
 
 grpc::Status ZelphServiceV2Impl::GetDataWorkerSystem(const ObjectUrl& url,
                                                      zelph::GetDataResponse& response) {
-  const std::shared_ptr<IDataProcess> worker =
-      zelph::rpc::FindWorker(*GetProject(url), url.Node(UrlPlace::kWorker).GetId());
+  const std::shared_ptr<IDataProcess> worker = GetWorker(url);
   const Property* properties = worker->GetSystemProperties();
   if (properties == nullptr) return PropertiesNotFound();
   const std::string_view name = url.Node(UrlPlace::kWorkerSystem).GetId();

@@ -226,8 +226,7 @@ grpc::Status ZelphServiceV2Impl::ListWorkerProperties(const ObjectUrl& url,
                                                       zelph::GetListResponse& response) {
   if (grpc::Status status = ValidateWorkerPart(url); !status.ok()) return status;
   if (url.Node(UrlPlace::kWorkerProperty).HasId()) return grpc::Status::OK;
-  const std::shared_ptr<IDataProcess> worker =
-      zelph::rpc::FindWorker(*GetProject(url), std::string(url.Node(UrlPlace::kWorker).GetId()));
+  const std::shared_ptr<IDataProcess> worker = GetWorker(url);
   const std::string prefix = url.Node(UrlPlace::kWorker).BuildUrl() + "/property:";
   for (const zelph::BaseControl& control : worker->GetStructure().GetControls()) {
     response.add_url(prefix + control.GetName());
@@ -240,8 +239,7 @@ grpc::Status ZelphServiceV2Impl::ListWorkerSystemProperties(const ObjectUrl& url
                                                             zelph::GetListResponse& response) {
   if (grpc::Status status = ValidateWorkerPart(url); !status.ok()) return status;
   if (url.Node(UrlPlace::kWorkerSystem).HasId()) return grpc::Status::OK;
-  const std::shared_ptr<IDataProcess> worker =
-      zelph::rpc::FindWorker(*GetProject(url), std::string(url.Node(UrlPlace::kWorker).GetId()));
+  const std::shared_ptr<IDataProcess> worker = GetWorker(url);
   Property* properties = worker->GetSystemProperties();
   if (properties == nullptr) return grpc::Status::OK;
   const std::string prefix = url.Node(UrlPlace::kWorker).BuildUrl() + "/system:";

@@ -71,8 +71,7 @@ grpc::Status ZelphServiceV2Impl::SetWorkerSystemProperty(const ObjectUrl& url,
                                                          const zelph::SetDataRequest& request) {
   const ObjectUrlNode worker_node = url.Node(UrlPlace::kWorker);
   if (grpc::Status status = ValidateObjectUrl(worker_node.BuildUrl()); !status.ok()) return status;
-  const std::shared_ptr<IDataProcess> worker =
-      zelph::rpc::FindWorker(*GetProject(url), worker_node.GetId());
+  const std::shared_ptr<IDataProcess> worker = GetWorker(url);
   Property* properties = worker->GetSystemProperties();
   if (properties == nullptr) {
     return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT, "system properties not found");

@@ -37,6 +37,10 @@ std::shared_ptr<zelph::Project> ZelphServiceV2Impl::GetProject(const ObjectUrl& 
                                  url.Node(UrlPlace::kProject).GetId());
 }
 
+std::shared_ptr<IDataProcess> ZelphServiceV2Impl::GetWorker(const ObjectUrl& url) const {
+  return zelph::rpc::FindWorker(*GetProject(url), url.Node(UrlPlace::kWorker).GetId());
+}
+
 grpc::Status ZelphServiceV2Impl::CreateSession(grpc::ServerContext*,
                                                const zelph::CreateSessionRequest* request,
                                                zelph::CreateSessionResponse*) {

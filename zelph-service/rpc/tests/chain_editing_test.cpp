@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "service_harness.h"
+#include "status_cases.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/link.h"
 #include "zelph/model/port.h"
@@ -133,56 +133,45 @@ TEST(ChainEditingTest, Refusals) {
     return harness.Call(&Stub::UpdateLink, request);
   };
   const std::string scale_model = "/model:" + std::string(kScaleModel);
-  struct Case {
-    std::function<grpc::Status()> call;
-    grpc::StatusCode code;
-    std::string message;
-  };
-  const grpc::StatusCode kInvalid = grpc::StatusCode::INVALID_ARGUMENT;
-  const grpc::StatusCode kInternal = grpc::StatusCode::INTERNAL;
-  const Case kCases[] = {
-      {[&] { return create_worker("/session", scale_model); }, kInvalid,
+  const StatusCase kCases[] = {
+      {[&] { return create_worker("/session", scale_model); }, kInvalidArgument,
        "Invalid url: /session, /session:id required"},
-      {[&] { return create_worker(p, "/model"); }, kInvalid,
+      {[&] { return create_worker(p, "/model"); }, kInvalidArgument,
        "Invalid url: /model, /model:id required"},
       {[&] { return create_worker(p, "/model:nothing"); }, kInternal, "Model not found: nothing"},
       // The deepest node of the model URL names the model, whatever its kind.
       {[&] { return create_worker(p, p); }, kInternal,
        "Model not found: " + p.substr(p.rfind(':') + 1)},
       {[&] { return create_worker(p, "/x"); }, kInternal, "Model not found: "},
-      {[&] { return create_worker(session, scale_model); }, kInvalid,
+      {[&] { return create_worker(session, scale_model); }, kInvalidArgument,
        "Invalid url only /session/project path supported"},
       {[&] { return create_worker(session + "/project:nothing", scale_model); }, kInternal,
        "Project not found: nothing"},
-      {[&] { return create_link(link, source, sink); }, kInvalid,
+      {[&] { return create_link(link, source, sink); }, kInvalidArgument,
        "Invalid url: " + link + ", /session/project expected"},
-      {[&] { return create_link(p, p + "/worker/port:x", sink); }, kInvalid,
+      {[&] { return create_link(p, p + "/worker/port:x", sink); }, kInvalidArgument,
        "Invalid url: " + p + "/worker/port:x, /session/project/worker:id required"},
       // A port segment needs no id, so the lookup of the empty one fails.
       {[&] { return create_link(p, p + "/worker:source/port", sink); }, kInternal,
        "Port not found port id: "},
-      {[&] { return create_link(p, p + "/worker:source", sink); }, kInvalid,
+      {[&] { return create_link(p, p + "/worker:source", sink); }, kInvalidArgument,
        "Source port url invalid"},
-      {[&] { return create_link(p, source, p + "/worker:sink/input:x"); }, kInvalid,
+      {[&] { return create_link(p, source, p + "/worker:sink/input:x"); }, kInvalidArgument,
        "Destination port url invalid"},
       {[&] { return create_link(p, source, PortUrl(p, "sink", "nope")); }, kInternal,
        "Port not found port id: nope"},
       {[&] { return create_link(p, source, PortUrl(p, "nobody", kLineSinkInput)); }, kInternal,
        "Executor not found with id: nobody"},
-      {[&] { return update_link(p, source, sink); }, kInvalid,
+      {[&] { return update_link(p, source, sink); }, kInvalidArgument,
        "Invalid url: " + p + ", /session/project/link expected"},
-      {[&] { return update_link(p + "/link", source, sink); }, kInvalid,
+      {[&] { return update_link(p + "/link", source, sink); }, kInvalidArgument,
        "Invalid url: " + p + "/link, /session/project/link:id required"},
       {[&] { return update_link(p + "/link:nope", source, sink); }, kInternal,
        "Link not found, link id: nope"},
       {[&] { return update_link(link, PortUrl(p, "source", "nope"), sink); }, kInternal,
        "Port not found port id: nope"},
   };
-  for (const Case& c : kCases) {
-    const grpc::Status status = c.call();
-    EXPECT_EQ(status.error_code(), c.code) << c.message;
-    EXPECT_EQ(status.error_message(), c.message);
-  }
+  ExpectStatuses(kCases);
   // Nothing of the refused calls changed the chain.
   EXPECT_EQ(List(harness, p + "/worker").size(), 3u);
   EXPECT_EQ(List(harness, p + "/link").size(), 2u);

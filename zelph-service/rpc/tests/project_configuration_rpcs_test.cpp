@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <string>
 
 #include "service_harness.h"
+#include "status_cases.h"
 #include "zelph/projects/service_background_tasks.h"
 #include "zelph/testing/service_fixtures.h"
 #include "zelph/testing/test_plugin_control.h"
@@ -97,20 +97,13 @@ TEST(ProjectConfigurationRpcsTest, Refusals) {
   ASSERT_TRUE(harness.Call(&Stub::ExecuteCommand, run).ok());
   ASSERT_TRUE(TestPluginControl::Get().SlowGate().WaitForInside(1));
 
-  struct Case {
-    std::function<grpc::Status()> call;
-    grpc::StatusCode code;
-    std::string message;
-  };
-  const grpc::StatusCode kInvalid = grpc::StatusCode::INVALID_ARGUMENT;
-  const grpc::StatusCode kInternal = grpc::StatusCode::INTERNAL;
-  const Case kCases[] = {
+  const StatusCase kCases[] = {
       {[&] { return GetConfiguration(harness, "/session:nothing/project:p").status; }, kInternal,
        "Session not found: nothing"},
       {[&] { return GetConfiguration(harness, "").status; }, kInternal, "Session not found: "},
       {[&] { return Upload(harness, m + "/worker:dashboard", &document); }, kInternal,
        "Invalid resource url. /session:id/project:id supported"},
-      {[&] { return Upload(harness, "/session/project", &document); }, kInvalid,
+      {[&] { return Upload(harness, "/session/project", &document); }, kInvalidArgument,
        "Invalid url: /session/project, /session:id required"},
       {[&] { return Upload(harness, session + "/project:nothing", &document); }, kInternal,
        "Project not found: nothing"},
@@ -122,11 +115,7 @@ TEST(ProjectConfigurationRpcsTest, Refusals) {
       {[&] { return Upload(harness, busy, &document); }, kInternal,
        "Chain not ready to upload configuration"},
   };
-  for (const Case& c : kCases) {
-    const grpc::Status status = c.call();
-    EXPECT_EQ(status.error_code(), c.code) << c.message;
-    EXPECT_EQ(status.error_message(), c.message);
-  }
+  ExpectStatuses(kCases);
   TestPluginControl::Get().SlowGate().Open();
   EXPECT_TRUE(ServiceBackgroundTasks().WaitIdle(std::chrono::seconds(20)));
   // The refused uploads left the configuration as it was.

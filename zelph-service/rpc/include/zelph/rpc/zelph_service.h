@@ -29,6 +29,7 @@
 
 #include "message/ZelphServiceApiV2.grpc.pb.h"
 
+class IDataProcess;
 class ObjectUrl;
 class SimplePluginsManager;
 class SolutionProvider;
@@ -167,6 +168,9 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   // The project of the URL's session and project ids; failures quote the ids as client
   // text. Refreshes the session's idle deadline.
   std::shared_ptr<zelph::Project> GetProject(const ObjectUrl& url) const;
+  // The worker of the URL's worker id in that project, held by its own reference; failures
+  // as GetProject's, then "Executor not found with id: {}".
+  std::shared_ptr<IDataProcess> GetWorker(const ObjectUrl& url) const;
 
   // ExecuteCommand's commands (execute_command.cpp); each checks and handles every URL.
   grpc::Status Evaluate(const zelph::ExecuteCommandRequest& request,
