@@ -59,21 +59,43 @@ void CallGuarded(const BackgroundTasks::Task& task) noexcept {
   }
 }
 
+// Ends the count of its thread's run when the thread ends. It is the thread's first
+// thread-local object, and those are destroyed in the reverse order of their construction,
+// so whatever the run bound to its thread (a virtual machine's attachment) has been released
+// by the time WaitIdle or Shutdown sees the run gone.
+class RunCount {
+ public:
+  void Hold(std::shared_ptr<BackgroundTaskState> state, std::uint64_t id) {
+    state_ = std::move(state);
+    id_ = id;
+  }
+
+  ~RunCount() {
+    if (!state_) return;
+    // What the interrupt function holds goes before the run stops counting, as the run's own
+    // task has, so a project they kept alive is destroyed before Shutdown returns.
+    BackgroundTasks::Task interrupt;
+    {
+      std::lock_guard lock(state_->mutex);
+      interrupt = std::exchange(state_->runs[id_], nullptr);
+    }
+    interrupt = nullptr;
+    std::lock_guard lock(state_->mutex);
+    state_->runs.erase(id_);
+    state_->work_ended.notify_all();
+  }
+
+ private:
+  std::shared_ptr<BackgroundTaskState> state_;
+  std::uint64_t id_ = 0;
+};
+
 void RunThread(const std::shared_ptr<BackgroundTaskState>& state, std::uint64_t id,
                BackgroundTasks::Task run) {
+  thread_local RunCount count;
+  count.Hold(state, id);
   CallGuarded(run);
-  // What the run and its interrupt function hold goes before the run stops counting, so a
-  // project they kept alive is destroyed before Shutdown returns.
   run = nullptr;
-  BackgroundTasks::Task interrupt;
-  {
-    std::lock_guard lock(state->mutex);
-    interrupt = std::exchange(state->runs[id], nullptr);
-  }
-  interrupt = nullptr;
-  std::lock_guard lock(state->mutex);
-  state->runs.erase(id);
-  state->work_ended.notify_all();
 }
 
 void PoolThread(const std::shared_ptr<BackgroundTaskState>& state) {

@@ -20,7 +20,9 @@
 // preview submitted for a key is the last of that key to run, and what it stores stays.
 //
 // Threads and the Java VM: a thread that touched Java is detached from the VM by the Java
-// bridge's guard when the thread ends. A run thread ends with its run. A pool thread that
+// bridge's guard when the thread ends. A run thread ends with its run, and the run stops
+// counting only once the thread's other thread-local objects, that guard among them, have
+// been destroyed: WaitIdle and Shutdown return after the detaching. A pool thread that
 // ran a Java preview stays attached while it waits for more previews (never more threads
 // than the pool holds) and ends, detaching, when the pool stops at Shutdown. No task ever
 // runs on the thread that submitted it.
@@ -65,12 +67,13 @@ class BackgroundTasks {
   static std::size_t DefaultPreviewThreads();
 
   // Runs `run` on a new thread of its own and counts it until `run` has returned and been
-  // destroyed. While it counts, Shutdown calls `interrupt` (if set), and calls it again every
-  // 100 ms while it waits, since the first call may come before the run has begun. It must
-  // make the run end soon and be safe to call at any time, also after `run` has returned,
-  // on the thread of Shutdown. Returns false after Shutdown began: nothing is started or
-  // kept, and both functions are destroyed on the calling thread. Throws std::system_error
-  // when no thread can be started (nothing counts, `run` is destroyed unrun).
+  // destroyed and the thread is ending, past its thread-local destructors. While it counts,
+  // Shutdown calls `interrupt` (if set), and calls it again every 100 ms while it waits, since the
+  // first call may come before the run has begun. It must make the run end soon and be safe to call
+  // at any time, also after `run` has returned, on the thread of Shutdown. Returns false after
+  // Shutdown began: nothing is started or kept, and both functions are destroyed on the calling
+  // thread. Throws std::system_error when no thread can be started (nothing counts, `run` is
+  // destroyed unrun).
   [[nodiscard]] bool StartRun(Task run, Task interrupt);
 
   // Queues `preview` under `key` for the pool, replacing (and destroying unrun) a preview
