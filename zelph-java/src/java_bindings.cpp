@@ -6,6 +6,8 @@
 
 #include "bind_group.h"
 #include "zelph/java/java_data.h"
+#include "zelph/java/java_exception.h"
+#include "zelph/java/java_text.h"
 #include "zelph/java/jnumbers.h"
 #include "zelph/java/jport.h"
 #include "zelph/java/jsmat.h"
@@ -29,6 +31,10 @@ void BindJdkClasses(JNIEnv* env) {
   BindGroup(env, bound.byte_order, "java/nio/ByteOrder", [&](jclass cls) {
     bound.byte_order.native_order =
         GetStaticMethodIdBySignature(env, cls, "nativeOrder", "()Ljava/nio/ByteOrder;");
+    if (bound.byte_order.native != nullptr) return;
+    LocalRef<> native(env, env->CallStaticObjectMethod(cls, bound.byte_order.native_order));
+    ThrowIfJavaException(env);
+    bound.byte_order.native = env->NewGlobalRef(native.get());
   });
   BindGroup(env, bound.long_class, "java/lang/Long", [&](jclass cls) {
     GetStaticMethodIdBySignature(env, cls, "valueOf", "(J)Ljava/lang/Long;");

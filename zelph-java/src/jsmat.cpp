@@ -64,12 +64,7 @@ void JSMat::WriteMat(JNIEnv* env, jobject data, const PortDataMat* mat) {
         "java exception occurs during NewDirectByteBuffer or JNI access to direct buffers is not "
         "supported by this virtual machine");
   }
-  {
-    jni::LocalRef<> order(
-        env, env->CallStaticObjectMethod(bound.byte_order.cls, bound.byte_order.native_order));
-    jni::ThrowIfJavaException(env);
-    jni::SetByteBufferOrder(env, buffer.get(), order.get());
-  }
+  jni::SetByteBufferOrder(env, buffer.get(), bound.byte_order.native);
   const jsize dims_count = mat->GetDimsSize();
   jni::LocalRef<jlongArray> dims(env, env->NewLongArray(dims_count));
   jni::ThrowIfJavaException(env);

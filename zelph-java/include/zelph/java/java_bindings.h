@@ -37,6 +37,8 @@ struct ByteOrderClass {
   bool bound = false;
   jclass cls = nullptr;
   jmethodID native_order = nullptr;
+  // ByteOrder.nativeOrder(), asked once (a global reference).
+  jobject native = nullptr;
 };
 
 struct LongClass {
