@@ -27,6 +27,8 @@ void BindJdkClasses(JNIEnv* env) {
   BindGroup(env, bound.byte_buffer, "java/nio/ByteBuffer", [&](jclass cls) {
     bound.byte_buffer.order =
         GetMethodIdBySignature(env, cls, "order", "(Ljava/nio/ByteOrder;)Ljava/nio/ByteBuffer;");
+    bound.byte_buffer.as_read_only_buffer =
+        GetMethodIdBySignature(env, cls, "asReadOnlyBuffer", "()Ljava/nio/ByteBuffer;");
   });
   BindGroup(env, bound.byte_order, "java/nio/ByteOrder", [&](jclass cls) {
     bound.byte_order.native_order =

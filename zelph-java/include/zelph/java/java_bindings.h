@@ -31,6 +31,7 @@ struct ByteBufferClass {
   bool bound = false;
   jclass cls = nullptr;
   jmethodID order = nullptr;
+  jmethodID as_read_only_buffer = nullptr;
 };
 
 struct ByteOrderClass {
