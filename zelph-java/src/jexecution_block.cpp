@@ -31,7 +31,7 @@ JExecutionBlock::~JExecutionBlock() {
     if (env == nullptr) return;
     if (model_ != nullptr && GetObject() != nullptr) {
       try {
-        CallExecutor(env, model_->close);
+        CallExecutor(env, bound.execution_block.close_and_release);
       } catch (const std::exception& error) {
         ZELPH_LOG(ZelphSeverityLevel::kError, "Failed close {}: {}", ToString(), error.what());
       }

@@ -85,6 +85,7 @@ void BindExecutionBlockClass(JNIEnv* env) {
     group.has_output_port = jni::GetJavaMethodId(env, cls, "hasOutputPort", "Z", {kText});
     group.get_input_port = jni::GetJavaMethodId(env, cls, "getInputPort", kPort, {kText});
     group.get_output_port = jni::GetJavaMethodId(env, cls, "getOutputPort", kPort, {kText});
+    group.close_and_release = jni::GetJavaMethodId(env, cls, "closeAndRelease", nullptr);
     group.new_executor = jni::GetJavaStaticMethodId(env, cls, "newExecutor",
                                                     jni::kExecutionBlockClass, {kText, kText});
     group.clear_session = jni::GetJavaStaticMethodId(env, cls, "clearSession", nullptr, {kText});

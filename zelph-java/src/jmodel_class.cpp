@@ -29,7 +29,6 @@ std::unique_ptr<JModelClass> BindModelClass(JNIEnv* env, jclass cls) {
   model->execute = method("execute", nullptr);
   model->on_change_parameter = method("onChangeParameter", nullptr, {kText});
   model->parameters = method("parameters", jni::kParametersClass);
-  model->close = method("close", nullptr);
   model->interrupt = method("interrupt", nullptr);
   model->set_interruption_requested = method("setInterruptionRequested", nullptr, {"Z"});
   model->is_visible_result_necessary = method("isVisibleResultNecessary", "Z");

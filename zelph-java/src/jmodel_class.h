@@ -21,7 +21,6 @@ struct JModelClass {
   jmethodID execute = nullptr;
   jmethodID on_change_parameter = nullptr;
   jmethodID parameters = nullptr;
-  jmethodID close = nullptr;
   jmethodID interrupt = nullptr;
   jmethodID set_interruption_requested = nullptr;
   jmethodID is_visible_result_necessary = nullptr;

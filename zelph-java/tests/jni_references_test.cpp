@@ -23,14 +23,7 @@ namespace {
 
 constexpr const char* kSession = "jni-references";
 
-int GlobalReferenceCount() {
-  JNIEnv* env = Env();
-  const TestStatic count = FindTestStatic(env, "JniReferences", "globalCount", "()I");
-  const jint references = env->CallStaticIntMethod(count.cls, count.method);
-  env->DeleteLocalRef(count.cls);
-  jni::ThrowIfJavaException(env);
-  return references;
-}
+jlong GlobalReferenceCount() { return CallTestStaticLong(Env(), "JniReferences", "globalCount"); }
 
 class JniReferencesTest : public ::testing::Test {
  protected:
@@ -64,11 +57,11 @@ TEST_F(JniReferencesTest, RunsOnThreadsThatComeAndGoLeaveTheGlobalReferenceCount
     }).join();
   };
   run_on_new_thread();  // what the first run binds once per process
-  const int before = GlobalReferenceCount();
+  const jlong before = GlobalReferenceCount();
   for (int run = 0; run < kRuns; ++run) run_on_new_thread();
-  const int after = GlobalReferenceCount();
-  std::printf("%d runs on new threads: %d global references before, %d after\n", kRuns, before,
-              after);
+  const jlong after = GlobalReferenceCount();
+  std::printf("%d runs on new threads: %lld global references before, %lld after\n", kRuns,
+              static_cast<long long>(before), static_cast<long long>(after));
 
   // A reference left behind per run would add kRuns.
   EXPECT_LT(after - before, kRuns / 100);

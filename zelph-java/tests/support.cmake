@@ -16,7 +16,8 @@ foreach(model ${test_models})
 endforeach()
 add_jar(zelph-java-test-models
   SOURCES ${test_model_sources} ${ZELPH_JAVA_TEST_CLASSES}/JavaThreads.java
-          ${ZELPH_JAVA_TEST_CLASSES}/JniReferences.java ${ZELPH_JAVA_TEST_CLASSES}/MatProbe.java
+          ${ZELPH_JAVA_TEST_CLASSES}/DirectMemory.java ${ZELPH_JAVA_TEST_CLASSES}/JniReferences.java
+          ${ZELPH_JAVA_TEST_CLASSES}/MatProbe.java
           ${ZELPH_JAVA_TEST_CLASSES}/OddData.java
           ${ZELPH_JAVA_TEST_CLASSES}/Throwers.java
   RESOURCES NAMESPACE "net/morvex/executors/tests" ${test_model_descriptions}

@@ -162,6 +162,7 @@ struct ExecutionBlockClass {
   jmethodID has_output_port = nullptr;
   jmethodID get_input_port = nullptr;
   jmethodID get_output_port = nullptr;
+  jmethodID close_and_release = nullptr;  // close(), then the executor's output buffers go
   jmethodID new_executor = nullptr;
   jmethodID clear_session = nullptr;
   jmethodID list_model_descriptions = nullptr;

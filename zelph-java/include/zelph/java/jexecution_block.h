@@ -52,8 +52,8 @@ struct JModelClass;
 class JExecutionBlock : public IDataProcess, public JavaClass {
  public:
   explicit JExecutionBlock(const boost::uuids::uuid& id);
-  // Calls the Java close() when the executor exists and every lookup succeeded; what close()
-  // throws is logged and dropped.
+  // Calls the Java close() when the executor exists, then releases the executor's output
+  // buffers; what close() throws is logged and dropped.
   ~JExecutionBlock() override;
 
   // Binds the model class and makes the executor; every failure is recorded (kind

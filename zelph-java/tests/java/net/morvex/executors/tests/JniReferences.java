@@ -14,7 +14,7 @@ public final class JniReferences {
    * The count of JNI global references in the VM, as its own thread dump reports it (the
    * diagnostic command behind "jcmd Thread.print").
    */
-  public static int globalCount() throws JMException {
+  public static long globalCount() throws JMException {
     String dump = (String) ManagementFactory.getPlatformMBeanServer().invoke(
         new ObjectName("com.sun.management:type=DiagnosticCommand"), "threadPrint",
         new Object[] {new String[0]}, new String[] {String[].class.getName()});
@@ -27,6 +27,6 @@ public final class JniReferences {
     while (end < dump.length() && Character.isDigit(dump.charAt(end))) {
       ++end;
     }
-    return Integer.parseInt(dump.substring(start, end));
+    return Long.parseLong(dump.substring(start, end));
   }
 }
