@@ -70,10 +70,6 @@ void JExecutionBlock::Initialize() {
     return;
   }
   InitializeMethods(env);
-  if (!MethodsInitialized()) {
-    SetError(ErrorKind::kInitialization, "Methods not initialized successfully", "", "");
-    return;
-  }
   if (!IsValid()) return;  // the binding recorded why
   if (CreateInstance(env) != nullptr) return;
   const zelph::BaseModelStructure& structure = GetStructure();

@@ -24,7 +24,6 @@ void JExecutionBlock::InitializeMethods(JNIEnv* env) {
   try {
     model_ = &FindModelClass(env, GetStructure().GetJavaClass());
     SetClass(model_->cls);
-    RecordLookup(true);
   } catch (const std::exception& error) {
     RecordFailure(ErrorKind::kInitialization, error);
   }

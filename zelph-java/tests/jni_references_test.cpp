@@ -2,11 +2,14 @@
 //
 // The global references the bridge holds: runs on threads that come and go (as asynchronous
 // runs do) leave the VM's count of global references where it was, Java failures converted
-// on those threads included; and the workers of one model class share one reference to it.
+// on those threads included; and the workers of one model class share one reference to it,
+// also when the first of them are made on several threads at once.
 // The count is the VM's own, from its thread dump, so references made by any copy of the
 // bridge count.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <latch>
 #include <thread>
 
 #include "java_test_support.h"
@@ -71,46 +74,77 @@ TEST_F(JniReferencesTest, RunsOnThreadsThatComeAndGoLeaveTheGlobalReferenceCount
             (std::vector<unsigned char>{254, 253}));
 }
 
-TEST_F(JniReferencesTest, WorkersOfOneModelClassShareOneReferenceToIt) {
-  // Models of this program's own copy of the bridge, whose workers it can look into.
-  constexpr const char* kOwnSession = "jni-references-own-copy";
+// Models of this program's own copy of the bridge, whose workers it can look into, under
+// `session`: the plug-in's descriptions of the named models.
+void RegisterOwnCopyModels(const std::vector<std::string>& names, const std::string& session) {
   SimplePluginsManager* manager = SimplePluginsManager::GetInstance();
   std::vector<std::string> descriptions;
   for (const auto& model : manager->GetModels(kSession)) {
     const std::string& name = model->GetStructure().GetName();
-    if (name == "MatInvert" || name == "Echo") {
+    if (std::find(names.begin(), names.end(), name) != names.end()) {
       descriptions.push_back(model->GetStructure().GetStructureAsJson());
     }
   }
-  ASSERT_EQ(descriptions.size(), 2u);
-  RegisterJavaModels(descriptions, kOwnSession, *manager);
+  ASSERT_EQ(descriptions.size(), names.size());
+  RegisterJavaModels(descriptions, session, *manager);
+}
 
+jclass ClassOf(const std::shared_ptr<IDataProcess>& worker) {
+  const auto* java = dynamic_cast<const JExecutionBlock*>(worker.get());
+  return java != nullptr ? java->GetClass() : nullptr;
+}
+
+TEST_F(JniReferencesTest, WorkersOfOneModelClassShareOneReferenceToIt) {
+  constexpr const char* kOwnSession = "jni-references-own-copy";
+  RegisterOwnCopyModels({"MatInvert", "Echo"}, kOwnSession);
   auto first = Worker(kOwnSession, "MatInvert");
   auto second = Worker(kOwnSession, "MatInvert");
   auto other = Worker(kOwnSession, "Echo");
   ASSERT_TRUE(first && second && other);
-  const auto class_of = [](const std::shared_ptr<IDataProcess>& worker) {
-    const auto* java = dynamic_cast<const JExecutionBlock*>(worker.get());
-    return java != nullptr ? java->GetClass() : nullptr;
-  };
-  ASSERT_NE(class_of(first), nullptr);
-  EXPECT_EQ(class_of(first), class_of(second));
-  EXPECT_NE(class_of(first), class_of(other));
+  ASSERT_NE(ClassOf(first), nullptr);
+  EXPECT_EQ(ClassOf(first), ClassOf(second));
+  EXPECT_NE(ClassOf(first), ClassOf(other));
 
   // The reference outlives the workers that found it: a worker made after them runs.
-  const jclass shared = class_of(first);
+  const jclass shared = ClassOf(first);
   chain_->Clear();
   first.reset();
   second.reset();
   auto third = Worker(kOwnSession, "MatInvert");
   ASSERT_TRUE(third);
-  EXPECT_EQ(class_of(third), shared);
+  EXPECT_EQ(ClassOf(third), shared);
   PortOf(*third, PortType::input, "image")->SetData(Image(1, 1, 1, {7}));
   third->Execute(ExecutionStage::kRunTime);
   EXPECT_FALSE(third->HasLastError()) << third->GetLastError();
   EXPECT_EQ(BytesOf(PortOf(*third, PortType::output, "image")->GetData()),
             (std::vector<unsigned char>{248}));
-  manager->ClearRegisteredModels(kOwnSession);
+  SimplePluginsManager::GetInstance()->ClearRegisteredModels(kOwnSession);
+}
+
+// The first workers of a class, made on several threads at once, bind it side by side: one
+// binding stays, and every worker ends up with it.
+TEST_F(JniReferencesTest, FirstWorkersOfAClassMadeAtOnceEndWithOneBinding) {
+  constexpr const char* kOwnSession = "jni-references-race";
+  constexpr int kThreads = 8;
+  RegisterOwnCopyModels({"ScalarJoin"}, kOwnSession);
+  std::vector<std::shared_ptr<IDataProcess>> workers(kThreads);
+  std::latch start(kThreads);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      start.arrive_and_wait();
+      workers[i] = NewJavaWorker(kOwnSession, "ScalarJoin");
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const auto& worker : workers) {
+    ASSERT_TRUE(worker);
+    EXPECT_FALSE(worker->HasLastError()) << worker->GetLastError();
+    EXPECT_EQ(ClassOf(worker), ClassOf(workers.front()));
+  }
+  EXPECT_NE(ClassOf(workers.front()), nullptr);
+  workers.clear();
+  SimplePluginsManager::GetInstance()->ClearRegisteredModels(kOwnSession);
 }
 
 }  // namespace
