@@ -23,7 +23,7 @@ namespace {
 
 jlong DirectMemoryUsed() { return CallTestStaticLong(Env(), "DirectMemory", "used"); }
 
-// A gray image of `width` x `height` pixels of `channels` channels.
+// A grey image of `width` x `height` pixels of `channels` channels.
 std::shared_ptr<PortDataMat> Frame(size_t width, size_t height, int channels) {
   return Image(width, height, channels,
                std::vector<unsigned char>(width * height * static_cast<size_t>(channels), 9));
