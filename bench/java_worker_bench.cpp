@@ -9,7 +9,8 @@
 //   - runs of a chain of eight Java workers (the test chain file) from 1 and from 8 threads,
 //     each thread with its own chain;
 //   - chains of 10 and 100 pass-through Java workers under the reverse-graph and the
-//     output-broadcast strategies.
+//     output-broadcast strategies;
+//   - making and destroying a worker of a Java model whose class earlier workers bound.
 // The machine may be shared: what a benchmark compares is measured alternately within one
 // run, and the counters are medians of those samples and their ratios.
 #include <benchmark/benchmark.h>
@@ -217,6 +218,16 @@ BENCHMARK(BM_JavaWorkerLine)
     ->Args({100, static_cast<int>(ExecutionStrategyType::kOutputBroadcast)})
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
+
+// The making of a worker: its executor, ports and parameters, and the binding of its model
+// class, which earlier workers of the same class already made.
+void BM_JavaWorkerCreation(benchmark::State& state) {
+  for (auto _ : state) {
+    auto worker = NewJavaWorker(kSession, "MatInvert");
+    benchmark::DoNotOptimize(worker.get());
+  }
+}
+BENCHMARK(BM_JavaWorkerCreation)->Unit(benchmark::kMicrosecond)->MinTime(1);
 
 }  // namespace
 

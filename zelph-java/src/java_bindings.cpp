@@ -6,6 +6,8 @@
 
 #include "bind_group.h"
 #include "zelph/java/java_data.h"
+#include "zelph/java/java_exception.h"
+#include "zelph/java/java_text.h"
 #include "zelph/java/jnumbers.h"
 #include "zelph/java/jport.h"
 #include "zelph/java/jsmat.h"
@@ -25,10 +27,16 @@ void BindJdkClasses(JNIEnv* env) {
   BindGroup(env, bound.byte_buffer, "java/nio/ByteBuffer", [&](jclass cls) {
     bound.byte_buffer.order =
         GetMethodIdBySignature(env, cls, "order", "(Ljava/nio/ByteOrder;)Ljava/nio/ByteBuffer;");
+    bound.byte_buffer.as_read_only_buffer =
+        GetMethodIdBySignature(env, cls, "asReadOnlyBuffer", "()Ljava/nio/ByteBuffer;");
   });
   BindGroup(env, bound.byte_order, "java/nio/ByteOrder", [&](jclass cls) {
     bound.byte_order.native_order =
         GetStaticMethodIdBySignature(env, cls, "nativeOrder", "()Ljava/nio/ByteOrder;");
+    if (bound.byte_order.native != nullptr) return;
+    LocalRef<> native(env, env->CallStaticObjectMethod(cls, bound.byte_order.native_order));
+    ThrowIfJavaException(env);
+    bound.byte_order.native = env->NewGlobalRef(native.get());
   });
   BindGroup(env, bound.long_class, "java/lang/Long", [&](jclass cls) {
     GetStaticMethodIdBySignature(env, cls, "valueOf", "(J)Ljava/lang/Long;");

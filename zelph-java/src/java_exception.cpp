@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -18,42 +19,52 @@ namespace {
 // Causes described at most; a longer chain is cut there.
 constexpr int kMaxDescribedExceptions = 64;
 
-// The Throwable members the conversion calls, looked up on each thread's first conversion.
+// The Throwable members the conversion calls. Their classes come from the boot class loader
+// and are never unloaded, so the IDs stay valid without a reference to any class.
 struct ThrowableMethods {
-  jclass throwable = nullptr;
   jmethodID get_cause = nullptr;
   jmethodID get_stack_trace = nullptr;
   jmethodID to_string = nullptr;
   jmethodID get_message = nullptr;
-  jclass stack_trace_element = nullptr;
   jmethodID element_to_string = nullptr;
-  jmethodID class_get_name = nullptr;  // java.lang.Class is never unloaded: no reference kept
+  jmethodID class_get_name = nullptr;
 };
 
-thread_local ThrowableMethods throwable_methods;
+// A JDK class as a local reference. Fails with std::runtime_error, never with a
+// JavaException: making one needs the members this look-up is about to find.
+LocalRef<jclass> JdkClass(JNIEnv* env, const char* name) {
+  LocalRef<jclass> cls(env, env->FindClass(name));
+  if (!cls) {
+    env->ExceptionClear();
+    throw std::runtime_error(fmt::format("Java class '{}' cannot be loaded", name));
+  }
+  return cls;
+}
 
+ThrowableMethods LookUpThrowableMethods(JNIEnv* env) {
+  ThrowableMethods methods;
+  const LocalRef<jclass> throwable = JdkClass(env, "java/lang/Throwable");
+  methods.get_cause =
+      GetMethodIdBySignature(env, throwable.get(), "getCause", "()Ljava/lang/Throwable;");
+  methods.get_stack_trace = GetMethodIdBySignature(env, throwable.get(), "getStackTrace",
+                                                   "()[Ljava/lang/StackTraceElement;");
+  methods.to_string =
+      GetMethodIdBySignature(env, throwable.get(), "toString", "()Ljava/lang/String;");
+  methods.get_message =
+      GetMethodIdBySignature(env, throwable.get(), "getMessage", "()Ljava/lang/String;");
+  const LocalRef<jclass> element = JdkClass(env, "java/lang/StackTraceElement");
+  methods.element_to_string =
+      GetMethodIdBySignature(env, element.get(), "toString", "()Ljava/lang/String;");
+  const LocalRef<jclass> class_class = JdkClass(env, "java/lang/Class");
+  methods.class_get_name =
+      GetMethodIdBySignature(env, class_class.get(), "getName", "()Ljava/lang/String;");
+  return methods;
+}
+
+// Looked up by the first conversion of the process. A look-up that throws leaves the members
+// unset, and the next conversion tries again.
 const ThrowableMethods& Methods(JNIEnv* env) {
-  ThrowableMethods& methods = throwable_methods;
-  if (methods.throwable == nullptr) {
-    jclass cls = FindGlobalJavaClass(env, "java/lang/Throwable");
-    methods.get_cause = GetMethodIdBySignature(env, cls, "getCause", "()Ljava/lang/Throwable;");
-    methods.get_stack_trace =
-        GetMethodIdBySignature(env, cls, "getStackTrace", "()[Ljava/lang/StackTraceElement;");
-    methods.to_string = GetMethodIdBySignature(env, cls, "toString", "()Ljava/lang/String;");
-    methods.get_message = GetMethodIdBySignature(env, cls, "getMessage", "()Ljava/lang/String;");
-    methods.throwable = cls;
-  }
-  if (methods.stack_trace_element == nullptr) {
-    jclass cls = FindGlobalJavaClass(env, "java/lang/StackTraceElement");
-    methods.element_to_string =
-        GetMethodIdBySignature(env, cls, "toString", "()Ljava/lang/String;");
-    methods.stack_trace_element = cls;
-  }
-  if (methods.class_get_name == nullptr) {
-    LocalRef<jclass> cls(env, FindJavaClass(env, "java/lang/Class"));
-    methods.class_get_name =
-        GetMethodIdBySignature(env, cls.get(), "getName", "()Ljava/lang/String;");
-  }
+  static const ThrowableMethods methods = LookUpThrowableMethods(env);
   return methods;
 }
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "jmodel_class.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/java/java_bindings.h"
@@ -28,15 +29,13 @@ JExecutionBlock::~JExecutionBlock() {
   try {
     JNIEnv* env = jni::GetJniEnv();
     if (env == nullptr) return;
-    if (MethodsInitialized() && GetObject() != nullptr && methods_.close != nullptr) {
+    if (model_ != nullptr && GetObject() != nullptr) {
       try {
-        CallExecutor(env, methods_.close);
+        CallExecutor(env, bound.execution_block.close_and_release);
       } catch (const std::exception& error) {
         ZELPH_LOG(ZelphSeverityLevel::kError, "Failed close {}: {}", ToString(), error.what());
       }
     }
-    // The worker made this reference to its model class; nothing else releases it.
-    if (GetClass() != nullptr) env->DeleteGlobalRef(GetClass());
   } catch (...) {
     // Nothing leaves a destructor.
   }
@@ -71,10 +70,6 @@ void JExecutionBlock::Initialize() {
     return;
   }
   InitializeMethods(env);
-  if (!MethodsInitialized()) {
-    SetError(ErrorKind::kInitialization, "Methods not initialized successfully", "", "");
-    return;
-  }
   if (!IsValid()) return;  // the binding recorded why
   if (CreateInstance(env) != nullptr) return;
   const zelph::BaseModelStructure& structure = GetStructure();
@@ -187,7 +182,7 @@ void JExecutionBlock::PrepareJavaPorts(JNIEnv* env, IDataProcessChain& chain) {
 
 bool JExecutionBlock::ResetJavaModel(JNIEnv* env) {
   try {
-    CallExecutor(env, methods_.reset);
+    CallExecutor(env, model_->reset);
   } catch (const jni::JavaException& error) {
     RecordFailure(ErrorKind::kExecution, error);
     ZELPH_LOG(ZelphSeverityLevel::kError, "Failed reset worker state {}", ToString());
@@ -199,9 +194,9 @@ bool JExecutionBlock::ResetJavaModel(JNIEnv* env) {
 
 void JExecutionBlock::ExecuteJavaModel(JNIEnv* env) {
   try {
-    CallExecutor(env, methods_.set_interruption_requested, static_cast<jboolean>(JNI_FALSE));
+    CallExecutor(env, model_->set_interruption_requested, static_cast<jboolean>(JNI_FALSE));
     zelph::Timer timer("JExecutionBlock::Execute");
-    CallExecutor(env, methods_.execute);
+    CallExecutor(env, model_->execute);
   } catch (const std::exception& error) {
     RecordFailure(ErrorKind::kExecution, error);
   } catch (...) {
@@ -219,7 +214,7 @@ void JExecutionBlock::ReadJavaOutputs(JNIEnv* env) {
 bool JExecutionBlock::NeedToRepeat() {
   if (JNIEnv* env = ValidEnv()) {
     // A call that raised answers false, which is what the flag keeps.
-    repeat_request_ = env->CallBooleanMethod(GetObject(), methods_.need_to_repeat) == JNI_TRUE;
+    repeat_request_ = env->CallBooleanMethod(GetObject(), model_->need_to_repeat) == JNI_TRUE;
     try {
       jni::ThrowIfJavaException(env);
     } catch (const std::exception& error) {
@@ -233,7 +228,7 @@ bool JExecutionBlock::Reset() {
   JNIEnv* env = ValidEnv();
   if (env == nullptr) return false;
   try {
-    CallExecutor(env, methods_.reset);
+    CallExecutor(env, model_->reset);
     return true;
   } catch (const std::exception& error) {
     RecordFailure(ErrorKind::kExecution, error);
@@ -245,7 +240,7 @@ void JExecutionBlock::Interrupt() {
   JNIEnv* env = ValidEnv();
   if (env == nullptr) return;
   try {
-    CallExecutor(env, methods_.interrupt);
+    CallExecutor(env, model_->interrupt);
   } catch (const std::exception& error) {
     RecordFailure(ErrorKind::kExecution, error);
   }
@@ -260,7 +255,7 @@ int JExecutionBlock::CheckInputNecessary(zelph::Port* port) {
       zelph::Timer timer("JavaCheckInputNecessary");
       if (auto* java_port = dynamic_cast<JPort*>(port)) {
         jni::LocalRef<> necessary(env,
-                                  env->CallObjectMethod(GetObject(), methods_.check_input_necessary,
+                                  env->CallObjectMethod(GetObject(), model_->check_input_necessary,
                                                         java_port->GetObject()));
         jni::ThrowIfJavaException(env);
         if (necessary) {

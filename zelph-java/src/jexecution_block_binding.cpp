@@ -3,6 +3,7 @@
 // The model class binding of a Java worker, the creation of its executor, and the
 // process-wide binding of ExecutionBlock, Path and Paths.
 #include "bind_group.h"
+#include "jmodel_class.h"
 #include "zelph/java/java_bindings.h"
 #include "zelph/java/java_text.h"
 #include "zelph/java/jexecution_block.h"
@@ -19,38 +20,10 @@ constexpr const char* kPath = "java/nio/file/Path";
 }  // namespace
 
 void JExecutionBlock::InitializeMethods(JNIEnv* env) {
-  if (GetClass() != nullptr) return;
+  if (model_ != nullptr) return;
   try {
-    const std::string class_name = GetStructure().GetJavaClass();
-    jni::LocalRef<jclass> model_class(env, jni::FindJavaClass(env, class_name.c_str()));
-    SetClass(static_cast<jclass>(env->NewGlobalRef(model_class.get())));
-    RecordLookup(GetClass() != nullptr);
-    Methods& m = methods_;
-    m.execute = GetMethodId(env, "execute", nullptr);
-    m.on_change_parameter = GetMethodId(env, "onChangeParameter", nullptr, {kText});
-    m.parameters = GetMethodId(env, "parameters", jni::kParametersClass);
-    m.close = GetMethodId(env, "close", nullptr);
-    m.interrupt = GetMethodId(env, "interrupt", nullptr);
-    m.set_interruption_requested = GetMethodId(env, "setInterruptionRequested", nullptr, {"Z"});
-    m.is_visible_result_necessary = GetMethodId(env, "isVisibleResultNecessary", "Z");
-    m.is_all_outputs_necessary = GetMethodId(env, "isAllOutputsNecessary", "Z");
-    m.visible_results_information =
-        GetMethodId(env, "visibleResultsInformation", jni::kVisibleResultsClass);
-    m.need_to_repeat = GetMethodId(env, "needToRepeat", "Z");
-    m.reset = GetMethodId(env, "reset", nullptr);
-    m.set_context_id = GetMethodId(env, "setContextId", nullptr, {"J"});
-    m.set_context_name = GetMethodId(env, "setContextName", nullptr, {kText});
-    m.set_context_path = GetMethodId(env, "setContextPath", nullptr, {kText});
-    m.get_current_directory = GetMethodId(env, "getCurrentDirectory", kPath);
-    m.set_current_directory = GetMethodId(env, "setCurrentDirectory", nullptr, {kPath});
-    m.check_input_necessary =
-        GetMethodId(env, "checkInputNecessary", "java/lang/Boolean", {jni::kPortClass});
-    m.status_data = GetMethodId(env, "statusData", kText, {"I"});
-    if (bound.previewable.bound &&
-        env->IsAssignableFrom(GetClass(), bound.previewable.cls) == JNI_TRUE) {
-      m.create_preview = GetMethodId(env, "createPreview", jni::kDataClass);
-    }
-    if (!MethodsInitialized()) SetValid(false);
+    model_ = &FindModelClass(env, GetStructure().GetJavaClass());
+    SetClass(model_->cls);
   } catch (const std::exception& error) {
     RecordFailure(ErrorKind::kInitialization, error);
   }
@@ -68,10 +41,10 @@ jobject JExecutionBlock::CreateInstance(JNIEnv* env) {
   }
   try {
     SetObject(env, executor.get());
-    jni::LocalRef<> parameters(env, env->CallObjectMethod(GetObject(), methods_.parameters));
+    jni::LocalRef<> parameters(env, env->CallObjectMethod(GetObject(), model_->parameters));
     jni::ThrowIfJavaException(env);
     parameters_->SetObject(env, parameters.get());
-    parameters_->SetExecutor(GetObject(), methods_.on_change_parameter);
+    parameters_->SetExecutor(GetObject(), model_->on_change_parameter);
   } catch (const std::exception& error) {
     RecordFailure(ErrorKind::kInitialization, error);
   }
@@ -111,6 +84,7 @@ void BindExecutionBlockClass(JNIEnv* env) {
     group.has_output_port = jni::GetJavaMethodId(env, cls, "hasOutputPort", "Z", {kText});
     group.get_input_port = jni::GetJavaMethodId(env, cls, "getInputPort", kPort, {kText});
     group.get_output_port = jni::GetJavaMethodId(env, cls, "getOutputPort", kPort, {kText});
+    group.close_and_release = jni::GetJavaMethodId(env, cls, "closeAndRelease", nullptr);
     group.new_executor = jni::GetJavaStaticMethodId(env, cls, "newExecutor",
                                                     jni::kExecutionBlockClass, {kText, kText});
     group.clear_session = jni::GetJavaStaticMethodId(env, cls, "clearSession", nullptr, {kText});

@@ -2,6 +2,7 @@
 //
 // JExecutionBlock: the context it runs in, the working directory, what it is asked to
 // produce, and what it reports (visible results, preview, status texts).
+#include "jmodel_class.h"
 #include "zelph/java/java_bindings.h"
 #include "zelph/java/java_data.h"
 #include "zelph/java/java_text.h"
@@ -17,7 +18,7 @@ void JExecutionBlock::SetContextId(long long id) {
   JNIEnv* env = ValidEnv();
   if (env == nullptr) return;
   try {
-    CallExecutor(env, methods_.set_context_id, static_cast<jlong>(id));
+    CallExecutor(env, model_->set_context_id, static_cast<jlong>(id));
   } catch (const std::exception& error) {
     RecordFailure(ErrorKind::kExecution, error);
   }
@@ -28,7 +29,7 @@ void JExecutionBlock::SetContextName(const std::string& name) {
   if (env == nullptr || name.empty()) return;
   try {
     jni::LocalRef<jstring> text(env, jni::NewJavaString(env, name));
-    CallExecutor(env, methods_.set_context_name, text.get());
+    CallExecutor(env, model_->set_context_name, text.get());
   } catch (const std::exception& error) {
     RecordFailure(ErrorKind::kExecution, error);
   }
@@ -39,7 +40,7 @@ void JExecutionBlock::SetContextPath(const std::string& path) {
   if (env == nullptr) return;
   try {
     jni::LocalRef<jstring> text(env, jni::NewJavaString(env, path));
-    CallExecutor(env, methods_.set_context_path, text.get());
+    CallExecutor(env, model_->set_context_path, text.get());
   } catch (const std::exception& error) {
     RecordFailure(ErrorKind::kExecution, error);
   }
@@ -54,7 +55,7 @@ void JExecutionBlock::SetCurrentDir(const std::string& folder) {
                          env->CallStaticObjectMethod(bound.paths.cls, bound.paths.get, text.get(),
                                                      bound.paths.empty_string_array));
     jni::ThrowIfJavaException(env);
-    CallExecutor(env, methods_.set_current_directory, path.get());
+    CallExecutor(env, model_->set_current_directory, path.get());
   } catch (const std::exception& error) {
     RecordFailure(ErrorKind::kExecution, error);
   }
@@ -63,7 +64,7 @@ void JExecutionBlock::SetCurrentDir(const std::string& folder) {
 std::string JExecutionBlock::GetCurrentDir() const {
   JNIEnv* env = ValidEnv();
   if (env == nullptr) return {};
-  jni::LocalRef<> path(env, env->CallObjectMethod(GetObject(), methods_.get_current_directory));
+  jni::LocalRef<> path(env, env->CallObjectMethod(GetObject(), model_->get_current_directory));
   jni::ThrowIfJavaException(env);
   if (!path) return {};
   jni::LocalRef<jstring> text(
@@ -99,7 +100,7 @@ std::string JExecutionBlock::GetVisibleResultsInformation() {
   if (env == nullptr) return "{}";
   try {
     jni::LocalRef<> information(
-        env, env->CallObjectMethod(GetObject(), methods_.visible_results_information));
+        env, env->CallObjectMethod(GetObject(), model_->visible_results_information));
     jni::ThrowIfJavaException(env);
     if (!information) return "{}";
     jni::LocalRef<jstring> json(env, static_cast<jstring>(env->CallObjectMethod(
@@ -113,13 +114,13 @@ std::string JExecutionBlock::GetVisibleResultsInformation() {
 }
 
 jobject JExecutionBlock::PreviewData(JNIEnv* env) {
-  if (methods_.create_preview != nullptr) {
-    jobject data = env->CallObjectMethod(GetObject(), methods_.create_preview);
+  if (model_->create_preview != nullptr) {
+    jobject data = env->CallObjectMethod(GetObject(), model_->create_preview);
     jni::ThrowIfJavaException(env);
     return data;
   }
   jni::LocalRef<> information(
-      env, env->CallObjectMethod(GetObject(), methods_.visible_results_information));
+      env, env->CallObjectMethod(GetObject(), model_->visible_results_information));
   jni::ThrowIfJavaException(env);
   if (!information) return nullptr;
   jni::LocalRef<jobjectArray> ports(env, GetVisibleResultPorts(env, information.get()));
@@ -157,8 +158,8 @@ ExecutionStatus JExecutionBlock::GetExecutionStatus() {
                                                  {-1, &status.json},    {-2, &status.custom_json}};
   for (const auto& [code, field] : fields) {
     jni::LocalRef<jstring> text(
-        env, static_cast<jstring>(env->CallObjectMethod(GetObject(), methods_.status_data,
-                                                        static_cast<jint>(code))));
+        env, static_cast<jstring>(
+                 env->CallObjectMethod(GetObject(), model_->status_data, static_cast<jint>(code))));
     jni::ThrowIfJavaException(env);
     *field = jni::JavaStringToUtf8(env, text.get());
   }

@@ -56,20 +56,20 @@ void JSMat::WriteMat(JNIEnv* env, jobject data, const PortDataMat* mat) {
     throw std::runtime_error("JSMat::Write unsupported data type");
   }
   void* bytes = mat->GetData() != nullptr ? mat->GetData() : &empty_matrix_bytes;
-  jni::LocalRef<> buffer(env, env->NewDirectByteBuffer(
-                                  bytes, static_cast<jlong>(mat->GetData() ? mat->GetSize() : 0)));
-  if (!buffer) {
+  jni::LocalRef<> view(env, env->NewDirectByteBuffer(
+                                bytes, static_cast<jlong>(mat->GetData() ? mat->GetSize() : 0)));
+  if (!view) {
     if (env->ExceptionCheck()) env->ExceptionClear();
     throw std::runtime_error(
         "java exception occurs during NewDirectByteBuffer or JNI access to direct buffers is not "
         "supported by this virtual machine");
   }
-  {
-    jni::LocalRef<> order(
-        env, env->CallStaticObjectMethod(bound.byte_order.cls, bound.byte_order.native_order));
-    jni::ThrowIfJavaException(env);
-    jni::SetByteBufferOrder(env, buffer.get(), order.get());
-  }
+  // The matrix is shared (caches, other workers, previews) and never changes once published:
+  // Java gets it read-only. A read-only view starts in big-endian order, so the order follows.
+  jni::LocalRef<> buffer(env,
+                         env->CallObjectMethod(view.get(), bound.byte_buffer.as_read_only_buffer));
+  jni::ThrowIfJavaException(env);
+  jni::SetByteBufferOrder(env, buffer.get(), bound.byte_order.native);
   const jsize dims_count = mat->GetDimsSize();
   jni::LocalRef<jlongArray> dims(env, env->NewLongArray(dims_count));
   jni::ThrowIfJavaException(env);

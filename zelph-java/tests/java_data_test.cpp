@@ -4,6 +4,8 @@
 // to its output), and what native code makes of Java data objects in odd states.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -97,6 +99,25 @@ TEST_F(JavaDataTest, ScalarsKeepEveryCharacter) {
     EXPECT_EQ(back->GetFlags(), kInitialized | kOtherFlags);
     EXPECT_EQ(back->GetStr(), text);
   }
+}
+
+// A matrix is shared by every reader of it: Java gets it read-only, and still in the
+// machine's byte order (a read-only view of a buffer starts in big-endian order).
+TEST_F(JavaDataTest, MatrixInJavaIsReadOnlyInTheMachinesByteOrder) {
+  const size_t dims[] = {1, 1};
+  const auto mat = std::make_shared<PortDataMat>(dims, 2, kDepth16U, 1);
+  const std::uint16_t value = 258;
+  std::memcpy(mat->GetData(), &value, sizeof(value));
+  JPort& input = echo_.Input(mat->GetDataType());
+  input.SetData(mat);
+  jni::LocalRef<> data(env_, JPort::GetJavaData(env_, input.GetObject()));
+  jni::LocalRef<jstring> seen(
+      env_, static_cast<jstring>(CallTestStatic(env_, "MatProbe", "describe",
+                                                "(Lnet/morvex/executors/api/data/SMat;)"
+                                                "Ljava/lang/String;",
+                                                data.get())));
+  const std::string order = std::endian::native == std::endian::little ? "LITTLE" : "BIG";
+  EXPECT_EQ(jni::JavaStringToUtf8(env_, seen.get()), "read-only " + order + "_ENDIAN 258");
 }
 
 TEST_F(JavaDataTest, MatrixWithoutElementsComesBackWithoutValue) {

@@ -84,6 +84,14 @@ TestStatic FindTestStatic(JNIEnv* env, const char* class_name, const char* metho
   return {cls, jni::GetStaticMethodIdBySignature(env, cls, method, signature)};
 }
 
+jlong CallTestStaticLong(JNIEnv* env, const char* class_name, const char* method) {
+  const TestStatic found = FindTestStatic(env, class_name, method, "()J");
+  const jlong result = env->CallStaticLongMethod(found.cls, found.method);
+  env->DeleteLocalRef(found.cls);
+  jni::ThrowIfJavaException(env);
+  return result;
+}
+
 jni::JavaException ThrownBy(JNIEnv* env, const char* class_name, const char* method) {
   const TestStatic found = FindTestStatic(env, class_name, method, "()V");
   env->CallStaticVoidMethod(found.cls, found.method);

@@ -49,6 +49,8 @@ jobject CallTestStatic(JNIEnv* env, const char* class_name, const char* method,
   jni::ThrowIfJavaException(env);
   return result;
 }
+// Calls a static "()J" method of a test class.
+jlong CallTestStaticLong(JNIEnv* env, const char* class_name, const char* method);
 // The JavaException a static "()V" test method throws (the test fails when none is thrown).
 jni::JavaException ThrownBy(JNIEnv* env, const char* class_name, const char* method);
 

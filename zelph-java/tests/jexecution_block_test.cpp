@@ -2,9 +2,9 @@
 //
 // Workers of Java models, made by the plug-in's models: the order of a run (reset before the
 // first execute only), failures recorded with the Java message, trace and class, outputs read
-// after a failed execute, repeat requests, input necessity, visible results and previews,
-// status texts, an interrupt from another thread, close() at destruction, and a worker whose
-// Java class cannot be a model, which fails cleanly in every operation.
+// after a failed execute, inputs a model cannot write, repeat requests, input necessity, visible
+// results and previews, status texts, an interrupt from another thread, close() at destruction, and
+// a worker whose Java class cannot be a model, which fails cleanly in every operation.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -97,6 +97,25 @@ TEST_F(JavaWorkerTest, ThrowingExecuteRecordsTheJavaFailureAndOutputsAreStillRea
   worker->SetPropertyValue("fail", std::string(""));
   worker->Execute(ExecutionStage::kRunTime);
   EXPECT_FALSE(worker->HasLastError()) << worker->GetLastError();
+}
+
+// An input is shared with the cache, other workers and previews: a model that writes it gets
+// the Java exception as its error, and every other reader still sees the matrix unchanged.
+TEST_F(JavaWorkerTest, ModelThatWritesItsInputFailsAndTheSharedMatrixStaysAsItWas) {
+  auto writer = Worker("InputWriter");
+  auto reader = Worker("Pass");
+  ASSERT_TRUE(writer && reader);
+  const auto shared = Image(2, 1, 1, {5, 6});
+  PortOf(*writer, PortType::input, "image")->SetData(shared);
+  PortOf(*reader, PortType::input, "image")->SetData(shared);
+  writer->Execute(ExecutionStage::kRunTime);
+  EXPECT_TRUE(writer->HasError(ErrorKind::kExecution));
+  EXPECT_EQ(writer->GetErrorClassName(), "java.nio.ReadOnlyBufferException");
+  EXPECT_EQ(BytesOf(shared), (std::vector<unsigned char>{5, 6}));
+  reader->Execute(ExecutionStage::kRunTime);
+  EXPECT_FALSE(reader->HasLastError()) << reader->GetLastError();
+  EXPECT_EQ(BytesOf(PortOf(*reader, PortType::output, "image")->GetData()),
+            (std::vector<unsigned char>{5, 6}));
 }
 
 TEST_F(JavaWorkerTest, FailedResetEndsTheRunBeforeExecuteAndKeepsTheResetFlag) {

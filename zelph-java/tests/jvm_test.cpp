@@ -50,6 +50,8 @@ TEST(JavaVm, StartsFromTheHomeWithTheInstallationsOptions) {
   EXPECT_NE(start.log.find("[debug] version: 0X10006"), std::string::npos);
   EXPECT_NE(start.log.find("[debug] ignore unrecognized: 0"), std::string::npos);
   EXPECT_NE(start.log.find("[info] jvm option[0]: -Xrs"), std::string::npos);
+  // The installation caps the memory the models' direct buffers may hold.
+  EXPECT_EQ(CallTestStaticLong(Env(), "DirectMemory", "cap"), jlong{1} << 30);
   // An extension's own option file reached the VM with the home variable replaced.
   EXPECT_EQ(SystemProperty(Env(), "zelph.tests.home"), (start.home / "bin" / "..").string());
 }
@@ -83,7 +85,7 @@ TEST(JavaModelApi, FindsModelsThroughTheServiceLoader) {
     names.push_back(specification.substr(specification.find("\"name\"")));
     if (specification.find("\"name\": \"Echo\"") != std::string::npos) echo = specification;
   }
-  ASSERT_EQ(names.size(), 12u);  // every test model of META-INF/services, in its order
+  ASSERT_EQ(names.size(), 13u);  // every test model of META-INF/services, in its order
   EXPECT_TRUE(names[0].starts_with(R"("name": "Echo")")) << names[0];
   EXPECT_TRUE(names[1].starts_with(R"("name": "ParameterProbe")")) << names[1];
 

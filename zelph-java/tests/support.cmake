@@ -6,7 +6,7 @@
 
 set(ZELPH_JAVA_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR}/java)
 set(ZELPH_JAVA_TEST_CLASSES ${ZELPH_JAVA_TESTS_DIR}/net/morvex/executors/tests)
-set(test_models Echo Faulty MatInvert NoOp NotAModel NumbersScale ParameterProbe Pass Preview
+set(test_models Echo Faulty InputWriter MatInvert NoOp NotAModel NumbersScale ParameterProbe Pass Preview
                 Repeat ScalarJoin Slow)
 set(test_model_sources "")
 set(test_model_descriptions "")
@@ -16,7 +16,10 @@ foreach(model ${test_models})
 endforeach()
 add_jar(zelph-java-test-models
   SOURCES ${test_model_sources} ${ZELPH_JAVA_TEST_CLASSES}/JavaThreads.java
-          ${ZELPH_JAVA_TEST_CLASSES}/OddData.java ${ZELPH_JAVA_TEST_CLASSES}/Throwers.java
+          ${ZELPH_JAVA_TEST_CLASSES}/DirectMemory.java ${ZELPH_JAVA_TEST_CLASSES}/JniReferences.java
+          ${ZELPH_JAVA_TEST_CLASSES}/MatProbe.java
+          ${ZELPH_JAVA_TEST_CLASSES}/OddData.java
+          ${ZELPH_JAVA_TEST_CLASSES}/Throwers.java
   RESOURCES NAMESPACE "net/morvex/executors/tests" ${test_model_descriptions}
             NAMESPACE "META-INF/services"
               ${ZELPH_JAVA_TESTS_DIR}/META-INF/services/net.morvex.executors.api.ExecutionBlock

@@ -31,12 +31,15 @@ struct ByteBufferClass {
   bool bound = false;
   jclass cls = nullptr;
   jmethodID order = nullptr;
+  jmethodID as_read_only_buffer = nullptr;
 };
 
 struct ByteOrderClass {
   bool bound = false;
   jclass cls = nullptr;
   jmethodID native_order = nullptr;
+  // ByteOrder.nativeOrder(), asked once (a global reference).
+  jobject native = nullptr;
 };
 
 struct LongClass {
@@ -159,6 +162,7 @@ struct ExecutionBlockClass {
   jmethodID has_output_port = nullptr;
   jmethodID get_input_port = nullptr;
   jmethodID get_output_port = nullptr;
+  jmethodID close_and_release = nullptr;  // close(), then the executor's output buffers go
   jmethodID new_executor = nullptr;
   jmethodID clear_session = nullptr;
   jmethodID list_model_descriptions = nullptr;

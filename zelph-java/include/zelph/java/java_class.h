@@ -57,8 +57,6 @@ class JavaClass {
 
  protected:
   void SetClass(jclass cls) { class_ = cls; }
-  // Adds a lookup made without GetMethodId (such as the class itself) to the record.
-  void RecordLookup(bool found) { lookups_.push_back(found); }
 
  private:
   bool valid_ = true;

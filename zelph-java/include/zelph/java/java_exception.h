@@ -10,8 +10,8 @@
 //   jni::ThrowIfJavaException(env);  // takes, clears and throws what the call raised
 //
 // Handlers catch jni::JavaException before std::exception, to use the Java message and class.
-// Each thread keeps its own references to the Throwable classes it needs for this (made on its
-// first conversion), so converting takes no lock.
+// The Throwable members the conversion calls are looked up once per process, by its first
+// conversion; afterwards converting takes no lock and makes no global reference.
 #pragma once
 
 #include <jni.h>

@@ -30,7 +30,8 @@
 // GetExecutionStatus and GetVisibleResultsInformation may be called from other threads while
 // it runs (the Java side takes them). Each call uses the calling thread's JNI environment,
 // attaching the thread when needed. The executor, the model class and the Java ports are
-// global references, usable on every thread.
+// global references, usable on every thread; the model class is the one reference that all
+// workers of the class share (see jmodel_class.h).
 #pragma once
 
 #include <jni.h>
@@ -46,12 +47,13 @@
 #include "zelph/model/data_process.h"
 
 class JPort;
+struct JModelClass;
 
 class JExecutionBlock : public IDataProcess, public JavaClass {
  public:
   explicit JExecutionBlock(const boost::uuids::uuid& id);
-  // Calls the Java close() when the executor exists and every lookup succeeded; what close()
-  // throws is logged and dropped.
+  // Calls the Java close() when the executor exists, then releases the executor's output
+  // buffers; what close() throws is logged and dropped.
   ~JExecutionBlock() override;
 
   // Binds the model class and makes the executor; every failure is recorded (kind
@@ -101,7 +103,8 @@ class JExecutionBlock : public IDataProcess, public JavaClass {
   // The six status texts of the executor. Throws jni::JavaException.
   ExecutionStatus GetExecutionStatus() override;
 
-  // The model class binding: the class the description names and its methods.
+  // Finds the binding of the class the description names, which the first worker of that
+  // class made; a failure is recorded (kind initialization).
   void InitializeMethods(JNIEnv* env) override;
   // The executor creation: newExecutor, then the executor's parameters object for the
   // parameter wrapper. Returns the executor (a global reference the worker owns) or null.
@@ -115,29 +118,6 @@ class JExecutionBlock : public IDataProcess, public JavaClass {
   void ExecuteImpl(zelph::ExecutionStage stage) override;
 
  private:
-  // The model class's methods, null until looked up.
-  struct Methods {
-    jmethodID execute = nullptr;
-    jmethodID on_change_parameter = nullptr;
-    jmethodID parameters = nullptr;
-    jmethodID close = nullptr;
-    jmethodID interrupt = nullptr;
-    jmethodID set_interruption_requested = nullptr;
-    jmethodID is_visible_result_necessary = nullptr;
-    jmethodID is_all_outputs_necessary = nullptr;
-    jmethodID visible_results_information = nullptr;
-    jmethodID need_to_repeat = nullptr;
-    jmethodID reset = nullptr;
-    jmethodID set_context_id = nullptr;
-    jmethodID set_context_name = nullptr;
-    jmethodID set_context_path = nullptr;
-    jmethodID get_current_directory = nullptr;
-    jmethodID set_current_directory = nullptr;
-    jmethodID check_input_necessary = nullptr;
-    jmethodID status_data = nullptr;
-    jmethodID create_preview = nullptr;  // only for Previewable classes
-  };
-
   // The environment of the calling thread when the worker is valid; null otherwise.
   JNIEnv* ValidEnv() const;
   // Records a caught exception: the Java message, trace and class of a jni::JavaException,
@@ -156,7 +136,8 @@ class JExecutionBlock : public IDataProcess, public JavaClass {
 
   std::unique_ptr<JParameters> parameters_;
   std::weak_ptr<IDataProcessChain> chain_;
-  Methods methods_;
+  // The binding of the model class, shared with every worker of the class; null until found.
+  const JModelClass* model_ = nullptr;
 };
 
 template <typename... Arguments>

@@ -13,7 +13,7 @@
 //   port->CreateInstance(env);                 // or SetObject(env, model's own Java port)
 //   port->SetData(matrix);                     // the Java SMat now views the matrix
 //
-// A matrix reaches Java without a copy, as a direct buffer over the memory of the
+// A matrix reaches Java without a copy, as a read-only direct buffer over the memory of the
 // PortDataMat the port holds. The port keeps that matrix alive while the view exists and
 // detaches the buffer on the Java side (SMat.setByteBuffer(null)) before it lets the matrix go:
 // when its data is replaced, reset or read back and when the port is destroyed.

@@ -1,9 +1,11 @@
 // jsmat.h
 //
 // JSMat: matrices between PortDataMat and the Java SMat. A matrix goes to Java without a copy:
-// the SMat gets a direct byte buffer over the PortDataMat's own memory, in the machine's byte
-// order, valid only while that PortDataMat lives and keeps its storage (the port that wrote
-// it detaches the buffer before it lets the matrix go). A matrix comes back as one copy of
+// the SMat gets a read-only direct byte buffer over the PortDataMat's own memory, in the
+// machine's byte order, valid only while that PortDataMat lives and keeps its storage (the
+// port that wrote it detaches the buffer before it lets the matrix go). Read-only because the
+// matrix is shared and never written once published: a model that writes it gets
+// java.nio.ReadOnlyBufferException. A matrix comes back as one copy of
 // the Java buffer, checked against its dimensions.
 #pragma once
 
@@ -19,7 +21,7 @@ class JSMat : public JData {
   JSMat();
 
   // Hands the flag word over, then either setInitialized(false) (no value) or the matrix
-  // (dimensions, channels, depth code and a buffer over its memory). Throws
+  // (dimensions, channels, depth code and a read-only buffer over its memory). Throws
   // std::runtime_error for data of another type or when the VM makes no direct buffer, and
   // jni::JavaException.
   static void WriteMat(JNIEnv* env, jobject data, const PortDataMat* mat);

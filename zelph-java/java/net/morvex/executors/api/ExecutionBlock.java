@@ -1,5 +1,6 @@
 package net.morvex.executors.api;
 
+import java.nio.ByteBuffer;
 import java.nio.file.Path;
 import java.util.Map;
 import java.util.concurrent.ConcurrentHashMap;
@@ -12,6 +13,10 @@ import net.morvex.executors.api.parameters.Parameters;
  * #parameters}), and calls {@link #execute} for every run; the model reads its input ports'
  * data and writes its output ports' data there.
  *
+ * <p>A model that writes matrices can take their buffers from {@link #outputBuffer}, which keeps
+ * one per output port and hands the same memory out run after run; a model that allocates its
+ * own buffers works as well.
+ *
  * <p>Threads: an executor runs on the thread of its chain, but native code may call {@link
  * #interrupt}, {@link #statusData}, {@link #visibleResultsInformation} and the context setters
  * from other threads while {@link #execute} runs, so overrides of those must be thread-safe.
@@ -21,6 +26,7 @@ public abstract class ExecutionBlock {
   private final Map<String, Port> inputPorts = new ConcurrentHashMap<>();
   private final Map<String, Port> outputPorts = new ConcurrentHashMap<>();
   private final Parameters parameters = new Parameters();
+  private final OutputBuffers outputBuffers = new OutputBuffers();
   private volatile String session;
   private volatile String specification;
   private volatile boolean interruptionRequested;
@@ -44,8 +50,13 @@ public abstract class ExecutionBlock {
     return ModelCatalog.create(session, specification);
   }
 
-  /** Tells the models that a session ended; the API keeps no state per session itself. */
-  public static void clearSession(String session) {}
+  /**
+   * Tells the models that a session ended: the output buffers of its executors are released.
+   * Native code calls it while no executor of the session runs.
+   */
+  public static void clearSession(String session) {
+    OutputBuffers.releaseSession(session);
+  }
 
   /** The descriptions of every model available to the session, one JSON text each. */
   public static String[] allSerializedSpecificationsArray(String session) {
@@ -66,6 +77,20 @@ public abstract class ExecutionBlock {
   final void attach(String session, String specification) {
     this.session = session;
     this.specification = specification;
+    outputBuffers.joinSession(session);
+  }
+
+  /**
+   * Called by native code once when the worker goes away: {@link #close}, then the output
+   * buffers are released, whatever close did.
+   */
+  final void closeAndRelease() throws Exception {
+    try {
+      close();
+    } finally {
+      outputBuffers.leaveSession();
+      outputBuffers.release();
+    }
   }
 
   /** The session the executor was created for, or null. */
@@ -89,8 +114,29 @@ public abstract class ExecutionBlock {
     return parameters;
   }
 
-  /** Called once when the worker goes away. */
+  /** Called once when the worker goes away; the output buffers are released after it. */
   public void close() throws Exception {}
+
+  /**
+   * A direct buffer of exactly {@code bytes} bytes (position 0, limit and capacity {@code
+   * bytes}) in the machine's byte order, for the matrix of the output port named {@code port}.
+   * The executor owns it: every call for the port hands out the same memory while the size
+   * asked for fits, so a model that writes each run's output there allocates nothing once its
+   * frames stop growing. The contents are whatever was written there before.
+   *
+   * <p>Valid until the next call for the port, the executor's close or the end of its session:
+   * a model must not keep it beyond.
+   *
+   * @throws IllegalArgumentException for a name that is not one of the executor's output
+   *     ports, or a size below 0 or above Integer.MAX_VALUE
+   */
+  public ByteBuffer outputBuffer(String port, long bytes) {
+    Port output = getOutputPort(port);
+    if (output == null) {
+      throw new IllegalArgumentException("No output port named " + port);
+    }
+    return outputBuffers.get(output, bytes);
+  }
 
   /** Asks a running {@link #execute} to stop early; {@link #execute} polls the request. */
   public void interrupt() {

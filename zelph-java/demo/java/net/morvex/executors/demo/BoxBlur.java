@@ -11,8 +11,6 @@ import net.morvex.executors.api.data.SMat;
  * only the pixels inside the image, rounded half up ((sum + count / 2) / count).
  */
 public final class BoxBlur extends ExecutionBlock {
-  private ByteBuffer target;
-
   private int size() {
     return parameters().getInteger("size", 3);
   }
@@ -35,7 +33,7 @@ public final class BoxBlur extends ExecutionBlock {
     int height = (int) in.getDimY();
     int channels = in.getNumberOfChannels();
     int radius = size() / 2;
-    target = Images.output(target, (long) width * height * channels);
+    ByteBuffer target = outputBuffer("image", (long) width * height * channels);
     for (int y = 0; y < height; ++y) {
       int top = Math.max(0, y - radius);
       int bottom = Math.min(height - 1, y + radius);

@@ -11,8 +11,6 @@ import net.morvex.executors.api.data.SMat;
  * down; an image of one channel stays as it is; two channels are refused.
  */
 public final class Grey extends ExecutionBlock {
-  private ByteBuffer target;
-
   @Override
   public void execute() {
     SMat in = (SMat) getInputPort("image").getData();
@@ -24,7 +22,7 @@ public final class Grey extends ExecutionBlock {
     if (channels != 1 && channels != 3 && channels != 4) {
       throw new IllegalArgumentException("Grey takes 1, 3 or 4 channels, not " + channels);
     }
-    target = Images.output(target, in.getDimX() * in.getDimY());
+    ByteBuffer target = outputBuffer("image", in.getDimX() * in.getDimY());
     for (int p = 0; p < target.capacity(); ++p) {
       int at = p * channels;
       int grey = channels == 1

@@ -29,16 +29,6 @@ final class Images {
     return buffer;
   }
 
-  /** A direct buffer of `bytes` bytes: `reused` when it has that size, else a new one. */
-  static ByteBuffer output(ByteBuffer reused, long bytes) {
-    if (bytes > Integer.MAX_VALUE) {
-      throw new IllegalArgumentException("Image too large: " + bytes + " bytes");
-    }
-    return reused != null && reused.capacity() == bytes
-        ? reused
-        : ByteBuffer.allocateDirect((int) bytes);
-  }
-
   static int value(ByteBuffer pixels, int index) {
     return pixels.get(index) & 0xff;
   }

@@ -7,8 +7,6 @@ import net.morvex.executors.api.data.SMat;
 
 /** The negative of an 8-bit image: every channel value v becomes 255 - v. */
 public final class Invert extends ExecutionBlock {
-  private ByteBuffer target;
-
   @Override
   public void execute() {
     SMat in = (SMat) getInputPort("image").getData();
@@ -16,7 +14,8 @@ public final class Invert extends ExecutionBlock {
       return;
     }
     ByteBuffer source = Images.pixels(in);
-    target = Images.output(target, in.getDimX() * in.getDimY() * in.getNumberOfChannels());
+    ByteBuffer target =
+        outputBuffer("image", in.getDimX() * in.getDimY() * in.getNumberOfChannels());
     for (int i = 0; i < target.capacity(); ++i) {
       target.put(i, (byte) (255 - Images.value(source, i)));
     }

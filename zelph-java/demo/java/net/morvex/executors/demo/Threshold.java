@@ -10,8 +10,6 @@ import net.morvex.executors.api.data.SMat;
  * default 128) becomes 255, every other 0.
  */
 public final class Threshold extends ExecutionBlock {
-  private ByteBuffer target;
-
   @Override
   public void execute() {
     SMat in = (SMat) getInputPort("image").getData();
@@ -20,7 +18,8 @@ public final class Threshold extends ExecutionBlock {
     }
     ByteBuffer source = Images.pixels(in);
     int level = parameters().getInteger("level", 128);
-    target = Images.output(target, in.getDimX() * in.getDimY() * in.getNumberOfChannels());
+    ByteBuffer target =
+        outputBuffer("image", in.getDimX() * in.getDimY() * in.getNumberOfChannels());
     for (int i = 0; i < target.capacity(); ++i) {
       target.put(i, (byte) (Images.value(source, i) > level ? 255 : 0));
     }

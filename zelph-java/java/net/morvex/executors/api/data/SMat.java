@@ -11,7 +11,9 @@ import java.nio.ByteBuffer;
  * <p>Native code reads the buffer from its address over its whole capacity (position and limit
  * are ignored), so a buffer handed back to native code must be direct. A matrix that arrives as
  * an input views native memory that is valid only during the execution it was given for: a
- * model that needs it later copies it.
+ * model that needs it later copies it. That memory is shared with every other reader of the
+ * matrix, so its buffer is read-only: writing it throws {@link
+ * java.nio.ReadOnlyBufferException}.
  */
 public class SMat extends Data {
   private ByteBuffer buffer;
