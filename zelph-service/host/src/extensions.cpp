@@ -44,7 +44,10 @@ bool IsNativeCpp(const DataExtension::DataPlatform& platform) {
 void InitializeExtensions() {
   ZelphConfig* config = ZelphConfig::GetInstance();
   const std::vector<DataExtension> extensions = CollectExtensions(config->GetBinHome());
-  if (HasJavaExtension(extensions)) UseFoundJdk(*config, SystemJava::FromEnvironment());
+  // The Java models lie in the product home's ext/, where the Java plug-in reads them.
+  std::vector<DataExtension> product_extensions;
+  ReadExtensionFiles(config->GetDavodavoraHome(false) / "ext", product_extensions);
+  if (HasJavaExtension(product_extensions)) UseFoundJdk(*config, SystemJava::FromEnvironment());
   LoadExtensionPlugins(extensions);
 }
 

@@ -16,9 +16,10 @@
 
 namespace zelph::host {
 
-// Collects the extensions of the bin home and loads their plug-ins. When one of them is a
-// Java extension, first settles the Java runtime the Java plug-in starts (UseFoundJdk),
-// which throws std::runtime_error naming every home tried when there is none. Throws
+// Collects the extensions of the bin home and loads their plug-ins. When the product home's
+// "ext" folder holds a Java extension (Java models), first settles the Java runtime the
+// Java plug-in starts (UseFoundJdk), which throws std::runtime_error naming every home tried
+// when there is none. Throws
 // std::runtime_error "Failed parse extension file: <path>" for an extension file that does
 // not parse (unless the configuration ignores extension errors, then that file is logged and
 // skipped), "Failed load plugin: {}, rc: {}" for a plug-in that fails whatever that setting
