@@ -17,7 +17,9 @@ echo "== $package unpacked into $root"
 dpkg-deb -e "$package" "$root/DEBIAN"
 for script in postinst prerm postrm; do sh -n "$root/DEBIAN/$script"; done
 
-folders=("$PWD" "$(pwd -P)" "$(cd build && pwd -P)")
+# As the start of a path below them ("<folder>/"), so that a short folder name such as /work
+# does not match a word such as "/worker".
+folders=("$PWD/" "$(pwd -P)/" "$(cd build && pwd -P)/")
 if grep -rlaF "${folders[@]/#/-e}" "$root"; then
   echo "FAILED: the files above name the source or the build folder (${folders[*]})"
   exit 1
