@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the build, the tests and the benchmarks need.
+# Installs every Debian package that the build, the tests, the benchmarks and the Debian
+# package (dpkg-shlibdeps, systemd-analyze) need.
 # Quiet and quick when everything is present: apt-get runs only for what is missing.
 set -euo pipefail
 
@@ -13,6 +14,7 @@ packages=(
   openjdk-17-jdk-headless
   libgtest-dev libgmock-dev libbenchmark-dev
   libgoogle-perftools-dev
+  dpkg-dev systemd
 )
 
 missing=()

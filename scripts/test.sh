@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting of the tracked C++ files, builds everything
-# (the benchmarks compiled, not run), runs every test; then builds the tests again with
+# (the benchmarks compiled, not run), runs every test; builds the Debian package and runs the
+# end-to-end test against the program unpacked from it (scripts/test_package.sh); then builds the tests again with
 # address and undefined-behaviour sanitizers and runs them, and runs the concurrent tests
 # under the thread sanitizer. Any failure exits non-zero.
 #
@@ -30,6 +31,8 @@ git ls-files -z '*.cpp' '*.cc' '*.h' '*.hpp' | xargs -0 clang-format --dry-run -
 
 echo "== build, benchmarks and tests"
 BUILD_TARGETS="all benchmarks" run_suite build
+echo "== the Debian package: the installed program"
+scripts/test_package.sh
 echo "== address and undefined-behaviour sanitizers"
 run_suite build-asan -DZELPH_SANITIZE=address,undefined
 echo "== thread sanitizer (concurrent tests)"

@@ -4,7 +4,7 @@
 // plug-in, the demo models and the demo solutions, on a free port; the example client's
 // session run against it, its outputs checked against what the chained demo models compute;
 // the client program run with its options and its failures; then SIGTERM, and the program
-// ends with exit code 0.
+// ends with exit code 0. The installation is the build's, or a copy of an installed tree.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -12,6 +12,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -71,7 +72,12 @@ bool IsJpeg(const std::string& bytes) { return bytes.rfind("\xFF\xD8\xFF", 0) ==
 
 class EndToEndTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { demo_ = new DemoServer(); }
+  // ZELPH_INSTALLED_HOME names an installed tree to serve in place of the build's program
+  // (CI sets it to the prefix of the unpacked Debian package).
+  static void SetUpTestSuite() {
+    const char* installed = std::getenv("ZELPH_INSTALLED_HOME");
+    demo_ = new DemoServer(installed != nullptr ? installed : "");
+  }
 
   // A user stops the program with SIGTERM; it ends on its own, with exit code 0.
   static void TearDownTestSuite() {

@@ -7,6 +7,7 @@
 
 #include "zelph/config/zelph_config.h"
 #include "zelph/host/debug_print.h"
+#include "zelph/host/jdk_discovery.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/plugins/simple_plugins_manager.h"
@@ -41,7 +42,22 @@ bool IsNativeCpp(const DataExtension::DataPlatform& platform) {
 }  // namespace
 
 void InitializeExtensions() {
-  LoadExtensionPlugins(CollectExtensions(ZelphConfig::GetInstance()->GetBinHome()));
+  ZelphConfig* config = ZelphConfig::GetInstance();
+  const std::vector<DataExtension> extensions = CollectExtensions(config->GetBinHome());
+  // The Java models lie in the product home's ext/, where the Java plug-in reads them.
+  std::vector<DataExtension> product_extensions;
+  ReadExtensionFiles(config->GetDavodavoraHome(false) / "ext", product_extensions);
+  if (HasJavaExtension(product_extensions)) UseFoundJdk(*config, SystemJava::FromEnvironment());
+  LoadExtensionPlugins(extensions);
+}
+
+bool HasJavaExtension(const std::vector<DataExtension>& extensions) {
+  for (const DataExtension& extension : extensions) {
+    for (const DataExtension::DataPlatform& platform : extension.platforms) {
+      if (platform.technology == "jvm") return true;
+    }
+  }
+  return false;
 }
 
 std::vector<DataExtension> CollectExtensions(const fs::path& bin_home) {

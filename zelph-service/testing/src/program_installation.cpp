@@ -68,6 +68,13 @@ ProgramInstallation::ProgramInstallation(Plugins plugins, const std::string& bin
   WriteConfig(Config());
 }
 
+ProgramInstallation::ProgramInstallation(const fs::path& installed_home)
+    : bin_(folder_.Path() / "bin"), plugins_(kWithJava), port_(FreeLocalPort()) {
+  fs::copy(installed_home, Home(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  fs::remove(bin_ / "config.json");
+  WriteConfig(Config());
+}
+
 std::string ProgramInstallation::Address() const { return "127.0.0.1:" + std::to_string(port_); }
 
 std::string ProgramInstallation::Config(const std::string& severity,
@@ -143,10 +150,18 @@ ChildResult ProgramInstallation::ServeAndStop(const std::vector<std::string>& ar
   return child->Wait();
 }
 
-DemoServer::DemoServer() : installation_(ProgramInstallation::kWithJava) {
-  installation_.WriteConfig(
-      installation_.Config("info", ProgramInstallation::DemoSolutionsMember()));
-  server_ = installation_.Start({});
+DemoServer::DemoServer(const fs::path& installed_home) {
+  std::string solutions;
+  if (installed_home.empty()) {
+    installation_ = std::make_unique<ProgramInstallation>(ProgramInstallation::kWithJava);
+    solutions = ProgramInstallation::DemoSolutionsMember();
+  } else {
+    installation_ = std::make_unique<ProgramInstallation>(installed_home);
+    solutions = R"("solution": {"apps": "../solutions/apps", )"
+                R"("configurations": "../solutions/templates"})";
+  }
+  installation_->WriteConfig(installation_->Config("info", solutions));
+  server_ = installation_->Start({});
   if (!ProgramInstallation::WaitUntilListening(*server_)) {
     throw std::runtime_error("the demo installation does not listen:\n" + server_->Wait().err);
   }

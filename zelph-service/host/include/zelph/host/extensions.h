@@ -16,7 +16,10 @@
 
 namespace zelph::host {
 
-// Collects the extensions of the bin home and loads their plug-ins. Throws
+// Collects the extensions of the bin home and loads their plug-ins. When the product home's
+// "ext" folder holds a Java extension (Java models), first settles the Java runtime the
+// Java plug-in starts (UseFoundJdk), which throws std::runtime_error naming every home tried
+// when there is none. Throws
 // std::runtime_error "Failed parse extension file: <path>" for an extension file that does
 // not parse (unless the configuration ignores extension errors, then that file is logged and
 // skipped), "Failed load plugin: {}, rc: {}" for a plug-in that fails whatever that setting
@@ -31,6 +34,10 @@ std::vector<DataExtension> CollectExtensions(const std::filesystem::path& bin_ho
 // `extensions`; a missing folder adds nothing.
 void ReadExtensionFiles(const std::filesystem::path& folder,
                         std::vector<DataExtension>& extensions);
+
+// Whether one of `extensions` has a platform of technology "jvm" (Java models), which needs
+// a Java runtime.
+bool HasJavaExtension(const std::vector<DataExtension>& extensions);
 
 // Loads the plug-in of every native C++ platform, in list and platform order.
 void LoadExtensionPlugins(const std::vector<DataExtension>& extensions);

@@ -19,6 +19,10 @@
 // conf/jvm.json, ext/ (the model API and the demo models) and the jdk link, as an
 // installation keeps them; the Java VM then starts with the program.
 //
+// Made from an installed tree (the prefix of an unpacked package), the installation is a
+// copy of that tree, Java plug-in and all, with no JDK of its own: the program finds the
+// system's Java runtime, as it does where it is installed.
+//
 // Threading: one test thread uses an installation and its children.
 #pragma once
 
@@ -43,6 +47,10 @@ class ProgramInstallation {
   // Throws std::system_error or std::filesystem::filesystem_error when the folder, the copy
   // or the port cannot be made. `bin_name` names the program's folder below the home.
   explicit ProgramInstallation(Plugins plugins = kNoPlugins, const std::string& bin_name = "bin");
+  // A copy of the installed tree `installed_home` (bin/, conf/, ext/, solutions/) whose
+  // bin/config.json, a link to the system's configuration in a package, is replaced by
+  // Config(). Throws std::filesystem::filesystem_error when the tree cannot be copied.
+  explicit ProgramInstallation(const std::filesystem::path& installed_home);
 
   const std::filesystem::path& Home() const { return folder_.Path(); }
   const std::filesystem::path& Bin() const { return bin_; }
@@ -103,7 +111,8 @@ class ProgramInstallation {
 int FreeLocalPort();
 
 // The demo installation served, as a suite of client tests uses it: the program with the
-// Java plug-in and the demo solutions, logging at info, listening on a free port.
+// Java plug-in and the demo solutions, logging at info, listening on a free port. Given an
+// installed tree, the installation is a copy of that tree and serves its own solutions.
 //
 //   static DemoServer* demo = new DemoServer();   // SetUpTestSuite
 //   ... clients of demo->installation().Address() ...
@@ -111,13 +120,14 @@ int FreeLocalPort();
 class DemoServer {
  public:
   // Throws std::runtime_error, with what the program wrote, when it does not listen.
-  DemoServer();
-  const ProgramInstallation& installation() const { return installation_; }
+  // `installed_home` empty: the build's program and demo solutions.
+  explicit DemoServer(const std::filesystem::path& installed_home = {});
+  const ProgramInstallation& installation() const { return *installation_; }
   // Sends `signal` and waits for the program to end; answers all it wrote and how it ended.
   ChildResult Stop(int signal);
 
  private:
-  ProgramInstallation installation_;
+  std::unique_ptr<ProgramInstallation> installation_;
   std::unique_ptr<ChildProcess> server_;
 };
 
