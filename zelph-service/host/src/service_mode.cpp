@@ -12,6 +12,7 @@
 #include "zelph/host/command_line.h"
 #include "zelph/host/command_line_checks.h"
 #include "zelph/host/configuration_startup.h"
+#include "zelph/host/crash_protection.h"
 #include "zelph/host/debug_print.h"
 #include "zelph/host/extensions.h"
 #include "zelph/host/server.h"
@@ -71,6 +72,7 @@ void RunService(int argc, char** argv) {
   InitializeConfiguration();
   DebugPrint("Initialize zelph logger");
   InitializeLogger(*ZelphConfig::GetInstance());
+  UseCrashReportFolder(*ZelphConfig::GetInstance());
   RegisterControlHandler();
   InitializeExtensions();
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Report service status RUNNING");
