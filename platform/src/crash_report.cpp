@@ -330,11 +330,12 @@ int SetCrashReportFolder(const std::string& folder) {
   }
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  if (error) return error.value();
   const int slot = published_folder.load() == 0 ? 1 : 0;
-  if (!FormatFolderPrefix(folder, folder_prefixes[slot])) return ENAMETOOLONG;
-  published_folder.store(slot);
-  return 0;
+  if (!error && !FormatFolderPrefix(folder, folder_prefixes[slot])) {
+    error = std::make_error_code(std::errc::filename_too_long);
+  }
+  published_folder.store(error ? -1 : slot);
+  return error.value();
 }
 
 }  // namespace zelph::sys

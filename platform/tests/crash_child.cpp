@@ -1,10 +1,10 @@
 // crash_child.cpp
 //
-//   crash_child <kind> [<report folder> [remove]]
+//   crash_child <kind> [<report folder> | remove]...
 //
-// Installs the crash report handler, named after this program, sends the reports to the
-// folder when one is given (printing "folder <result>"; with "remove" the folder is removed
-// again before the crash), and crashes the way `kind` says:
+// Installs the crash report handler, named after this program, sends the reports to each
+// folder given in turn (printing "folder <result>"; "remove" removes the folder set last
+// again), and crashes the way `kind` says:
 //   segv             a store to an unmapped address
 //   segv-thread      the same on a second thread, which first prints "thread <id>"
 //   overflow         endless recursion on the main thread (needs the alternate stack)
@@ -89,11 +89,16 @@ void ReadBeyondEndOfFile() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 4) return 2;
+  if (argc < 2) return 2;
   if (zelph::sys::InstallCrashReportHandler(zelph::sys::ExecutablePath()) != 0) return 3;
-  if (argc > 2) {
-    std::cout << "folder " << zelph::sys::SetCrashReportFolder(argv[2]) << std::endl;
-    if (argc > 3 && std::string(argv[3]) == "remove") std::filesystem::remove_all(argv[2]);
+  std::string folder;
+  for (int i = 2; i < argc; ++i) {
+    if (std::string(argv[i]) == "remove") {
+      std::filesystem::remove_all(folder);
+    } else {
+      folder = argv[i];
+      std::cout << "folder " << zelph::sys::SetCrashReportFolder(folder) << std::endl;
+    }
   }
   const std::string kind = argv[1];
   if (kind == "segv") {

@@ -61,25 +61,28 @@ long long UnixSeconds() {
       .count();
 }
 
+// The reports in `folder` and below.
 std::vector<fs::path> ReportsIn(const fs::path& folder) {
   std::vector<fs::path> reports;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
     if (entry.path().extension() == ".dmp") reports.push_back(entry.path());
   }
   return reports;
 }
 
 // crash_child copied into a fresh folder and run to its end, crashing as `kind` says, with
-// its reports sent to `report_folder` (below that folder) when one is given.
+// its reports sent to each of `report_folders` (below that folder) in turn; "remove" removes
+// the folder set last again.
 class CrashingChild {
  public:
-  explicit CrashingChild(const std::string& kind, const std::string& report_folder = "",
-                         bool remove_folder_before_the_crash = false)
+  explicit CrashingChild(const std::string& kind,
+                         const std::vector<std::string>& report_folders = {})
       : program_(folder_.Path() / "crash_child") {
     fs::copy_file(CRASH_CHILD, program_);
     std::vector<std::string> argv{program_.string(), kind};
-    if (!report_folder.empty()) argv.push_back((folder_.Path() / report_folder).string());
-    if (remove_folder_before_the_crash) argv.push_back("remove");
+    for (const std::string& folder : report_folders) {
+      argv.push_back(folder == "remove" ? folder : (folder_.Path() / folder).string());
+    }
     // The sanitizers must leave these signals to the program's own handler.
     const std::string no_sanitizer_handlers =
         "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:handle_abort=0";
@@ -169,35 +172,33 @@ TEST(CrashReportTest, CrashingChildLeavesOneReportAndDiesByItsSignal) {
   }
 }
 
-// A report goes to the folder set, made when missing; when the folder cannot be made, or is
-// gone by the time of the crash, the report is written beside the program.
+// A report goes to the folder set last, made when missing; when that folder cannot be made,
+// or is gone by the time of the crash, the report is written beside the program.
 TEST(CrashReportTest, ReportsGoToTheFolderSetOrElseBesideTheProgram) {
   struct Case {
     const char* name;
-    const char* folder;  // below the child's folder
-    bool removed_before_the_crash;
-    const char* folder_result;
-    bool in_folder;
+    std::vector<std::string> folders;  // below the child's folder, or "remove"
+    const char* folder_results;
+    const char* report_folder;  // below the child's folder, "" for beside the program
   };
   const Case kCases[] = {
-      {"made with its parents", "reports/of/crashes", false, "folder 0\n", true},
-      {"trailing slash", "reports/", false, "folder 0\n", true},
-      {"below a file", "crash_child/reports", false, "folder 20\n", false},
-      {"removed before the crash", "reports", true, "folder 0\n", false},
+      {"made with its parents", {"reports/of/crashes"}, "folder 0\n", "reports/of/crashes"},
+      {"trailing slash", {"reports/"}, "folder 0\n", "reports"},
+      {"set again", {"first", "second"}, "folder 0\nfolder 0\n", "second"},
+      {"below a file", {"crash_child/reports"}, "folder 20\n", ""},
+      {"good, then below a file", {"first", "crash_child/reports"}, "folder 0\nfolder 20\n", ""},
+      {"removed before the crash", {"reports", "remove"}, "folder 0\n", ""},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    const CrashingChild child("segv", c.folder, c.removed_before_the_crash);
+    const CrashingChild child("segv", c.folders);
     EXPECT_EQ(child.Result().signal, SIGSEGV) << child.Result().err;
-    EXPECT_EQ(child.Result().out, c.folder_result);
-    const fs::path folder = c.in_folder ? child.Folder() / c.folder : child.Folder();
-    const std::vector<fs::path> reports = ReportsIn(folder);
+    EXPECT_EQ(child.Result().out, c.folder_results);
+    const fs::path folder = child.Folder() / c.report_folder;
+    const std::vector<fs::path> reports = ReportsIn(child.Folder());
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_TRUE(child.NamedForTheRun(reports[0], folder)) << reports[0];
     EXPECT_NE(ReadFile(reports[0]).find("Address: 0x10\n"), std::string::npos);
-    if (c.in_folder) {
-      EXPECT_TRUE(ReportsIn(child.Folder()).empty());
-    }
   }
 }
 

@@ -28,17 +28,19 @@ std::string InstallFolderMessage(const std::filesystem::path& program_path) {
          root;
 }
 
+// The folder `configured` names for the reports of the program at `program_path`: relative
+// to the program's folder, as given when absolute, empty when nothing is configured.
+std::filesystem::path CrashReportFolder(const std::filesystem::path& program_path,
+                                        const std::string& configured) {
+  if (configured.empty()) return {};
+  return (program_path.parent_path() / configured).lexically_normal();
+}
+
 }  // namespace
 
 void InstallCrashReport() {
   const std::string program = sys::ExecutablePath();
   if (!program.empty()) sys::InstallCrashReportHandler(program);
-}
-
-std::filesystem::path CrashReportFolder(const std::filesystem::path& program_path,
-                                        const std::string& configured) {
-  if (configured.empty()) return {};
-  return (program_path.parent_path() / configured).lexically_normal();
 }
 
 void UseCrashReportFolder(const ZelphConfig& config) {

@@ -39,7 +39,7 @@ int InstallCrashReportHandler(const std::string& program_path);
 // or is full or closed to the process, is written beside the program as before. An empty
 // `folder` returns the reports to beside the program. Returns 0, EINVAL before
 // InstallCrashReportHandler, ENAMETOOLONG, or the error of making the folder; the reports
-// stay where they went before on a failure. Start-up thread only: the handler reads the
+// go beside the program after a failure. Start-up thread only: the handler reads the
 // path this prepares, so no report allocates.
 int SetCrashReportFolder(const std::string& folder);
 

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <filesystem>
-#include <string>
 
 class ZelphConfig;
 
@@ -24,11 +23,6 @@ void InstallCrashReport();
 // crash comes goes beside the program too. Call it on the start-up thread once the loggers
 // run and before any plug-in or the Java VM starts.
 void UseCrashReportFolder(const ZelphConfig& config);
-
-// The folder `configured` names for the reports of the program at `program_path`: relative
-// to the program's folder, as given when absolute, empty when nothing is configured.
-std::filesystem::path CrashReportFolder(const std::filesystem::path& program_path,
-                                        const std::string& configured);
 
 // Whether the system can hand `path` on as text: it must be valid UTF-8.
 bool IsPathRepresentable(std::filesystem::path path);
