@@ -1,10 +1,11 @@
 // crash_report.cpp
 //
 // The signal handler uses only async-signal-safe calls (open, write, close, time, getpid,
-// gettid, raise), formats numbers and the date by hand, and keeps every buffer on the stack.
-// backtrace() has no safe counterpart: it is run once at installation, so that the unwinder
-// is loaded then and not inside the handler, and backtrace_symbols_fd writes without
-// allocating.
+// gettid, raise, sigaction, nanosleep), formats numbers and the date by hand, keeps every
+// buffer on the stack and reads report paths prepared before; the once-only state is
+// lock-free atomics. backtrace() has no safe counterpart: it is run once at installation, so
+// that the unwinder is loaded then and not inside the handler, and backtrace_symbols_fd
+// writes without allocating.
 #include "zelph/platform/crash_report.h"
 
 #include <execinfo.h>
@@ -14,21 +15,50 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 
 namespace zelph::sys {
 namespace {
 
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr int kSignalCount = sizeof(kCrashSignals) / sizeof(kCrashSignals[0]);
 constexpr size_t kAlternateStackSize = 256 * 1024;
 constexpr int kMaxFrames = 128;
 // "_YYYYMMDD_HHMMSS.dmp" and the terminating zero.
 constexpr size_t kStampLength = 21;
+// How long a thread that crashes while another writes the report waits for it: long enough
+// for a backtrace on a loaded machine, short enough that a writer stuck for good (a second
+// fault inside it) still lets the process end.
+constexpr int kReportWaitSteps = 500;
+constexpr long kReportWaitStepNs = 10'000'000;
 
-char report_prefix[PATH_MAX];
-size_t report_prefix_length = 0;
+// A report path without its stamp: the program path, and the same file name in a folder.
+struct ReportPrefix {
+  char text[PATH_MAX];
+  size_t length = 0;
+};
+
+ReportPrefix program_prefix;
+// Two slots so that a handler never reads one that SetCrashReportFolder is filling: it fills
+// the slot not published and then publishes it. -1: no folder, reports beside the program.
+ReportPrefix folder_prefixes[2];
+std::atomic<int> published_folder{-1};
+
+// The actions in place before ours, restored when a chained fault comes back (OnCrash).
+struct sigaction previous_actions[kSignalCount];
+
+// The thread that writes the process's one report (0 until the first crash), and whether
+// that report is complete.
+std::atomic<pid_t> reporting_thread{0};
+std::atomic<bool> report_complete{false};
+static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
+                  std::atomic<int>::is_always_lock_free,
+              "the signal handler needs lock-free atomics");
 
 // Collects text in a stack buffer and writes it out in large pieces.
 class ReportWriter {
@@ -141,17 +171,29 @@ const char* SignalName(int signal_number) {
   }
 }
 
+int CreateReport(const ReportPrefix& prefix, long long now) {
+  char path[PATH_MAX + kStampLength];
+  std::memcpy(path, prefix.text, prefix.length);
+  FormatStamp(now, path + prefix.length);
+  return open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
+// A signal the kernel raised for an instruction of this process, which recurs when the
+// handler returns; abort(), kill() and raise() give a code of 0 or below.
+bool IsFault(int signal_number, const siginfo_t* info) {
+  return signal_number != SIGABRT && info->si_code > 0;
+}
+
 void WriteReport(int signal_number, const siginfo_t* info) {
   const long long now = time(nullptr);
-  char path[PATH_MAX + kStampLength];
-  std::memcpy(path, report_prefix, report_prefix_length);
-  FormatStamp(now, path + report_prefix_length);
-  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int folder = published_folder.load();
+  int fd = folder >= 0 ? CreateReport(folder_prefixes[folder], now) : -1;
+  if (fd < 0) fd = CreateReport(program_prefix, now);
   if (fd < 0) return;
   {
     ReportWriter report(fd);
     report.Text("Crash report of ");
-    report.Text(report_prefix);
+    report.Text(program_prefix.text);
     report.Text("\nSignal: ");
     report.Number(static_cast<unsigned>(signal_number));
     report.Text(" (");
@@ -190,14 +232,56 @@ void WriteReport(int signal_number, const siginfo_t* info) {
   close(fd);
 }
 
+void WaitForReport() {
+  const timespec step{0, kReportWaitStepNs};
+  for (int i = 0; i < kReportWaitSteps && !report_complete.load(); ++i) nanosleep(&step, nullptr);
+}
+
+void RestorePreviousAction(int signal_number) {
+  for (int i = 0; i < kSignalCount; ++i) {
+    if (kCrashSignals[i] == signal_number) sigaction(signal_number, &previous_actions[i], nullptr);
+  }
+}
+
 void OnCrash(int signal_number, siginfo_t* info, void*) {
   const int saved_errno = errno;
-  WriteReport(signal_number, info);
-  // SA_RESETHAND has restored the default action. A fault would repeat on return and end the
-  // process; a sent signal (abort, kill) would not, so send it again: it is delivered, and
-  // ends the process, as soon as this handler returns.
-  raise(signal_number);
+  const pid_t self = gettid();
+  pid_t writer = 0;
+  const bool first = reporting_thread.compare_exchange_strong(writer, self);
+  if (first) {
+    WriteReport(signal_number, info);
+    report_complete.store(true);
+  } else if (writer != self) {
+    WaitForReport();
+  }
+  if (IsFault(signal_number, info)) {
+    // Returning lets the instruction fault again. Called by the kernel, SA_RESETHAND has
+    // restored the default action, which then ends the process. Called by a runtime that
+    // chained to us, the runtime sees the fault again with its true address, and a runtime
+    // that honours SA_RESETHAND does not call us again. One that calls us again anyway would
+    // loop here for ever: from the second fault on the action before ours takes over.
+    if (!first) RestorePreviousAction(signal_number);
+  } else {
+    // A sent signal does not recur: send it again. It is delivered, and ends the process
+    // with the default action, as soon as this handler returns.
+    raise(signal_number);
+  }
   errno = saved_errno;
+}
+
+// Fills `prefix` with `folder` and the program's file name; false when it does not fit.
+bool FormatFolderPrefix(const std::string& folder, ReportPrefix& prefix) {
+  const char* slash = std::strrchr(program_prefix.text, '/');
+  const char* name = slash == nullptr ? program_prefix.text : slash + 1;
+  const size_t name_length = std::strlen(name);
+  const bool needs_slash = folder.back() != '/';
+  const size_t length = folder.size() + (needs_slash ? 1 : 0) + name_length;
+  if (length >= sizeof(prefix.text)) return false;
+  std::memcpy(prefix.text, folder.data(), folder.size());
+  if (needs_slash) prefix.text[folder.size()] = '/';
+  std::memcpy(prefix.text + length - name_length, name, name_length + 1);
+  prefix.length = length;
+  return true;
 }
 
 }  // namespace
@@ -209,9 +293,11 @@ std::string CrashReportPath(const std::string& program_path, long long unix_seco
 }
 
 int InstallCrashReportHandler(const std::string& program_path) {
-  if (program_path.empty() || program_path.size() >= sizeof(report_prefix)) return ENAMETOOLONG;
-  std::memcpy(report_prefix, program_path.c_str(), program_path.size() + 1);
-  report_prefix_length = program_path.size();
+  if (program_path.empty() || program_path.size() >= sizeof(program_prefix.text)) {
+    return ENAMETOOLONG;
+  }
+  std::memcpy(program_prefix.text, program_path.c_str(), program_path.size() + 1);
+  program_prefix.length = program_path.size();
 
   void* frames[1];
   backtrace(frames, 1);
@@ -230,10 +316,26 @@ int InstallCrashReportHandler(const std::string& program_path) {
   action.sa_sigaction = OnCrash;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  for (int signal_number : kCrashSignals) {
-    if (sigaction(signal_number, &action, nullptr) != 0) return errno;
+  for (int i = 0; i < kSignalCount; ++i) {
+    if (sigaction(kCrashSignals[i], &action, &previous_actions[i]) != 0) return errno;
   }
   return 0;
+}
+
+int SetCrashReportFolder(const std::string& folder) {
+  if (program_prefix.length == 0) return EINVAL;
+  if (folder.empty()) {
+    published_folder.store(-1);
+    return 0;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  const int slot = published_folder.load() == 0 ? 1 : 0;
+  if (!error && !FormatFolderPrefix(folder, folder_prefixes[slot])) {
+    error = std::make_error_code(std::errc::filename_too_long);
+  }
+  published_folder.store(error ? -1 : slot);
+  return error.value();
 }
 
 }  // namespace zelph::sys

@@ -72,8 +72,8 @@ bool ParseNotifyAddress(const char* text, ServiceRegistration& registration) {
   return true;
 }
 
-// "READY=1" and "STOPPING=1" are what systemd acts on; the status line is for the reader of
-// "systemctl status".
+// "STOPPING=1" is what systemd acts on; the status line is for the reader of "systemctl
+// status". "READY=1" is sent by NotifyServiceReady, not with the running report.
 std::string NotifyMessage(int state) {
   switch (state) {
     case kServiceStopped:
@@ -83,7 +83,7 @@ std::string NotifyMessage(int state) {
     case kServiceStopPending:
       return "STOPPING=1\nSTATUS=stop pending";
     case kServiceRunning:
-      return "READY=1\nSTATUS=running";
+      return "STATUS=running";
     case kServiceContinuePending:
       return "STATUS=continue pending";
     case kServicePausePending:
@@ -148,6 +148,16 @@ void ReadStopSignals(int signal_fd, ServiceRegistration& registration) {
 void DrainWakes(int wake_fd) {
   uint64_t count = 0;
   [[maybe_unused]] const ssize_t read_bytes = read(wake_fd, &count, sizeof(count));
+}
+
+// Sends one notify datagram; 0 or the errno value.
+int SendNotification(const ServiceRegistration& registration, const std::string& message) {
+  if (sendto(registration.notify_socket, message.data(), message.size(), MSG_NOSIGNAL,
+             reinterpret_cast<const sockaddr*>(&registration.notify_address),
+             registration.notify_address_length) < 0) {
+    return errno;
+  }
+  return 0;
 }
 
 // Closes the descriptors it was given, whatever happens in between.
@@ -255,11 +265,7 @@ int SetServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status) {
   if (handle == nullptr || handle != active) return kErrorInvalidHandle;
   const std::string message = NotifyMessage(status.current_state);
   if (message.empty()) return kErrorInvalidData;
-  if (sendto(handle->notify_socket, message.data(), message.size(), MSG_NOSIGNAL,
-             reinterpret_cast<const sockaddr*>(&handle->notify_address),
-             handle->notify_address_length) < 0) {
-    return errno;
-  }
+  if (const int error = SendNotification(*handle, message)) return error;
   {
     std::lock_guard lock(handle->mutex);
     handle->controls_accepted = status.controls_accepted;
@@ -267,6 +273,12 @@ int SetServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status) {
   }
   handle->Wake();
   return 0;
+}
+
+int NotifyServiceReady(ServiceStatusHandle handle) {
+  std::lock_guard active_lock(active_mutex);
+  if (handle == nullptr || handle != active) return kErrorInvalidHandle;
+  return SendNotification(*handle, "READY=1");
 }
 
 }  // namespace zelph::sys

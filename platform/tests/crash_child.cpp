@@ -1,15 +1,23 @@
 // crash_child.cpp
 //
-// Installs the crash report handler, named after this program, and crashes the way its
-// argument says:
-//   segv         a store to an unmapped address
-//   segv-thread  the same on a second thread, which first prints "thread <id>"
-//   overflow     endless recursion on the main thread (needs the alternate stack)
-//   bus          a read of a mapped page beyond the end of its file
-//   ill          a trap instruction
-//   abort        abort()
-//   fpe          SIGFPE sent to itself
-// Exit codes: 2 bad argument, 3 no handler, 4 still alive.
+//   crash_child <kind> [<report folder> | remove]...
+//
+// Installs the crash report handler, named after this program, sends the reports to each
+// folder given in turn (printing "folder <result>"; "remove" removes the folder set last
+// again), and crashes the way `kind` says:
+//   segv             a store to an unmapped address
+//   segv-thread      the same on a second thread, which first prints "thread <id>"
+//   overflow         endless recursion on the main thread (needs the alternate stack)
+//   bus              a read of a mapped page beyond the end of its file
+//   ill              a trap instruction
+//   abort            abort()
+//   fpe              SIGFPE sent to itself
+//   chained-segv     segv under a handler installed after ours that chains to it as a
+//                    runtime does: once, honouring SA_RESETHAND; when the signal comes back
+//                    it writes "chainer: fault came back at <address>" (or "chainer: signal
+//                    came back sent by a process") to standard error and aborts
+//   chained-forever  segv under a handler that chains to ours every time
+// Exit codes: 2 bad argument, 3 no handler, 4 still alive, 5 no chaining handler.
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -18,7 +26,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <string>
 #include <thread>
 
 #include "zelph/platform/crash_report.h"
@@ -38,6 +48,37 @@ int Recurse(int depth) {
   return Recurse(depth + 1) + frame[0];
 }
 
+// The handler found in place when the chaining handler was installed: ours.
+struct sigaction chained_action;
+bool honour_reset_flag = true;
+
+void ChainingHandler(int signal_number, siginfo_t* info, void* context) {
+  if (chained_action.sa_handler != SIG_DFL && chained_action.sa_handler != SIG_IGN) {
+    const auto chained = chained_action.sa_sigaction;
+    if (honour_reset_flag && (chained_action.sa_flags & SA_RESETHAND) != 0) {
+      chained_action.sa_handler = SIG_DFL;
+    }
+    chained(signal_number, info, context);
+    return;
+  }
+  char line[128];
+  const int length =
+      info->si_code > 0
+          ? std::snprintf(line, sizeof(line), "chainer: fault came back at %p\n", info->si_addr)
+          : std::snprintf(line, sizeof(line), "chainer: signal came back sent by a process\n");
+  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line, static_cast<size_t>(length));
+  abort();
+}
+
+bool InstallChainingHandler(bool honour_reset) {
+  honour_reset_flag = honour_reset;
+  struct sigaction action {};
+  action.sa_sigaction = ChainingHandler;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigemptyset(&action.sa_mask);
+  return sigaction(SIGSEGV, &action, &chained_action) == 0;
+}
+
 void ReadBeyondEndOfFile() {
   std::FILE* file = std::tmpfile();
   void* page = mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fileno(file), 0);
@@ -48,10 +89,22 @@ void ReadBeyondEndOfFile() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+  if (argc < 2) return 2;
   if (zelph::sys::InstallCrashReportHandler(zelph::sys::ExecutablePath()) != 0) return 3;
+  std::string folder;
+  for (int i = 2; i < argc; ++i) {
+    if (std::string(argv[i]) == "remove") {
+      std::filesystem::remove_all(folder);
+    } else {
+      folder = argv[i];
+      std::cout << "folder " << zelph::sys::SetCrashReportFolder(folder) << std::endl;
+    }
+  }
   const std::string kind = argv[1];
   if (kind == "segv") {
+    StoreToUnmappedAddress();
+  } else if (kind == "chained-segv" || kind == "chained-forever") {
+    if (!InstallChainingHandler(kind == "chained-segv")) return 5;
     StoreToUnmappedAddress();
   } else if (kind == "segv-thread") {
     std::thread([] {

@@ -7,8 +7,9 @@
 // "register failed <error>" and returns), and with "hold" first reads a line from standard
 // input and waits until the process has no SIGTERM pending any more (the dispatcher took
 // it), so that a stop sent before is still ahead of the running report. Then it reports
-// running, waits for the stop event, reports stopped and returns, printing "reporting
-// <state>" before each report and "reported <state> <result>" after it. The handler prints "control
+// running and ready ("ready <result>"), waits for the stop event, reports stopped and
+// returns, printing "reporting <state>" before each report and "reported <state> <result>"
+// after it. The handler prints "control
 // <c> on main thread" (or "on thread <id>") and sets the stop event for stop. Main prints
 // "dispatcher returned <result>".
 #include <signal.h>
@@ -86,6 +87,7 @@ void ServiceMain(int argc, char** argv) {
     }
   }
   Report(handle, sys::kServiceRunning, "running");
+  Print("ready " + std::to_string(sys::NotifyServiceReady(handle)));
   stop_requested.Wait();
   Report(handle, sys::kServiceStopped, "stopped");
 }

@@ -40,6 +40,7 @@ TEST(ServiceDispatcherTest, RegistrationAndReportsNeedARunningDispatcher) {
   EXPECT_EQ(sys::RegisterServiceControlHandler("zelph-test", nullptr, nullptr, error), nullptr);
   EXPECT_EQ(error, sys::kErrorServiceDoesNotExist);
   EXPECT_EQ(sys::SetServiceStatus(nullptr, {}), sys::kErrorInvalidHandle);
+  EXPECT_EQ(sys::NotifyServiceReady(nullptr), sys::kErrorInvalidHandle);
 }
 
 ChildProcess StartService(const NotifySocket& notify, std::vector<std::string> arguments,
@@ -64,14 +65,16 @@ TEST(ServiceDispatcherTest, ReportsReachTheManagerAndSigtermStopsOnTheMainThread
   TempFolder folder;
   NotifySocket notify(folder.Path() / "notify");
   ChildProcess child = StartService(notify, {"zelph-test"}, " --config=x.json  --debug ");
-  EXPECT_EQ(notify.Receive(), "READY=1\nSTATUS=running");
+  EXPECT_EQ(notify.Receive(), "STATUS=running");
+  EXPECT_EQ(notify.Receive(), "READY=1");
   child.Signal(SIGTERM);
   EXPECT_EQ(notify.Receive(), "STOPPING=1\nSTATUS=stopped");
   const ChildResult result = child.Wait();
   EXPECT_EQ(result.exit_code, 0) << result.err;
   ExpectInOrder(result.out,
                 {"args zelph-test --config=x.json --debug\n", "registered\n", "reporting running\n",
-                 "control 1 on main thread\n", "reported stopped 0\n", "dispatcher returned 0\n"});
+                 "ready 0\n", "reported stopped 0\n", "dispatcher returned 0\n"});
+  EXPECT_NE(result.out.find("control 1 on main thread\n"), std::string::npos);
   EXPECT_NE(result.out.find("reported running 0\n"), std::string::npos);
 }
 
@@ -83,7 +86,8 @@ TEST(ServiceDispatcherTest, StopBeforeTheServiceAcceptsItIsHeldNotLost) {
   ASSERT_TRUE(child.WaitForOutput("registered"));
   child.Signal(SIGTERM);
   child.WriteInput("go\n");
-  EXPECT_EQ(notify.Receive(), "READY=1\nSTATUS=running");
+  EXPECT_EQ(notify.Receive(), "STATUS=running");
+  EXPECT_EQ(notify.Receive(), "READY=1");
   EXPECT_EQ(notify.Receive(), "STOPPING=1\nSTATUS=stopped");
   const ChildResult result = child.Wait();
   EXPECT_EQ(result.exit_code, 0) << result.err;

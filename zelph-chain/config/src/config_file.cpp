@@ -56,6 +56,8 @@ void ApplyServerSection(const Value& root, ZelphConfig& config) {
   if (const Value* enabled = Find(*server, "enabled")) config.SetServerEnabled(enabled->GetBool());
   IfString(*server, "host", [&](const char* host) { config.SetHost(host); });
   if (const Value* port = Find(*server, "port")) config.SetPort(port->GetInt());
+  IfString(*server, "crash_reports",
+           [&](const char* folder) { config.SetCrashReportFolder(folder); });
 
   if (const Value* log = FindSection(*server, "log")) {
     IfString(*log, "severity", [&](const char* name) { config.SetSeverityLevel(name); });

@@ -26,6 +26,7 @@ void ResetConfig() {
   config.SetLogFile("log_%N.log");
   config.SetLogSink("");
   config.SetLogFormat("");
+  config.SetCrashReportFolder("");
   config.SetExceptionHandle("stack-trace");
   config.SetShowMessageBoxOnExit(true);
   config.SetCacheType("none");
@@ -65,6 +66,7 @@ TEST_F(ConfigFileTest, EveryKeyOfAFullFile) {
   EXPECT_EQ(config.GetLogFileName(), "$(temp)/zelph/log_%N.log");
   EXPECT_EQ(config.GetLogSink(), "FileText");
   EXPECT_EQ(config.GetLogFormat(), "[%l] %v");
+  EXPECT_EQ(config.GetCrashReportFolder(), "/var/crash/zelph");
   EXPECT_EQ(config.GetJavaExceptionHandle(), JavaExceptionHandle::kDescribe);
   EXPECT_FALSE(config.IsShowMessageBoxOnExit());
   EXPECT_EQ(config.GetCacheType(), ServerCacheType::kNone);  // "chain" wins over "server"
@@ -122,6 +124,8 @@ TEST_F(ConfigFileTest, TextsAndWhatTheyLeave) {
       {R"({"server":{"log":{"severity":"nonsense"}}})", kTrue,
        [](auto& c) { return c.GetSeverityCode() == 0 && c.GetSeverityLevel() == "nonsense"; }},
       {R"({"server":{"dir":"x"}})", kThrows, [](auto&) { return true; }},
+      {R"({"server":{"crash_reports":["x"]}})", kThrows,
+       [](auto& c) { return c.GetCrashReportFolder().empty(); }},
       {R"({"server":{"host":"h"},"chain":{"type":5}})", kThrows,
        [](auto& c) { return c.GetHost() == "h"; }},
       {R"({"chain":{"type":"LINKED-chain"}})", kTrue,

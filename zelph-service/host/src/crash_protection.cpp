@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "zelph/config/zelph_config.h"
 #include "zelph/host/message_boxes.h"
 #include "zelph/logger/log.h"
 #include "zelph/platform/crash_report.h"
@@ -27,11 +28,29 @@ std::string InstallFolderMessage(const std::filesystem::path& program_path) {
          root;
 }
 
+// The folder `configured` names for the reports of the program at `program_path`: relative
+// to the program's folder, as given when absolute, empty when nothing is configured.
+std::filesystem::path CrashReportFolder(const std::filesystem::path& program_path,
+                                        const std::string& configured) {
+  if (configured.empty()) return {};
+  return (program_path.parent_path() / configured).lexically_normal();
+}
+
 }  // namespace
 
 void InstallCrashReport() {
   const std::string program = sys::ExecutablePath();
   if (!program.empty()) sys::InstallCrashReportHandler(program);
+}
+
+void UseCrashReportFolder(const ZelphConfig& config) {
+  const std::string configured = config.GetCrashReportFolder();
+  const std::filesystem::path folder = CrashReportFolder(sys::ExecutablePath(), configured);
+  if (const int error = sys::SetCrashReportFolder(folder.string())) {
+    ZELPH_LOG(ZelphSeverityLevel::kWarning,
+              "Crash reports stay beside the program, folder '{}' can't be used: {}",
+              folder.string(), std::system_category().message(error));
+  }
 }
 
 bool IsPathRepresentable(std::filesystem::path path) { return sys::IsValidUtf8(path.native()); }

@@ -1,9 +1,9 @@
 // main.cpp
 //
 // The zelph-service program: start-up in a fixed order (crash reports, install-folder
-// check, command line, working folder, argument checks, configuration, loggers, local
-// time), then one mode: the console server until a console event stops it, or the service
-// under the service manager, or one chain-file run.
+// check, command line, working folder, argument checks, configuration, loggers, the crash
+// report folder, local time), then one mode: the console server until a console event
+// stops it, or the service under the service manager, or one chain-file run.
 #include <fmt/format.h>
 
 #include <chrono>
@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
     config->PrintFolderInformation();
     DebugPrint("Initializing logger...");
     InitializeLogger(*config);
+    UseCrashReportFolder(*config);
     DebugPrint("Printing local time...");
     PrintLocalTime();
     RunMode(*config);

@@ -12,6 +12,7 @@
 #include "zelph/host/command_line.h"
 #include "zelph/host/command_line_checks.h"
 #include "zelph/host/configuration_startup.h"
+#include "zelph/host/crash_protection.h"
 #include "zelph/host/debug_print.h"
 #include "zelph/host/extensions.h"
 #include "zelph/host/server.h"
@@ -61,6 +62,13 @@ void RegisterControlHandler() {
   }
 }
 
+void ReportServiceReady() {
+  if (const int error = sys::NotifyServiceReady(kServiceStatusHandle)) {
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed set service status, last error: {}", error);
+    std::exit(error);
+  }
+}
+
 void RunService(int argc, char** argv) {
   DebugPrint("\n\n");
   DebugPrint("Parse arguments");
@@ -71,6 +79,7 @@ void RunService(int argc, char** argv) {
   InitializeConfiguration();
   DebugPrint("Initialize zelph logger");
   InitializeLogger(*ZelphConfig::GetInstance());
+  UseCrashReportFolder(*ZelphConfig::GetInstance());
   RegisterControlHandler();
   InitializeExtensions();
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Report service status RUNNING");
@@ -78,6 +87,9 @@ void RunService(int argc, char** argv) {
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Create service stop event");
   ZELPH_LOG(ZelphSeverityLevel::kInfo, "Wait until service stopped");
   StartServer();
+  // Units ordered after the service start on this, so it waits until the port is open; the
+  // running report above keeps its place in the log.
+  ReportServiceReady();
   ServiceStopEvent().Wait();
   ReportServiceStatus(sys::kServiceStopped);
   ZELPH_LOG(ZelphSeverityLevel::kInfo, "service stopped");

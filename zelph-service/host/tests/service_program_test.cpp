@@ -1,7 +1,11 @@
 // Process tests of the program as a service: the test plays the service manager, holding the
 // notify socket's end and sending SIGTERM as the stop control.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -58,10 +62,25 @@ class ServiceInstallation {
   NotifySocket notify_;
 };
 
+// Whether something accepts a TCP connection on 127.0.0.1 at `port` right now.
+bool AcceptsConnection(int port) {
+  const int socket_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (socket_fd < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool connected =
+      ::connect(socket_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(socket_fd);
+  return connected;
+}
+
 TEST(ServiceProgramTest, RunsUnderTheManagerUntilSigterm) {
   ServiceInstallation service;
   std::unique_ptr<ChildProcess> child = service.Start();
-  EXPECT_EQ(service.Notify().Receive(), "READY=1\nSTATUS=running");
+  EXPECT_EQ(service.Notify().Receive(), "STATUS=running");
+  EXPECT_EQ(service.Notify().Receive(), "READY=1");
   ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*child));
   child->Signal(SIGTERM);
   EXPECT_EQ(service.Notify().Receive(), "STOPPING=1\nSTATUS=stopped");
@@ -80,6 +99,24 @@ TEST(ServiceProgramTest, RunsUnderTheManagerUntilSigterm) {
   EXPECT_FALSE(Contains(result.err, "Service dispatched")) << result.err;
 }
 
+// Readiness is sent only once the port accepts connections, so a unit ordered after the
+// service can connect the moment it starts. The manager's queue has room for one report: the
+// running report gets in, and a readiness sent before the server listens would hold the
+// program in its send, short of listening.
+TEST(ServiceProgramTest, ReadyOnlyOnceThePortIsOpen) {
+  ServiceInstallation service;
+  service.Notify().HoldReports();
+  service.Notify().AdmitReports(1);
+  std::unique_ptr<ChildProcess> child = service.Start();
+  ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*child)) << child->Wait().err;
+  EXPECT_TRUE(AcceptsConnection(service.Installation().Port()));
+  EXPECT_EQ(service.Notify().Receive(), "STATUS=running");
+  EXPECT_EQ(service.Notify().Receive(), "READY=1");
+  child->Signal(SIGTERM);
+  EXPECT_EQ(service.Notify().Receive(), "STOPPING=1\nSTATUS=stopped");
+  EXPECT_EQ(child->Wait().exit_code, 0);
+}
+
 // The stop event exists before the handler can be called: a stop sent while the service
 // still starts is taken once it reports running.
 TEST(ServiceProgramTest, StopDuringStartUpIsNotLost) {
@@ -87,7 +124,8 @@ TEST(ServiceProgramTest, StopDuringStartUpIsNotLost) {
   std::unique_ptr<ChildProcess> child = service.Start("--debug");
   ASSERT_TRUE(child->WaitForError("~~DEBUG~~ Register service ctrl handler\n"));
   child->Signal(SIGTERM);
-  EXPECT_EQ(service.Notify().Receive(), "READY=1\nSTATUS=running");
+  EXPECT_EQ(service.Notify().Receive(), "STATUS=running");
+  EXPECT_EQ(service.Notify().Receive(), "READY=1");
   EXPECT_EQ(service.Notify().Receive(), "STOPPING=1\nSTATUS=stopped");
   const ChildResult result = child->Wait();
   EXPECT_EQ(result.exit_code, 0) << result.err;

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -330,24 +332,108 @@ TEST(StartupTest, ExtensionFailures) {
   }
 }
 
-TEST(StartupTest, CrashInAPluginLeavesAReportBesideTheProgram) {
-  ProgramInstallation installation;
-  installation.AddExtension("plugins/crashing", kNativeExtension, CRASHING_PLUGIN);
-  const ChildResult result = installation.Run({});
-  EXPECT_EQ(result.signal, SIGSEGV) << result.err;
-  std::vector<std::string> reports;
-  for (const fs::directory_entry& entry : fs::directory_iterator(installation.Bin())) {
-    const std::string name = entry.path().filename().string();
-    if (name.ends_with(".dmp")) reports.push_back(name);
+std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// A plug-in crash leaves one report, in the configured folder or else beside the program,
+// that names the fault and its address, also when the Java VM runs beside the plug-in and
+// handles the crash after the program's handler: the fault comes back to the VM as a fault,
+// so its own error log names the address too, and it ends the process its own way.
+TEST(StartupTest, CrashInAPluginLeavesOneReportOfTheFault) {
+  struct Case {
+    const char* name;
+    ProgramInstallation::Plugins plugins;
+    std::string crash_reports;  // the configured value, "{home}" for the installation's home
+    const char* report_folder;  // below the home
+    std::vector<int> signals;   // any of them may end the process
+    const char* warning;
+    const char* vm_log_line;  // in the Java VM's error log beside the program
+  };
+  const Case kCases[] = {
+      {"beside the program", ProgramInstallation::kNoPlugins, "", "bin", {SIGSEGV}, "", ""},
+      {"beside the Java VM",
+       ProgramInstallation::kWithJava,
+       "",
+       "bin",
+       {SIGSEGV, SIGABRT},
+       "",
+       "si_addr: 0x0000000000000010"},
+      {"relative folder made",
+       ProgramInstallation::kNoPlugins,
+       "crashes/zelph",
+       "bin/crashes/zelph",
+       {SIGSEGV},
+       "",
+       ""},
+      {"absolute folder",
+       ProgramInstallation::kNoPlugins,
+       "{home}/var/crash",
+       "var/crash",
+       {SIGSEGV},
+       "",
+       ""},
+      {"folder that cannot be made",
+       ProgramInstallation::kNoPlugins,
+       "zelph-service/crashes",
+       "bin",
+       {SIGSEGV},
+       "[warning] Crash reports stay beside the program, folder '{home}/bin/zelph-service/crashes' "
+       "can't be used: Not a directory\n",
+       ""},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ProgramInstallation installation(c.plugins);
+    const std::string home = installation.Home().string();
+    auto expand = [&home](std::string text) {
+      for (size_t at; (at = text.find("{home}")) != std::string::npos;) text.replace(at, 6, home);
+      return text;
+    };
+    if (!c.crash_reports.empty()) {
+      installation.WriteConfig(
+          installation.Config("info", R"("crash_reports": ")" + expand(c.crash_reports) + "\""));
+    }
+    // ext/ is read after plugins/: the Java VM runs by the time the plug-in crashes.
+    installation.AddExtension("ext/crashing", kNativeExtension, CRASHING_PLUGIN);
+    const ChildResult result = installation.Run({});
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_NE(std::find(c.signals.begin(), c.signals.end(), result.signal), c.signals.end())
+        << "ended by " << result.signal << ", exit code " << result.exit_code << "\n"
+        << result.err;
+    EXPECT_TRUE(Contains(result.err, expand(c.warning))) << result.err;
+
+    std::vector<fs::path> reports;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(installation.Home())) {
+      if (entry.path().extension() == ".dmp") reports.push_back(entry.path());
+    }
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].parent_path(), installation.Home() / c.report_folder);
+    // "zelph-service_YYYYMMDD_HHMMSS.dmp"
+    const std::string name = reports[0].filename().string();
+    ASSERT_EQ(name.size(), std::string("zelph-service_20240101_120000.dmp").size()) << name;
+    EXPECT_TRUE(name.starts_with("zelph-service_") && name.ends_with(".dmp")) << name;
+    const std::string stamp = name.substr(14, 15);
+    EXPECT_EQ(stamp.find_first_not_of("0123456789_"), std::string::npos) << name;
+    EXPECT_EQ(stamp[8], '_') << name;
+
+    const std::string report = ReadFile(reports[0]);
+    EXPECT_TRUE(Contains(report, "\nSignal: 11 (SIGSEGV)\n")) << report;
+    EXPECT_TRUE(Contains(report, "\nAddress: 0x10\n")) << report;
+
+    if (*c.vm_log_line != '\0') {
+      std::string vm_logs;
+      for (const fs::directory_entry& entry : fs::directory_iterator(installation.Bin())) {
+        if (entry.path().filename().string().starts_with("hs_err_pid")) {
+          vm_logs += ReadFile(entry.path());
+        }
+      }
+      EXPECT_TRUE(Contains(vm_logs, c.vm_log_line)) << vm_logs.substr(0, 4000);
+    }
   }
-  ASSERT_EQ(reports.size(), 1u);
-  // "zelph-service_YYYYMMDD_HHMMSS.dmp"
-  const std::string& name = reports[0];
-  ASSERT_EQ(name.size(), std::string("zelph-service_20240101_120000.dmp").size()) << name;
-  EXPECT_TRUE(name.starts_with("zelph-service_") && name.ends_with(".dmp")) << name;
-  const std::string stamp = name.substr(14, 15);
-  EXPECT_EQ(stamp.find_first_not_of("0123456789_"), std::string::npos) << name;
-  EXPECT_EQ(stamp[8], '_') << name;
 }
 
 // The folder check comes first: not even the usage is printed from such a folder.

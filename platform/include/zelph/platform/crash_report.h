@@ -1,14 +1,27 @@
 // crash_report.h
 //
-// A text report of every crash, written next to the program so that crashes of the service
-// or of its plug-ins can be examined afterwards. Handlers for SIGSEGV, SIGBUS, SIGFPE,
-// SIGILL and SIGABRT write the signal, its code, the faulting address (or the sender of a
-// signal sent by a process), the process and thread ids, the UTC time and a backtrace, then
-// let the signal end the process exactly as it would have without them.
+// A text report of a crash, written next to the program (or to a chosen folder) so that
+// crashes of the service or of its plug-ins can be examined afterwards. Handlers for SIGSEGV,
+// SIGBUS, SIGFPE, SIGILL and SIGABRT write the signal, its code, the faulting address (or the
+// sender of a signal sent by a process), the process and thread ids, the UTC time and a
+// backtrace, then let the signal end the process as it would have without them.
+//
+// One report per process: the first signal writes it, later ones (the abort of a runtime
+// that handles the crash after us, a second faulting thread) never touch it. A thread whose
+// signal reaches the handler while another writes the report waits for it to be complete;
+// the same fault signal on a second thread meets the default action, which the kernel
+// restored for the first (SA_RESETHAND, which a chaining runtime needs), and ends the
+// process at once.
+//
+// A fault (a signal the kernel raised for an instruction) is left to recur when the handler
+// returns instead of being sent again, so a runtime that chained to us (the Java VM) sees
+// the fault itself, with its true address, and not a signal sent by the process. A signal
+// sent by a process (abort, kill) is sent again and ends the process.
 //
 // The report is "<program path>_YYYYMMDD_HHMMSS.dmp", stamped with the UTC time of the
-// crash; a second crash in the same second replaces the first report. Every failure while
-// writing it is silent.
+// crash, or the same file name in the folder SetCrashReportFolder names; a second crashing
+// process in the same second replaces the report of the first. Every failure while writing
+// it is silent.
 #pragma once
 
 #include <string>
@@ -20,6 +33,15 @@ namespace zelph::sys {
 // reported; other threads report on their own stack. Install it before a runtime that
 // chains signal handlers (the Java VM) starts. Returns 0, or the errno value of a failure.
 int InstallCrashReportHandler(const std::string& program_path);
+
+// Writes later reports to `folder` (made here with its parents when missing) under the
+// program's file name; a report that cannot be created there, because the folder went away
+// or is full or closed to the process, is written beside the program as before. An empty
+// `folder` returns the reports to beside the program. Returns 0, EINVAL before
+// InstallCrashReportHandler, ENAMETOOLONG, or the error of making the folder; the reports
+// go beside the program after a failure. Start-up thread only: the handler reads the
+// path this prepares, so no report allocates.
+int SetCrashReportFolder(const std::string& folder);
 
 // The report name for a crash at `unix_seconds` (UTC), as the handler builds it.
 std::string CrashReportPath(const std::string& program_path, long long unix_seconds);

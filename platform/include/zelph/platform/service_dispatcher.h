@@ -7,8 +7,10 @@
 //   - The process runs "under the service manager" when systemd's notify socket is given
 //     (NOTIFY_SOCKET, set for units of Type=notify); otherwise the dispatcher fails with
 //     kErrorFailedServiceControllerConnect.
-//   - Status reports become notify datagrams: running sends "READY=1", stop pending and
-//     stopped send "STOPPING=1", each with a "STATUS=" line naming the state.
+//   - Status reports become notify datagrams: stop pending and stopped send "STOPPING=1",
+//     each with a "STATUS=" line naming the state. Readiness ("READY=1") is a report of its
+//     own, NotifyServiceReady, which the service sends once it really serves: a unit ordered
+//     after this one starts when it arrives, which may be later than the running report.
 //   - SIGTERM, which systemd sends to stop the unit, is the stop control.
 //   - A control is delivered only once a status report has accepted it; one that arrives
 //     earlier is held until then, so a stop requested during start-up is never lost. After a
@@ -19,6 +21,8 @@
 //   void ServiceMain(int argc, char** argv) {
 //     handle = RegisterServiceControlHandler(argv[0], Handler, nullptr, error);
 //     SetServiceStatus(handle, {.current_state = kServiceRunning, .controls_accepted = ...});
+//     ... start serving ...
+//     NotifyServiceReady(handle);
 //     ... wait for the stop that Handler signals ...
 //     SetServiceStatus(handle, {.current_state = kServiceStopped, ...});
 //   }
@@ -100,5 +104,10 @@ ServiceStatusHandle RegisterServiceControlHandler(const std::string& service_nam
 // Returns 0, kErrorInvalidHandle for a handle of no running dispatcher, kErrorInvalidData
 // for a state outside 1 to 7, or the errno value of a failed send. Any thread.
 int SetServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status);
+
+// Tells systemd that the service is ready: units ordered after it start now, and a unit of
+// Type=notify counts as started. Returns 0, kErrorInvalidHandle for a handle of no running
+// dispatcher, or the errno value of a failed send. Any thread.
+int NotifyServiceReady(ServiceStatusHandle handle);
 
 }  // namespace zelph::sys

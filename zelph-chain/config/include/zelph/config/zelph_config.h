@@ -94,6 +94,10 @@ class ZELPH_CHAIN_API ZelphConfig {
   void SetLogSink(const char* sink) { log_sink_ = sink ? sink : ""; }
   std::string GetLogFormat() const { return log_format_; }
   void SetLogFormat(const char* format) { log_format_ = format ? format : ""; }
+  // The folder for crash reports ("server" → "crash_reports"), as written; empty for beside
+  // the program. The host resolves a relative folder against the program's folder.
+  std::string GetCrashReportFolder() const { return crash_report_folder_; }
+  void SetCrashReportFolder(const std::string& folder) { crash_report_folder_ = folder; }
 
   ServerCacheType GetCacheType() const { return cache_type_; }
   // Exactly "none" or "mem"; other texts keep the value.
@@ -181,6 +185,7 @@ class ZELPH_CHAIN_API ZelphConfig {
   std::string log_file_ = "log_%N.log";
   std::string log_sink_;
   std::string log_format_;
+  std::string crash_report_folder_;
   ServerCacheType cache_type_ = ServerCacheType::kNone;
   JavaExceptionHandle java_exception_handle_ = JavaExceptionHandle::kStackTrace;
   ChainImplType chain_impl_type_ = ChainImplType::kLinkedChain;

@@ -1,11 +1,13 @@
 // crash_protection.h
 //
 // The two protections the program sets up before it reads its command line: crash reports
-// next to the program, and the refusal to run from a folder whose path the system cannot
-// handle as text.
+// next to the program (moved to the configured folder once the configuration is read), and
+// the refusal to run from a folder whose path the system cannot handle as text.
 #pragma once
 
 #include <filesystem>
+
+class ZelphConfig;
 
 namespace zelph::host {
 
@@ -13,6 +15,14 @@ namespace zelph::host {
 // first thing on the main thread, before any plug-in or the Java VM starts. A program path
 // the system cannot tell leaves the process without reports; nothing is reported then.
 void InstallCrashReport();
+
+// Sends later crash reports to the configured folder ("server" → "crash_reports"), a
+// relative one taken from the program's folder, making it when missing; no folder keeps them
+// beside the program. A folder that cannot be made or used is logged as a warning and the
+// reports stay beside the program; a report that cannot be written in the folder when the
+// crash comes goes beside the program too. Call it on the start-up thread once the loggers
+// run and before any plug-in or the Java VM starts.
+void UseCrashReportFolder(const ZelphConfig& config);
 
 // Whether the system can hand `path` on as text: it must be valid UTF-8.
 bool IsPathRepresentable(std::filesystem::path path);

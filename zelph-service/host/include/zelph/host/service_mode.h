@@ -24,8 +24,9 @@ namespace zelph::host {
 void RunServiceDispatcher(const ZelphConfig& config);
 
 // The service entry: parses and checks the start arguments (argv[0] is the service name),
-// reads their configuration on top of the first one, registers the control handler, loads
-// the extensions, reports running, serves until the stop event, reports stopped and
+// reads their configuration on top of the first one (its crash report folder included),
+// registers the control handler, loads the extensions, reports running, starts the server
+// and reports ready once it listens, serves until the stop event, reports stopped and
 // releases the server, the profiles and the loggers. Ends the process with 1 after an
 // exception, and with the service layer's error when the handler cannot be registered or a
 // report fails.
