@@ -9,7 +9,8 @@
 //   - runs of a chain of eight Java workers (the test chain file) from 1 and from 8 threads,
 //     each thread with its own chain;
 //   - chains of 10 and 100 pass-through Java workers under the reverse-graph and the
-//     output-broadcast strategies;
+//     output-broadcast strategies, and of 1,000 and 16,000 under the base strategy (a run of
+//     the long line should take about 16 times as long as one of the short line);
 //   - making and destroying a worker of a Java model whose class earlier workers bound.
 // The machine may be shared: what a benchmark compares is measured alternately within one
 // run, and the counters are medians of those samples and their ratios.
@@ -216,6 +217,8 @@ BENCHMARK(BM_JavaWorkerLine)
     ->Args({100, static_cast<int>(ExecutionStrategyType::kRGraph)})
     ->Args({10, static_cast<int>(ExecutionStrategyType::kOutputBroadcast)})
     ->Args({100, static_cast<int>(ExecutionStrategyType::kOutputBroadcast)})
+    ->Args({1000, static_cast<int>(ExecutionStrategyType::kBase)})
+    ->Args({16000, static_cast<int>(ExecutionStrategyType::kBase)})
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <variant>
 
+#include "port_link_index.h"
 #include "zelph/chainfiles/chain_writer.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
@@ -31,7 +32,9 @@ bool PropertyFlag(const Property& properties, const char* key) {
 
 }  // namespace
 
-LinkedChain::LinkedChain() : config_(ZelphConfig::GetInstance()) {}
+LinkedChain::LinkedChain()
+    : port_link_index_(std::make_unique<chains::PortLinkIndex>()),
+      config_(ZelphConfig::GetInstance()) {}
 
 std::shared_ptr<IDataProcessChain> LinkedChain::Create() {
   std::shared_ptr<LinkedChain> chain(new LinkedChain());
@@ -82,6 +85,8 @@ std::shared_ptr<IDataProcess> LinkedChain::CreateWorker(const std::string& worke
 Status LinkedChain::AddLink(Link* link) {
   links_.emplace_back(link);
   link_index_.emplace(link->GetId(), link);
+  port_link_index_->Add(*link);
+  link->SetEndsObserver(port_link_index_.get());
   ++links_revision_;
   return Status::kSuccess;
 }
@@ -125,10 +130,7 @@ std::vector<Link*> LinkedChain::FindLinksConnectedWithWorker(const boost::uuids:
 }
 
 bool LinkedChain::HasLinksConnectedWithPort(const std::string& port_id) {
-  return std::any_of(links_.begin(), links_.end(), [&](const auto& link) {
-    return (link->GetSrcPort() != nullptr && link->GetSrcPort()->GetId() == port_id) ||
-           (link->GetDestPort() != nullptr && link->GetDestPort()->GetId() == port_id);
-  });
+  return port_link_index_->HasLinkEnd(port_id);
 }
 
 bool LinkedChain::HasLinksConnectedWithWorker(const boost::uuids::uuid& id) const {
@@ -144,7 +146,9 @@ Status LinkedChain::RemoveLink(const std::string& id) {
                          [&](const auto& link) { return link->GetId() == id; });
   if (it == links_.end()) return Status::kSuccess;
   ++links_revision_;
+  // Unlinking reports the ends to the index; afterwards the link is no longer counted.
   (*it)->Unlink();
+  (*it)->SetEndsObserver(nullptr);
   if (auto entry = link_index_.find(id); entry != link_index_.end() && entry->second == it->get()) {
     link_index_.erase(entry);
   }
@@ -177,6 +181,7 @@ void LinkedChain::ClearImp() {
   workers_.clear();
   // Destroying a link releases its workers without unplugging its ports.
   link_index_.clear();
+  port_link_index_->Clear();
   links_.clear();
   removed_links_.clear();
   ++links_revision_;

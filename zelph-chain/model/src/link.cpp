@@ -3,6 +3,8 @@
 // Link ends and the bookkeeping in the source port's linked set.
 #include "zelph/model/link.h"
 
+#include <utility>
+
 #include "zelph/config/config_log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/uuid.h"
@@ -20,6 +22,55 @@ Link::Link(std::shared_ptr<IDataProcess> source_worker, zelph::Port* source_port
   id_ = zelph::NewUuidText();
 }
 
+template <typename Change>
+void Link::ChangeEnds(Change&& change) {
+  if (ends_observer_ != nullptr) ends_observer_->OnEndsChanging(*this);
+  change();
+  if (ends_observer_ != nullptr) ends_observer_->OnEndsChanged(*this);
+}
+
+Link::Link(const Link& other)
+    : id_(other.id_),
+      transmitter_(other.transmitter_),
+      source_worker_(other.source_worker_),
+      source_port_(other.source_port_),
+      destination_worker_(other.destination_worker_),
+      destination_port_(other.destination_port_) {}
+
+Link& Link::operator=(const Link& other) {
+  if (this == &other) return *this;
+  ChangeEnds([&] {
+    id_ = other.id_;
+    transmitter_ = other.transmitter_;
+    source_worker_ = other.source_worker_;
+    source_port_ = other.source_port_;
+    destination_worker_ = other.destination_worker_;
+    destination_port_ = other.destination_port_;
+  });
+  return *this;
+}
+
+Link::Link(Link&& other) noexcept
+    : id_(std::move(other.id_)),
+      transmitter_(std::move(other.transmitter_)),
+      source_worker_(std::move(other.source_worker_)),
+      source_port_(other.source_port_),
+      destination_worker_(std::move(other.destination_worker_)),
+      destination_port_(other.destination_port_) {}
+
+Link& Link::operator=(Link&& other) noexcept {
+  if (this == &other) return *this;
+  ChangeEnds([&] {
+    id_ = std::move(other.id_);
+    transmitter_ = std::move(other.transmitter_);
+    source_worker_ = std::move(other.source_worker_);
+    source_port_ = other.source_port_;
+    destination_worker_ = std::move(other.destination_worker_);
+    destination_port_ = other.destination_port_;
+  });
+  return *this;
+}
+
 void Link::DetachDestinationFromSource() {
   if (source_port_ != nullptr && destination_port_ != nullptr) {
     source_port_->RemoveLinkedPort(destination_port_->GetId());
@@ -29,23 +80,27 @@ void Link::DetachDestinationFromSource() {
 void Link::SetSrcPort(zelph::Port* port) {
   // A replaced source must not keep listing the destination: that entry would outlive the
   // link and, once the destination's worker is gone, point to a freed port.
-  DetachDestinationFromSource();
-  source_port_ = port;
-  if (port == nullptr) {
-    source_worker_.reset();
-  } else if (destination_port_ != nullptr) {
-    port->AddLinkedPort(destination_port_);
-  }
+  ChangeEnds([&] {
+    DetachDestinationFromSource();
+    source_port_ = port;
+    if (port == nullptr) {
+      source_worker_.reset();
+    } else if (destination_port_ != nullptr) {
+      port->AddLinkedPort(destination_port_);
+    }
+  });
 }
 
 void Link::SetDestPort(zelph::Port* port) {
-  DetachDestinationFromSource();
-  destination_port_ = port;
-  if (port == nullptr) {
-    destination_worker_.reset();
-  } else if (source_port_ != nullptr) {
-    source_port_->AddLinkedPort(port);
-  }
+  ChangeEnds([&] {
+    DetachDestinationFromSource();
+    destination_port_ = port;
+    if (port == nullptr) {
+      destination_worker_.reset();
+    } else if (source_port_ != nullptr) {
+      source_port_->AddLinkedPort(port);
+    }
+  });
 }
 
 bool Link::Plug(std::shared_ptr<IDataProcess> worker, zelph::Port* port) {

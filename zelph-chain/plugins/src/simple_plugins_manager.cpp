@@ -37,16 +37,6 @@ std::string TextOf(const std::exception& e, const char* fallback) {
   return text.empty() ? fallback : text;
 }
 
-auto HasIdAndSession(const std::string& id, const std::string& session_key) {
-  return [&id, &session_key](IDataProcessModel& model) {
-    return model.GetId() == id && model.GetSessionId() == session_key;
-  };
-}
-
-auto HasSession(const std::string& session_key) {
-  return [&session_key](IDataProcessModel& model) { return model.GetSessionId() == session_key; };
-}
-
 }  // namespace
 
 SimplePluginsManager* SimplePluginsManager::GetInstance() {
@@ -177,42 +167,42 @@ bool SimplePluginsManager::AddModel(std::shared_ptr<IDataProcessModel> model,
   const std::string session_key = zelph::ToLower(session);
   // The check and the insertion are one step: of several threads adding one id to one
   // session, exactly one succeeds.
-  return impl_->models.InsertUnless(
-      HasIdAndSession(id, session_key), std::move(model),
+  return impl_->models.InsertUnlessListed(
+      session_key, id, std::move(model),
       [&session](IDataProcessModel& added) { added.SetSessionId(session); });
 }
 
 std::shared_ptr<IDataProcessModel> SimplePluginsManager::FindModel(const std::string& id) {
-  return impl_->models.Find([&id](IDataProcessModel& model) { return model.GetId() == id; });
+  return impl_->models.Find(id);
 }
 
 std::shared_ptr<IDataProcessModel> SimplePluginsManager::FindModel(const std::string& id,
                                                                    const std::string& session) {
   const std::string session_key = zelph::ToLower(session);
-  return impl_->models.Find(HasIdAndSession(id, session_key));
+  return impl_->models.Find(session_key, id);
 }
 
 std::vector<std::shared_ptr<IDataProcessModel>> SimplePluginsManager::GetModels() {
-  return impl_->models.Collect([](IDataProcessModel&) { return true; });
+  return impl_->models.Collect();
 }
 
 std::vector<std::shared_ptr<IDataProcessModel>> SimplePluginsManager::GetModels(
     const std::string& session) {
   const std::string session_key = zelph::ToLower(session);
-  return impl_->models.Collect(HasSession(session_key));
+  return impl_->models.Collect(session_key);
 }
 
 std::uint64_t SimplePluginsManager::GetModelCount() { return impl_->models.Count(); }
 
 void SimplePluginsManager::ClearRegisteredModels(const std::string& session) {
   const std::string session_key = zelph::ToLower(session);
-  impl_->models.Remove(HasSession(session_key), [&session_key](IDataProcessModel& model) {
+  impl_->models.Remove(session_key, [&session_key](IDataProcessModel& model) {
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "Session: {}, Model removed: {}", session_key,
               model.GetStructure().ToString());
   });
   for (const auto& loader : impl_->loaders) loader->ClearSession(session);
   if (::CheckSeverity(ZelphSeverityLevel::kDebug)) {
-    const auto left = impl_->models.Collect(HasSession(session_key));
+    const auto left = impl_->models.Collect(session_key);
     ZELPH_LOG(ZelphSeverityLevel::kDebug,
               "Clear registered models, session: {}, count session model: {}", session,
               left.size());

@@ -16,15 +16,11 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "zelph/api/transport_options.h"
-#include "zelph/chains/data_process_chain.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/logger/log.h"
-#include "zelph/projects/project.h"
-#include "zelph/projects/session.h"
-#include "zelph/projects/store.h"
+#include "zelph/projects/service_background_tasks.h"
 #include "zelph/rpc/zelph_service.h"
 
 namespace zelph::host {
@@ -55,35 +51,21 @@ bool IsLocalPortTaken(int port) {
   return connected;
 }
 
-// Interrupts the chain of every project, so that the runs in flight end soon. Sessions are
-// listed first and their projects visited after, since no session lock may be taken under
-// the store lock.
-void InterruptAllRuns(ZelphServiceV2Impl& service) {
-  zelph::Store& store = service.GetStore();
-  std::vector<std::string> sessions;
-  store.ForEachSession([&](const std::shared_ptr<zelph::Session>& session) {
-    sessions.push_back(session->GetId());
-  });
-  for (const std::string& session : sessions) {
-    store.ForEachProject(session, [](const std::shared_ptr<zelph::Project>& project) {
-      if (project->GetChain()) project->GetChain()->Interrupt();
-    });
-  }
-}
-
-// While the server shuts down, waits out the grace and then interrupts every run until the
-// shutdown is done. A synchronous evaluation runs on its request thread, and the server's
-// shutdown waits for every request thread however long after the grace, so a long run would
-// otherwise keep the process alive.
+// While the server shuts down, waits out the grace and then interrupts every run in progress
+// (those the service's background work counts: asynchronous runs and synchronous evaluations
+// alike, whether or not their project is still in the store) until the shutdown is done. A
+// synchronous evaluation runs on its request thread, and the server's shutdown waits for
+// every request thread however long after the grace, so a long run would otherwise keep the
+// process alive.
 class RunInterrupter {
  public:
-  RunInterrupter(ZelphServiceV2Impl& service, std::chrono::system_clock::time_point grace_end)
-      : thread_([this, &service, grace_end] {
+  explicit RunInterrupter(std::chrono::system_clock::time_point grace_end)
+      : thread_([this, grace_end] {
           std::unique_lock lock(mutex_);
           if (done_changed_.wait_until(lock, grace_end, [this] { return done_; })) return;
           do {
             lock.unlock();
-            InterruptAllRuns(service);
+            ServiceBackgroundTasks().InterruptRuns();
             lock.lock();
           } while (!done_changed_.wait_for(lock, kInterruptRepeat, [this] { return done_; }));
         }) {}
@@ -139,10 +121,9 @@ void ShutdownServer() noexcept {
   grpc::Server* server = kPublishedServer.load(std::memory_order_acquire);
   if (server == nullptr) return;
   const auto deadline = std::chrono::system_clock::now() + kShutdownGrace;
-  // The service was made before the server was published and stays until the process ends.
   std::unique_ptr<RunInterrupter> interrupter;
   try {
-    interrupter = std::make_unique<RunInterrupter>(*kServiceImpl, deadline);
+    interrupter = std::make_unique<RunInterrupter>(deadline);
   } catch (const std::exception& e) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Runs will not be interrupted at shutdown: {}", e.what());
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -130,6 +131,30 @@ TEST(ConsoleServerTest, StoppingSignalEndsALongEvaluation) {
   ASSERT_TRUE(server->WaitForError("Start chain execution ('run_time')"));
   server->Signal(SIGINT);
   const ChildResult result = server->Wait();
+  evaluation.join();
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_TRUE(result.exited) << result.signal;
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+}
+
+// A project removed while its synchronous evaluation runs is no longer in the store, yet the
+// run is reached: the program still ends promptly on the signal.
+TEST(ConsoleServerTest, StoppingSignalEndsALongEvaluationOfARemovedProject) {
+  ProgramInstallation installation(ProgramInstallation::kWithJava);
+  installation.AddJavaTestModels();
+  installation.WriteConfig(installation.Config("info"));
+  std::unique_ptr<ChildProcess> server = installation.Start({});
+  ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server));
+  ProgramClient client(installation.Address());
+  std::thread evaluation = client.StartSlowEvaluation(false);
+  ASSERT_TRUE(server->WaitForError("Start chain execution ('run_time')"));
+  zelph::RemoveRequest remove;
+  remove.add_url("/session:slow/project:p");
+  EXPECT_TRUE(client.Call(&ProgramStub::Remove, remove).ok());
+  server->Signal(SIGTERM);
+  // The grace of the server's shutdown is 5 s; an evaluation left running would hold it
+  // for as long as the worker waits, which is until it is interrupted.
+  const ChildResult result = server->Wait(std::chrono::seconds(20));
   evaluation.join();
   EXPECT_FALSE(result.timed_out);
   EXPECT_TRUE(result.exited) << result.signal;

@@ -38,6 +38,8 @@ struct BackgroundTaskState {
   std::uint64_t next_run = 0;
   // Interrupt functions of the counted runs (an empty function once the run has returned).
   std::map<std::uint64_t, Task> runs;
+  // Interrupt functions of the runs on their callers' threads; not waited for.
+  std::map<std::uint64_t, Task> calling_thread_runs;
   // Keys with a running or waiting preview; a key is erased when both are gone.
   std::unordered_map<std::string, PreviewSlot> previews;
   // Keys whose waiting preview may start (none of their previews runs), oldest first.
@@ -96,6 +98,15 @@ void RunThread(const std::shared_ptr<BackgroundTaskState>& state, std::uint64_t 
   count.Hold(state, id);
   CallGuarded(run);
   run = nullptr;
+}
+
+// Copies of the interrupt functions of every counted run; the caller holds the mutex.
+void CollectInterrupts(const BackgroundTaskState& state, std::vector<BackgroundTasks::Task>& to) {
+  for (const auto* runs : {&state.runs, &state.calling_thread_runs}) {
+    for (const auto& [id, interrupt] : *runs) {
+      if (interrupt) to.push_back(interrupt);
+    }
+  }
 }
 
 void PoolThread(const std::shared_ptr<BackgroundTaskState>& state) {
@@ -177,6 +188,59 @@ bool BackgroundTasks::StartRun(Task run, Task interrupt) {
   return true;
 }
 
+BackgroundTasks::CallingThreadRun BackgroundTasks::CountCallingThreadRun(Task interrupt) {
+  std::lock_guard lock(state_->mutex);
+  const std::uint64_t id = state_->next_run++;
+  state_->calling_thread_runs.emplace(id, std::move(interrupt));
+  return CallingThreadRun(state_, id);
+}
+
+void BackgroundTasks::InterruptRuns() {
+  std::vector<Task> interrupts;
+  {
+    std::lock_guard lock(state_->mutex);
+    CollectInterrupts(*state_, interrupts);
+  }
+  for (const Task& interrupt : interrupts) CallGuarded(interrupt);
+}
+
+BackgroundTasks::CallingThreadRun::CallingThreadRun(std::shared_ptr<BackgroundTaskState> state,
+                                                    std::uint64_t id)
+    : state_(std::move(state)), id_(id) {}
+
+BackgroundTasks::CallingThreadRun::CallingThreadRun(CallingThreadRun&& other) noexcept
+    : state_(std::move(other.state_)), id_(other.id_) {}
+
+BackgroundTasks::CallingThreadRun& BackgroundTasks::CallingThreadRun::operator=(
+    CallingThreadRun&& other) noexcept {
+  if (this != &other) {
+    Release();
+    state_ = std::move(other.state_);
+    id_ = other.id_;
+  }
+  return *this;
+}
+
+BackgroundTasks::CallingThreadRun::~CallingThreadRun() { Release(); }
+
+void BackgroundTasks::CallingThreadRun::Release() noexcept {
+  if (!state_) return;
+  Task interrupt;
+  {
+    std::lock_guard lock(state_->mutex);
+    const auto found = state_->calling_thread_runs.find(id_);
+    interrupt = std::move(found->second);
+  }
+  // The count falls only once what the interrupt function holds is gone, as for StartRun.
+  interrupt = nullptr;
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->calling_thread_runs.erase(id_);
+    state_->work_ended.notify_all();
+  }
+  state_.reset();
+}
+
 bool BackgroundTasks::SubmitPreview(const std::string& key, Task preview) {
   Task replaced;
   std::lock_guard lock(state_->mutex);
@@ -213,14 +277,14 @@ bool BackgroundTasks::Shutdown(std::chrono::milliseconds bound) {
   dropped.clear();
 
   std::unique_lock lock(state_->mutex);
-  const auto ended = [&] { return state_->Idle() && state_->live_pool_threads == 0; };
+  const auto ended = [&] {
+    return state_->Idle() && state_->calling_thread_runs.empty() && state_->live_pool_threads == 0;
+  };
   // A run may clear an interrupt that reached it before it began (a chain's Execute resets
   // its interrupt flag), so the interrupts are repeated until the runs end.
   while (!ended() && std::chrono::steady_clock::now() < deadline) {
     std::vector<Task> interrupts;
-    for (const auto& [id, interrupt] : state_->runs) {
-      if (interrupt) interrupts.push_back(interrupt);
-    }
+    CollectInterrupts(*state_, interrupts);
     lock.unlock();
     for (const Task& interrupt : interrupts) CallGuarded(interrupt);
     interrupts.clear();
@@ -232,7 +296,7 @@ bool BackgroundTasks::Shutdown(std::chrono::milliseconds bound) {
   if (!all_ended) {
     ZELPH_LOG(ZelphSeverityLevel::kWarning,
               "Background work still running after {} ms: {} runs, {} previews", bound.count(),
-              state_->runs.size(), state_->previews.size());
+              state_->runs.size() + state_->calling_thread_runs.size(), state_->previews.size());
   }
   const bool pool_stopped = state_->live_pool_threads == 0;
   lock.unlock();

@@ -18,11 +18,13 @@ namespace zelph {
 namespace {
 
 // What the run thread owns. Members go in reverse order: the state word back to ready and
-// the lock released while the project still exists, then the chain, then the project, so
-// that the last owner of a removed project destroys its chain through it.
+// the lock released while the project still exists, then the run's count in its session's
+// activity, then the chain, then the project, so that the last owner of a removed project
+// destroys its chain through it.
 struct ExecutionPackage {
   std::shared_ptr<Project> project;
   std::shared_ptr<IDataProcessChain> chain;
+  RunActivity::Hold activity;
   std::shared_lock<RwLock> hold;
   ProjectStateGuard state;
 };
@@ -47,7 +49,7 @@ void ProjectExecutionThread(ExecutionPackage& package, SimplePluginsManager& plu
 
 void Project::ExecuteAsync() {
   ProjectStateGuard state(state_, ProjectState::kExecuting);
-  if (!state.Entered()) {
+  if (!state.Entered() || runs_interrupted_.load()) {
     throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", id_));
   }
   std::shared_lock hold(lock_);
@@ -55,7 +57,8 @@ void Project::ExecuteAsync() {
   // std::function copies what it holds, so the package that owns the hold and the state
   // travels by shared pointer; only the run thread keeps it.
   auto package = std::make_shared<ExecutionPackage>(
-      ExecutionPackage{shared_from_this(), chain_, std::move(hold), std::move(state)});
+      ExecutionPackage{shared_from_this(), chain_, RunActivity::Begin(run_activity_),
+                       std::move(hold), std::move(state)});
   SimplePluginsManager* plugins = plugins_;
   const bool started = ServiceBackgroundTasks().StartRun(
       [package = std::move(package), plugins]() mutable {

@@ -54,6 +54,9 @@ void Project::OnWorkerStarted(const std::shared_ptr<IDataProcess>& worker) {
 void Project::OnWorkerFinished(const std::shared_ptr<IDataProcess>& worker) {
   // Before anything else, so that the duration is the worker's own.
   const auto end = Statistic::Clock::now();
+  // An interrupt of a removed project may have come before its run began, and the chain
+  // clears its flag as a run begins: the chain stops after this worker.
+  if (runs_interrupted_.load()) chain_->Interrupt();
   CacheWorkerPorts(*worker);
   {
     Timer timer("PullOutputData");

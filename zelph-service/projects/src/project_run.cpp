@@ -14,15 +14,16 @@
 #include "zelph/model/property_keys.h"
 #include "zelph/plugins/simple_plugins_manager.h"
 #include "zelph/projects/project.h"
+#include "zelph/projects/service_background_tasks.h"
 #include "zelph/projects/statistic.h"
 
 namespace zelph {
 
 void Project::Execute() {
+  const std::string refusal = fmt::format("Chain not ready to execute, {}", id_);
   ProjectStateGuard state(state_, ProjectState::kExecuting);
-  if (!state.Entered()) {
-    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", id_));
-  }
+  if (!state.Entered()) throw EvaluateCancelled(refusal);
+  const CallingThreadRun counted = CountRunOnThisThread(refusal);
   std::shared_lock hold(lock_);
   PrepareRun();
   plugins_->BeforeExecutingAll(plugin_session_key_);
@@ -32,10 +33,10 @@ void Project::Execute() {
 
 void Project::ExecuteWorker(const std::string& worker_id) {
   const std::shared_ptr<IDataProcess> worker = GetWorker(worker_id);
+  const std::string refusal = fmt::format("Chain not ready to execute, {}", id_);
   ProjectStateGuard state(state_, ProjectState::kExecuting);
-  if (!state.Entered()) {
-    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", id_));
-  }
+  if (!state.Entered()) throw EvaluateCancelled(refusal);
+  const CallingThreadRun counted = CountRunOnThisThread(refusal);
   std::shared_lock hold(lock_);
   ResetStatistics(kStageInit);
   // A port without a cached entry is emptied: the worker sees only what the cache holds.
@@ -51,11 +52,32 @@ void Project::ExecuteWorker(const std::string& worker_id) {
 void Project::ExecuteStep() {
   ProjectStateGuard state(state_, ProjectState::kExecuting);
   if (!state.Entered()) throw EvaluateCancelled("Chain not ready to evaluate");
+  const CallingThreadRun counted = CountRunOnThisThread("Chain not ready to evaluate");
   std::shared_lock hold(lock_);
   ResetStatistics(kStageInit);
   InstallWorkerFlagListener();
   MarkWorkersQueued();
   chain_->Execute(ExecutionStage::kRunTime, ExecutionFlow::kStep);
+}
+
+Project::CallingThreadRun Project::CountRunOnThisThread(const std::string& refusal) {
+  if (runs_interrupted_.load()) throw EvaluateCancelled(refusal);
+  return CallingThreadRun{RunActivity::Begin(run_activity_),
+                          ServiceBackgroundTasks().CountCallingThreadRun(
+                              [chain = std::weak_ptr<IDataProcessChain>(chain_)] {
+                                if (auto running = chain.lock()) running->Interrupt();
+                              })};
+}
+
+void Project::SetRunActivity(std::shared_ptr<RunActivity> activity) {
+  run_activity_ = std::move(activity);
+}
+
+void Project::InterruptRuns() {
+  // The flag first: a run that begins after it is refused or stopped at its next worker, one
+  // that resets the chain's interrupt flag as it begins included.
+  runs_interrupted_.store(true);
+  chain_->Interrupt();
 }
 
 void Project::PrepareRun() {

@@ -50,7 +50,7 @@ std::string Session::CreateProject() {
   std::string id = NewUuidText();
   std::unique_lock lock(lock_);
   if (HasProjectUnlocked(id)) throw Exception("Project exist");
-  projects_.push_back(Project::Create(id));
+  projects_.push_back(CreateCountedProject(id));
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Project created: '{}'", id);
   return id;
 }
@@ -61,7 +61,7 @@ void Session::CreateProject(const std::string& id) {
   std::unique_lock lock(lock_);
   if (HasProjectUnlocked(id)) throw Exception("Project exist");
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Project created: '{}'", id);
-  projects_.push_back(Project::Create(id));
+  projects_.push_back(CreateCountedProject(id));
 }
 
 std::shared_ptr<Project> Session::GetProject(const std::string& id) {
@@ -84,9 +84,21 @@ bool Session::RemoveProject(const std::string& id) {
     removed = std::move(*it);
     projects_.erase(it);
   }
+  removed->InterruptRuns();
   // Destroying a project tells the plug-ins; the session's other requests need not wait.
   removed.reset();
   return true;
+}
+
+void Session::InterruptRuns() {
+  std::shared_lock lock(lock_);
+  for (const std::shared_ptr<Project>& project : projects_) project->InterruptRuns();
+}
+
+std::shared_ptr<Project> Session::CreateCountedProject(const std::string& id) const {
+  std::shared_ptr<Project> project = Project::Create(id);
+  project->SetRunActivity(run_activity_);
+  return project;
 }
 
 void Session::ForEachProject(const std::function<void(const std::shared_ptr<Project>&)>& fn) {
@@ -108,7 +120,14 @@ void Session::RefreshDeadline() {
 bool Session::IsIdle(std::chrono::steady_clock::time_point now) const {
   const std::int64_t now_ns =
       std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
-  return idle_timeout_s_.load() != 0 && deadline_ns_.load() < now_ns;
+  if (idle_timeout_s_.load() == 0 || run_activity_->InProgress()) return false;
+  // A run that ended refreshed the deadline as an access does.
+  const std::int64_t last_run_end_ns = run_activity_->LastRunEnd();
+  const std::int64_t deadline_ns =
+      last_run_end_ns == 0
+          ? deadline_ns_.load()
+          : std::max(deadline_ns_.load(), DeadlineAfter(last_run_end_ns, idle_timeout_s_.load()));
+  return deadline_ns < now_ns;
 }
 
 std::shared_ptr<Project> Session::FindProjectUnlocked(const std::string& id) const {

@@ -81,6 +81,7 @@ bool Store::RemoveSession(const std::string& id) {
   // Released here, after the lock: destroying the session's projects tells the plug-ins,
   // and the other sessions' requests need not wait for that.
   std::shared_ptr<Session> removed = TakeSession(id, [](const Session&) { return true; });
+  if (removed) removed->InterruptRuns();
   return removed != nullptr;
 }
 
@@ -121,6 +122,8 @@ bool Store::RemoveIdleSession(const std::string& id, std::chrono::steady_clock::
   // again under the same id, is in use and stays.
   std::shared_ptr<Session> removed =
       TakeSession(id, [now](const Session& session) { return session.IsIdle(now); });
+  // An idle session has no run in progress, unless one began since the test.
+  if (removed) removed->InterruptRuns();
   return removed != nullptr;
 }
 

@@ -4,7 +4,8 @@
 // at once, and leaves the newest preview of every key stored; a waiting preview is replaced
 // by a newer one; a shutdown with 100 runs and previews in flight interrupts and awaits
 // them within its bound, with everything they captured already released; an interrupt that
-// came before its run began is repeated; a straggler past the bound finishes safely after
+// came before its run began is repeated; runs on their callers' threads are interrupted too;
+// a straggler past the bound finishes safely after
 // its owner is gone; nothing is accepted after shutdown; a task that throws ends like any
 // other. Runs under the thread sanitizer as well.
 #include <gtest/gtest.h>
@@ -254,6 +255,43 @@ TEST(BackgroundTasksTest, AnInterruptThatCameBeforeTheRunBeganIsRepeated) {
       }));
   EXPECT_TRUE(tasks.Shutdown(kBound));
   EXPECT_GE(chain->interrupts, 2);
+}
+
+// Runs on their callers' threads (synchronous evaluations) are reached as the background runs
+// are: by InterruptRuns at any time, and by Shutdown, which waits for them; one counted after
+// Shutdown is still reached by InterruptRuns. WaitIdle leaves them out.
+TEST(BackgroundTasksTest, RunsOnCallersThreadsAreReachedByInterruptsAndShutdown) {
+  enum class Reach { kInterruptRuns, kShutdown, kInterruptRunsAfterShutdown };
+  for (const Reach reach :
+       {Reach::kInterruptRuns, Reach::kShutdown, Reach::kInterruptRunsAfterShutdown}) {
+    SCOPED_TRACE(static_cast<int>(reach));
+    BackgroundTasks tasks(1);
+    if (reach == Reach::kInterruptRunsAfterShutdown) {
+      ASSERT_TRUE(tasks.Shutdown(kBound));
+    }
+    Gate interrupted;
+    Counter counted;
+    Counter destroyed;
+    std::thread caller([&] {
+      const BackgroundTasks::CallingThreadRun run = tasks.CountCallingThreadRun(
+          [&interrupted, capture = std::make_shared<Capture>(destroyed)] { interrupted.Open(); });
+      counted.Add();
+      interrupted.Wait();
+    });
+    EXPECT_TRUE(counted.WaitFor(1));
+    EXPECT_TRUE(tasks.WaitIdle(0ms));
+    if (reach == Reach::kShutdown) {
+      EXPECT_TRUE(tasks.Shutdown(kBound));
+      // Waited for: the run's interrupt function is gone with it.
+      EXPECT_EQ(destroyed.Get(), 1);
+    } else {
+      tasks.InterruptRuns();
+      EXPECT_TRUE(interrupted.IsOpen());
+    }
+    interrupted.Open();  // a run that was not reached must not hold the test
+    caller.join();
+    EXPECT_EQ(destroyed.Get(), 1);
+  }
 }
 
 TEST(BackgroundTasksTest, StragglersPastTheBoundFinishSafelyAfterTheirOwnerIsGone) {

@@ -1,8 +1,9 @@
 // project_runs_concurrency_test.cpp
 //
 // Runs and previews beside the other users of a project: an asynchronous run keeps
-// structural edits out for its whole length; edits, removals and expiry while runs and
-// previews are in flight; the preview pool under a burst; previews of port data that the
+// structural edits out for its whole length; edits and removals while runs and previews are
+// in flight (a removal interrupts the project's runs, and a session with a run in progress
+// does not expire); the preview pool under a burst; previews of port data that the
 // next run is publishing; writers among many readers; and run threads that end with their
 // runs.
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -156,51 +158,105 @@ TEST_F(ProjectRunsConcurrencyTest, StructuralEditsWaitForAsynchronousRunsThatLoo
   }
 }
 
-TEST_F(ProjectRunsConcurrencyTest, AProjectLivesUntilTheLastOfItsRunsAndPreviewsHasEnded) {
-  enum class Removal { kFromItsSession, kWithItsSession, kByExpiry };
-  for (const Removal removal :
-       {Removal::kFromItsSession, Removal::kWithItsSession, Removal::kByExpiry}) {
-    SCOPED_TRACE(static_cast<int>(removal));
+// A run waiting in the Slow worker of "slow_line.json" until it is interrupted, on a
+// background thread (asynchronous) or on a thread of the test (synchronous).
+class WaitingRun {
+ public:
+  WaitingRun(const std::shared_ptr<Project>& project, bool asynchronous) {
+    TestPluginControl::Get().SlowGate().Close();
+    if (asynchronous) {
+      project->ExecuteAsync();
+    } else {
+      // The thread's hold of the project ends with the run, not with the future.
+      ended_ = std::async(std::launch::async, [copy = project]() mutable {
+        const std::shared_ptr<Project> held = std::move(copy);
+        held->Execute();
+      });
+    }
+  }
+  // Whether the run ended within the bound, without the gate being opened.
+  bool EndsWithoutTheGate() {
+    if (!ended_.valid()) return WaitForBackgroundWork();
+    return ended_.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  }
+  ~WaitingRun() {
+    TestPluginControl::Get().SlowGate().Open();
+    if (ended_.valid()) ended_.wait();
+  }
+
+ private:
+  std::future<void> ended_;
+};
+
+// A project of session "s1" in `store`, loaded with "slow_line.json" and run once, so that
+// previews of its three workers are under way.
+std::shared_ptr<Project> SlowProject(Store& store, std::string& plugin_key) {
+  store.CreateSession("s1");
+  auto session = store.GetSession("s1");
+  session->CreateProject("p1");
+  auto project = session->GetProject("p1");
+  plugin_key = project->GetPluginSessionKey();
+  project->GetChainProperties()->SetValue(tmp::kCreateVisibleResult, true);
+  project->LoadProjectFile(testing::ChainFile("slow_line.json"));
+  project->SetCache("/input:source", FilledImage(512, 512, 3, kDepth8U));
+  project->Execute();
+  return project;
+}
+
+TEST_F(ProjectRunsConcurrencyTest, RemovalInterruptsARunAndTheProjectLivesUntilTheRunHasEnded) {
+  enum class Removal { kFromItsSession, kWithItsSession };
+  for (const Removal removal : {Removal::kFromItsSession, Removal::kWithItsSession}) {
+    for (const bool asynchronous : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << static_cast<int>(removal) << " async " << asynchronous);
+      control().Reset();
+      Store store;
+      std::string key;
+      std::unique_ptr<WaitingRun> run;
+      {
+        auto project = SlowProject(store, key);
+        run = std::make_unique<WaitingRun>(project, asynchronous);
+        ASSERT_TRUE(control().SlowGate().WaitForInside(1));
+      }
+      std::atomic<int> inside_at_destruction{-1};
+      control().SetClearSessionHook([&](const std::string& cleared) {
+        if (cleared == key) inside_at_destruction = control().SlowGate().Inside();
+      });
+      if (removal == Removal::kFromItsSession) {
+        EXPECT_TRUE(store.GetSession("s1")->RemoveProject("p1"));
+      } else {
+        EXPECT_TRUE(store.RemoveSession("s1"));
+      }
+      EXPECT_TRUE(run->EndsWithoutTheGate());
+      ASSERT_TRUE(WaitForBackgroundWork());
+      // Its own upload, then its destruction once the run had left the worker.
+      EXPECT_EQ(control().ClearCount(key), 2);
+      EXPECT_EQ(inside_at_destruction, 0);
+      run.reset();
+      control().SetClearSessionHook(nullptr);
+    }
+  }
+}
+
+TEST_F(ProjectRunsConcurrencyTest, ARunInProgressKeepsItsSessionFromExpiring) {
+  for (const bool asynchronous : {true, false}) {
+    SCOPED_TRACE(asynchronous);
     control().Reset();
     Store store;
-    store.CreateSession("s1");
-    auto session = store.GetSession("s1");
-    session->CreateProject("p1");
     std::string key;
+    std::unique_ptr<WaitingRun> run;
     {
-      auto project = session->GetProject("p1");
-      key = project->GetPluginSessionKey();
-      project->GetChainProperties()->SetValue(tmp::kCreateVisibleResult, true);
-      project->LoadProjectFile(testing::ChainFile("slow_line.json"));
-      project->SetCache("/input:source", FilledImage(512, 512, 3, kDepth8U));
-      project->Execute();  // previews of its three workers start
-      control().SlowGate().Close();
-      project->ExecuteAsync();
+      auto project = SlowProject(store, key);
+      run = std::make_unique<WaitingRun>(project, asynchronous);
       ASSERT_TRUE(control().SlowGate().WaitForInside(1));
     }
-    std::atomic<int> inside_at_destruction{-1};
-    control().SetClearSessionHook([&](const std::string& cleared) {
-      if (cleared == key) inside_at_destruction = control().SlowGate().Inside();
-    });
-    switch (removal) {
-      case Removal::kFromItsSession:
-        EXPECT_TRUE(session->RemoveProject("p1"));
-        break;
-      case Removal::kWithItsSession:
-        EXPECT_TRUE(store.RemoveSession("s1"));
-        break;
-      case Removal::kByExpiry:
-        session->SetIdleTimeout(1);
-        store.RemoveIdleSessions(std::chrono::steady_clock::now() + std::chrono::seconds(5));
-        EXPECT_FALSE(store.HasSession("s1"));
-        break;
-    }
-    session.reset();
-    EXPECT_EQ(control().ClearCount(key), 1);  // its own upload only: the run holds it
-    control().SlowGate().Open();
+    store.GetSession("s1")->SetIdleTimeout(1);
+    const auto long_after = [] { return std::chrono::steady_clock::now() + std::chrono::hours(1); };
+    store.RemoveIdleSessions(long_after());
+    EXPECT_TRUE(store.HasSession("s1"));
+    run.reset();  // opens the gate and waits for a synchronous run
     ASSERT_TRUE(WaitForBackgroundWork());
-    EXPECT_EQ(control().ClearCount(key), 2);
-    EXPECT_EQ(inside_at_destruction, 0);
+    store.RemoveIdleSessions(long_after());
+    EXPECT_FALSE(store.HasSession("s1"));
   }
 }
 

@@ -27,6 +27,10 @@
 
 namespace zelph {
 
+namespace chains {
+class PortLinkIndex;
+}  // namespace chains
+
 class ZELPH_CHAIN_API LinkedChain : public IDataProcessChain {
  public:
   // The only way to make a chain: owned by a shared pointer, with the configured strategy.
@@ -49,6 +53,8 @@ class ZELPH_CHAIN_API LinkedChain : public IDataProcessChain {
   size_t GetLinksCount() const override { return links_.size(); }
   std::vector<Link*> GetLinks() override;
   std::vector<Link*> FindLinksConnectedWithWorker(const boost::uuids::uuid& id) override;
+  // Answered from an index of link ends by port id, kept on every link edit: a worker asks
+  // this about each of its ports on every run.
   bool HasLinksConnectedWithPort(const std::string& port_id) override;
   bool HasLinksConnectedWithWorker(const boost::uuids::uuid& id) const override;
   // The removed link stays readable, and owned by the chain, until Clear or destruction.
@@ -115,6 +121,8 @@ class ZELPH_CHAIN_API LinkedChain : public IDataProcessChain {
   std::vector<std::unique_ptr<Link>> links_;
   // The first link of each id, for FindLink.
   std::unordered_map<std::string, Link*> link_index_;
+  // The ends of the links in links_, by port id; the observer of each of those links.
+  std::unique_ptr<chains::PortLinkIndex> port_link_index_;
   // Links taken out by RemoveLink: callers may still read them; freed by Clear.
   std::vector<std::unique_ptr<Link>> removed_links_;
   std::uint64_t links_revision_ = 0;

@@ -8,6 +8,9 @@
 // linked set, and a port replaced or taken away leaves no entry behind in any set. Copies
 // and the destructor leave the sets alone: the owner unlinks a link before dropping it.
 //
+// An owner that looks links up by port sets an ends observer; every change of an end is
+// reported to it. Copies and moved-to links start without one.
+//
 // Threading: no lock; the owner keeps the operations of one link from overlapping.
 #pragma once
 
@@ -15,6 +18,7 @@
 #include <string>
 
 #include "zelph/chain/export.h"
+#include "zelph/model/link_ends_observer.h"
 #include "zelph/model/port.h"
 #include "zelph/model/transmitter.h"
 
@@ -28,12 +32,17 @@ class ZELPH_CHAIN_API Link {
   // end); then a new random id.
   Link(std::shared_ptr<IDataProcess> source_worker, zelph::Port* source_port,
        std::shared_ptr<IDataProcess> destination_worker, zelph::Port* destination_port);
-  Link(const Link&) = default;
-  Link& operator=(const Link&) = default;
+  // Copies and moves leave the observer where it is: an assigned-to link reports its new
+  // ends to its own observer, and a new link has none.
+  Link(const Link& other);
+  Link& operator=(const Link& other);
   // The moved-from link keeps its port pointers but no workers.
-  Link(Link&& other) noexcept = default;
-  Link& operator=(Link&& other) noexcept = default;
+  Link(Link&& other) noexcept;
+  Link& operator=(Link&& other) noexcept;
   virtual ~Link() = default;
+
+  // Null for none. The observer must stay alive until it is replaced or the link is gone.
+  void SetEndsObserver(zelph::LinkEndsObserver* observer) { ends_observer_ = observer; }
 
   // Valid until the next SetId.
   const std::string& GetId() const { return id_; }
@@ -66,6 +75,9 @@ class ZELPH_CHAIN_API Link {
  private:
   // Takes the destination port out of the source port's set, when both exist.
   void DetachDestinationFromSource();
+  // Runs `change` between the observer's two calls.
+  template <typename Change>
+  void ChangeEnds(Change&& change);
 
   std::string id_;
   ITransmitter transmitter_;
@@ -73,4 +85,5 @@ class ZELPH_CHAIN_API Link {
   zelph::Port* source_port_ = nullptr;
   std::shared_ptr<IDataProcess> destination_worker_;
   zelph::Port* destination_port_ = nullptr;
+  zelph::LinkEndsObserver* ends_observer_ = nullptr;
 };

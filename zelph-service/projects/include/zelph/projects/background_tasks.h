@@ -2,7 +2,9 @@
 //
 // BackgroundTasks: the work the service does beside its request threads (asynchronous
 // chain runs and preview images), counted so that shutdown can stop it before the loggers,
-// the plug-ins and the process-wide objects it uses go away.
+// the plug-ins and the process-wide objects it uses go away. It also knows the runs that go
+// on request threads (synchronous evaluations), so that a shutdown reaches every run in
+// progress, whichever project it belongs to and wherever that project is.
 //
 //   zelph::BackgroundTasks tasks;
 //   if (!tasks.StartRun([chain, hold = std::move(shared_hold)] { chain->Execute(...); },
@@ -38,6 +40,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -76,6 +79,18 @@ class BackgroundTasks {
   // destroyed unrun).
   [[nodiscard]] bool StartRun(Task run, Task interrupt);
 
+  // Counts a run that goes on the calling thread until the returned hold is destroyed (on any
+  // thread). While it counts, InterruptRuns and Shutdown call `interrupt` as they do for the
+  // runs of StartRun, with the same rules for `interrupt`, and Shutdown waits for it within
+  // its bound; WaitIdle does not (the caller's thread is not background work). Counted also
+  // after Shutdown began: a synchronous evaluation still runs then, and stays reachable.
+  class CallingThreadRun;
+  [[nodiscard]] CallingThreadRun CountCallingThreadRun(Task interrupt);
+
+  // Calls the interrupt of every run counted now (StartRun's and CountCallingThreadRun's) on
+  // the calling thread, outside the bookkeeping's lock.
+  void InterruptRuns();
+
   // Queues `preview` under `key` for the pool, replacing (and destroying unrun) a preview
   // of the same key that has not started yet. Never waits for a preview to finish. Returns
   // false after Shutdown began, with `preview` destroyed unrun on the calling thread.
@@ -86,15 +101,34 @@ class BackgroundTasks {
   bool WaitIdle(std::chrono::milliseconds bound);
 
   // Refuses new work from now on, drops the previews that have not started, interrupts the
-  // runs still counted (see StartRun), and waits at most `bound` for the runs and previews
-  // to end and for the pool threads to stop. True when everything ended in time; otherwise
-  // what still runs is left to finish on its own (logged), and a later call waits again.
+  // runs still counted (see StartRun and CountCallingThreadRun), and waits at most `bound` for the
+  // runs and previews to end and for the pool threads to stop. True when everything ended in time;
+  // otherwise what still runs is left to finish on its own (logged), and a later call waits again.
   bool Shutdown(std::chrono::milliseconds bound);
 
  private:
   std::shared_ptr<BackgroundTaskState> state_;
   std::vector<std::thread> pool_;
   bool shut_down_ = false;
+};
+
+// The count of one run on its caller's thread (BackgroundTasks::CountCallingThreadRun).
+// Movable; the run stops counting when the hold is destroyed, its interrupt function
+// destroyed first, outside the bookkeeping's lock. Keeps only the shared bookkeeping alive.
+class BackgroundTasks::CallingThreadRun {
+ public:
+  CallingThreadRun() = default;
+  CallingThreadRun(CallingThreadRun&& other) noexcept;
+  CallingThreadRun& operator=(CallingThreadRun&& other) noexcept;
+  ~CallingThreadRun();
+
+ private:
+  friend class BackgroundTasks;
+  CallingThreadRun(std::shared_ptr<BackgroundTaskState> state, std::uint64_t id);
+  void Release() noexcept;
+
+  std::shared_ptr<BackgroundTaskState> state_;
+  std::uint64_t id_ = 0;
 };
 
 }  // namespace zelph

@@ -35,8 +35,10 @@
 #include <mutex>
 #include <string>
 
+#include "zelph/projects/background_tasks.h"
 #include "zelph/projects/object_status.h"
 #include "zelph/projects/project_state.h"
+#include "zelph/projects/run_activity.h"
 #include "zelph/projects/rw_lock.h"
 #include "zelph/projects/service_cache.h"
 #include "zelph/projects/sharded_map.h"
@@ -262,6 +264,15 @@ class Project : public std::enable_shared_from_this<Project> {
   // Workers that already have a status go to queue.
   void MarkWorkersQueued();
 
+  // Counts the project's runs in `activity` (its session's) from now on; the session sets it
+  // before it hands the project out. Until then a project counts them in an activity of its
+  // own.
+  void SetRunActivity(std::shared_ptr<RunActivity> activity);
+  // For a project taken out of its session, whose results have nowhere to go: interrupts the
+  // run in progress, if any, and every run from now on, which is refused at its start or
+  // stopped at its next worker. May be called from any thread, also during a run.
+  void InterruptRuns();
+
   // Previews (project_preview.cpp) -----------------------------------------------------------
 
   // The preview of the worker from the cached data of the port its visible-result meta
@@ -275,6 +286,17 @@ class Project : public std::enable_shared_from_this<Project> {
  private:
   friend class ProjectOnChangeChainFlag;
   friend class ProjectOnChangeWorkerFlag;
+
+  // What a run on the calling thread holds while it goes on: its count in the session's
+  // activity, and in the service's runs, so that the shutdown interrupts it wherever the
+  // project is.
+  struct CallingThreadRun {
+    RunActivity::Hold activity;
+    BackgroundTasks::CallingThreadRun service;
+  };
+  // Counts a run that has entered the executing state. Throws EvaluateCancelled with
+  // `refusal` for a project whose runs are interrupted for good.
+  CallingThreadRun CountRunOnThisThread(const std::string& refusal);
 
   // Run preparation: statistics reset, listeners, the workers' visible-result and
   // all-outputs flags, queued statuses. The caller holds the lock shared.
@@ -328,6 +350,9 @@ class Project : public std::enable_shared_from_this<Project> {
   std::shared_ptr<Property> chain_properties_;
   std::shared_ptr<ServiceCache> cache_;
   std::atomic<int> state_{static_cast<int>(ProjectState::kLoading)};
+  // Set once by InterruptRuns; read by every run at its start and after each worker.
+  std::atomic<bool> runs_interrupted_{false};
+  std::shared_ptr<RunActivity> run_activity_ = std::make_shared<RunActivity>();
   std::unique_ptr<ProjectOnChangeChainFlag> chain_listener_;
   std::unique_ptr<ProjectOnChangeWorkerFlag> worker_listener_;
   // Numbers the objects in the order they finish a run.

@@ -59,7 +59,9 @@ class Store {
   // "Project not found: {}".
   std::shared_ptr<Project> GetProject(const std::string& session_id,
                                       const std::string& project_id) const;
-  // Logs "Session removed: {id}" and answers true when there was such a session.
+  // Logs "Session removed: {id}" and answers true when there was such a session, whose
+  // projects' runs are interrupted (Session::InterruptRuns), as they are when the watchdog
+  // removes a session.
   bool RemoveSession(const std::string& id);
   // Calls `fn` for every session in creation order under the shared store lock: `fn` must
   // not create or remove sessions. Does not refresh deadlines.
