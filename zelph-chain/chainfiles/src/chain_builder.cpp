@@ -3,6 +3,7 @@
 // Building a live chain from chain data, and the read-and-build entry points.
 #include "zelph/chainfiles/chain_builder.h"
 
+#include <fmt/ranges.h>
 #include <boost/functional/hash.hpp>
 #include <boost/uuid/string_generator.hpp>
 
@@ -11,10 +12,12 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "zelph/chainfiles/chain_document_reader.h"
 #include "zelph/chainfiles/chain_stream_reader.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/model/data_process.h"
@@ -30,6 +33,39 @@ constexpr std::string_view kSystemPrefix = "$__system.";
 struct PortOwner {
   std::shared_ptr<IDataProcess> worker;
   Port* port = nullptr;
+};
+
+// Ports whose id an earlier port of the chain already has. A chain whose worker ids share
+// their first eight hex digits repeats the id of every port, so one load reports them in one
+// line: the first pair in full, then the count and the first few ids.
+class DuplicatePortIds {
+ public:
+  void Add(const PortOwner& first, const PortOwner& again) {
+    if (count_++ == 0) {
+      first_pair_ = fmt::format("{}: port '{}' of {} and port '{}' of {}",
+                                QuoteClientText(again.port->GetId()),
+                                QuoteClientText(first.port->GetName()), first.worker->ToString(),
+                                QuoteClientText(again.port->GetName()), again.worker->ToString());
+    }
+    if (ids_.size() < kShownIds) ids_.push_back(QuoteClientText(again.port->GetId()));
+  }
+
+  void Log() const {
+    if (count_ == 0) return;
+    if (count_ == 1) {
+      ZELPH_LOG(ZelphSeverityLevel::kWarning, "Duplicate port id {}", first_pair_);
+    } else {
+      ZELPH_LOG(ZelphSeverityLevel::kWarning,
+                "Duplicate port id {}; {} duplicate port ids, first: {}", first_pair_, count_,
+                fmt::join(ids_, ", "));
+    }
+  }
+
+ private:
+  static constexpr std::size_t kShownIds = 5;
+  std::size_t count_ = 0;
+  std::string first_pair_;
+  std::vector<std::string> ids_;
 };
 
 // A worker id of a link as the chain's workers hold it (files may write upper case or
@@ -163,18 +199,15 @@ void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChai
   std::unordered_map<boost::uuids::uuid, std::shared_ptr<IDataProcess>,
                      boost::hash<boost::uuids::uuid>>
       workers;
+  DuplicatePortIds duplicates;
   for (const auto& worker : chain->GetWorkers()) {
     workers.try_emplace(worker->GetUuid(), worker);
     for (Port* port : worker->GetPorts()) {
       auto [first, inserted] = ports.try_emplace(port->GetId(), PortOwner{worker, port});
-      if (!inserted) {
-        ZELPH_LOG(ZelphSeverityLevel::kWarning,
-                  "Duplicate port id {}: port '{}' of {} and port '{}' of {}", port->GetId(),
-                  first->second.port->GetName(), first->second.worker->ToString(), port->GetName(),
-                  worker->ToString());
-      }
+      if (!inserted) duplicates.Add(first->second, PortOwner{worker, port});
     }
   }
+  duplicates.Log();
   // Port ids are unique only per worker: an end whose link names a worker holding the port is
   // resolved on that worker; otherwise by the port id alone.
   auto find = [&](const std::string& worker_id, const std::string& port_id) -> PortOwner {

@@ -5,7 +5,11 @@
 // where the format says, and the run gives the expected output.
 #include "zelph/chainfiles/chain_builder.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+
+#include <set>
+#include <string>
 
 #include "capturing_logger.h"
 #include "chain_test_models.h"
@@ -182,12 +186,53 @@ TEST_F(ChainBuilderTest, LinkEndsAreResolvedOnTheWorkersTheyName) {
     EXPECT_EQ(made.GetSrcPort(), outs[c.source]);
     EXPECT_EQ(made.GetDstWorker()->GetId(), workers[2 + c.destination]->GetId());
     EXPECT_EQ(made.GetDestPort(), ins[c.destination]);
-    EXPECT_NE(log.Text().find("[warning] Duplicate port id " + outs[0]->GetId() +
-                              ": port 'out' of " + workers[0]->ToString() + " and port 'out' of " +
-                              workers[1]->ToString() + "\n"),
-              std::string::npos)
+    EXPECT_NE(
+        log.Text().find("[warning] Duplicate port id " + outs[0]->GetId() + ": port 'out' of " +
+                        workers[0]->ToString() + " and port 'out' of " + workers[1]->ToString()),
+        std::string::npos)
         << log.Text();
   }
+}
+
+// Workers whose uuids share their first four bytes repeat the ids of all their ports; a
+// chain of many is reported in one line, with the count and the first few ids, however many
+// there are.
+TEST_F(ChainBuilderTest, DuplicatePortIdsOfOneLoadAreOneLine) {
+  DataChain data;
+  for (int i = 0; i < 400; ++i) {
+    DataWorker& worker = data.workers.emplace_back();
+    worker.id = fmt::format("abcd0001-0000-4000-8000-{:012x}", i);
+    worker.executor_id = testing::kConstantModel;
+  }
+  auto chain = LinkedChain::Create();
+  parse::CreateWorkersFromDataChain(chain, data, ExecutionStage::kRunTime);
+  const auto workers = chain->GetWorkers();
+  ASSERT_EQ(workers.size(), 400u);
+  std::set<std::string> ids;
+  std::size_t ports = 0;
+  for (const auto& worker : workers) {
+    for (Port* port : worker->GetPorts()) {
+      ids.insert(port->GetId());
+      ++ports;
+    }
+  }
+  ASSERT_GT(ids.size(), 1u);
+
+  testing::CapturingLogger log;
+  parse::CreateLinksFromDataChain(chain, data);
+  const std::string text = log.Text();
+  std::size_t lines = 0;
+  for (std::size_t at = text.find("Duplicate port id"); at != std::string::npos;
+       at = text.find("Duplicate port id", at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 1u) << text.substr(0, 2000);
+  const Port* first = workers[1]->GetPorts().front();
+  EXPECT_NE(text.find(fmt::format("; {} duplicate port ids, first: {}, ", ports - ids.size(),
+                                  first->GetId())),
+            std::string::npos)
+      << text.substr(0, 2000);
+  EXPECT_LT(text.size(), 2048u);
 }
 
 }  // namespace

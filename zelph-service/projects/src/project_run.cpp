@@ -9,6 +9,7 @@
 
 #include "project_listeners.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/port.h"
 #include "zelph/model/property_keys.h"
@@ -21,7 +22,7 @@ namespace zelph {
 void Project::Execute() {
   ProjectStateGuard state(state_, ProjectState::kExecuting);
   if (!state.Entered()) {
-    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", id_));
+    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", QuoteClientText(id_)));
   }
   std::shared_lock hold(lock_);
   PrepareRun();
@@ -34,7 +35,7 @@ void Project::ExecuteWorker(const std::string& worker_id) {
   const std::shared_ptr<IDataProcess> worker = GetWorker(worker_id);
   ProjectStateGuard state(state_, ProjectState::kExecuting);
   if (!state.Entered()) {
-    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", id_));
+    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", QuoteClientText(id_)));
   }
   std::shared_lock hold(lock_);
   ResetStatistics(kStageInit);
