@@ -6,6 +6,7 @@
 #include <mutex>
 #include <utility>
 
+#include "url_safe_id.h"
 #include "zelph/chain/exception.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
@@ -59,6 +60,9 @@ std::string Session::CreateProject() {
 void Session::CreateProject(const std::string& id) {
   RefreshDeadline();
   if (id.empty()) throw Exception("Empty project id");
+  if (std::string refusal = UrlSegmentRefusal("Project", id); !refusal.empty()) {
+    throw Exception(refusal);
+  }
   std::unique_lock lock(lock_);
   if (HasProjectUnlocked(id)) throw Exception("Project exist");
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Project created: '{}'", QuoteClientText(id));

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "url_safe_id.h"
 #include "zelph/chain/exception.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/logger/client_text.h"
@@ -37,6 +38,9 @@ Store::~Store() {
 
 void Store::CreateSession(const std::string& id) {
   if (id.empty()) throw std::runtime_error("Session id is empty");
+  if (std::string refusal = UrlSegmentRefusal("Session", id); !refusal.empty()) {
+    throw std::runtime_error(refusal);
+  }
   std::unique_lock lock(lock_);
   if (FindSessionUnlocked(id)) throw std::runtime_error("Session exists");
   auto session = std::make_shared<Session>(id);
