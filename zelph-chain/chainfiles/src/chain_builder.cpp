@@ -35,36 +35,36 @@ struct PortOwner {
   Port* port = nullptr;
 };
 
-// Ports whose id an earlier port of the chain already has. A chain whose worker ids share
-// their first eight hex digits repeats the id of every port, so one load reports them in one
-// line: the first pair in full, then the count and the first few ids.
-class DuplicatePortIds {
+// A log line that a load would write once per worker, port or link of the chain. A chain
+// file comes from a client and may hold a hundred thousand of them (worker ids that share
+// their first eight hex digits repeat the id of every port), so a load writes the first
+// occurrence in full and, when there are more, the count and the first few ids.
+class RepeatedLine {
  public:
-  void Add(const PortOwner& first, const PortOwner& again) {
-    if (count_++ == 0) {
-      first_pair_ = fmt::format("{}: port '{}' of {} and port '{}' of {}",
-                                QuoteClientText(again.port->GetId()),
-                                QuoteClientText(first.port->GetName()), first.worker->ToString(),
-                                QuoteClientText(again.port->GetName()), again.worker->ToString());
-    }
-    if (ids_.size() < kShownIds) ids_.push_back(QuoteClientText(again.port->GetId()));
+  RepeatedLine(ZelphSeverityLevel level, const char* head) : level_(level), head_(head) {}
+
+  // `detail` is called for the first occurrence only; `id` is client text.
+  template <typename Detail>
+  void Add(Detail&& detail, std::string_view id) {
+    if (count_++ == 0) first_ = detail();
+    if (ids_.size() < kShownIds) ids_.push_back(QuoteClientText(id));
   }
 
   void Log() const {
-    if (count_ == 0) return;
     if (count_ == 1) {
-      ZELPH_LOG(ZelphSeverityLevel::kWarning, "Duplicate port id {}", first_pair_);
-    } else {
-      ZELPH_LOG(ZelphSeverityLevel::kWarning,
-                "Duplicate port id {}; {} duplicate port ids, first: {}", first_pair_, count_,
+      ZELPH_LOG(level_, "{}{}", head_, first_);
+    } else if (count_ > 1) {
+      ZELPH_LOG(level_, "{}{}; {} in this load, first ids: {}", head_, first_, count_,
                 fmt::join(ids_, ", "));
     }
   }
 
  private:
   static constexpr std::size_t kShownIds = 5;
+  ZelphSeverityLevel level_;
+  const char* head_;
   std::size_t count_ = 0;
-  std::string first_pair_;
+  std::string first_;
   std::vector<std::string> ids_;
 };
 
@@ -168,15 +168,17 @@ bool BuildIfRead(bool read, std::shared_ptr<IDataProcessChain> chain, DataChain&
 
 void CreateWorkersFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChain& data,
                                 ExecutionStage stage) {
+  RepeatedLine failed(ZelphSeverityLevel::kError, "Failed create worker: ");
+  RepeatedLine failed_placeholder(ZelphSeverityLevel::kError, "Failed create worker: ");
   for (DataWorker& data_worker : data.workers) {
     if (data_worker.execution_stage != stage) continue;
     std::shared_ptr<IDataProcess> worker =
         chain->CreateWorker(data_worker.id, data_worker.executor_id);
     if (!worker) {
-      ZELPH_LOG(ZelphSeverityLevel::kError, "Failed create worker: {}", data_worker.ToString());
+      failed.Add([&] { return data_worker.ToString(); }, data_worker.id);
       worker = CreatePlaceholder(*chain, data_worker);
       if (!worker) {
-        ZELPH_LOG(ZelphSeverityLevel::kError, "Failed create worker: {}", data_worker.ToString());
+        failed_placeholder.Add([&] { return data_worker.ToString(); }, data_worker.id);
         continue;
       }
     }
@@ -189,6 +191,8 @@ void CreateWorkersFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataCh
     }
     chain->AddWorker(worker);
   }
+  failed.Log();
+  failed_placeholder.Log();
 }
 
 void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChain& data) {
@@ -199,12 +203,21 @@ void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChai
   std::unordered_map<boost::uuids::uuid, std::shared_ptr<IDataProcess>,
                      boost::hash<boost::uuids::uuid>>
       workers;
-  DuplicatePortIds duplicates;
+  RepeatedLine duplicates(ZelphSeverityLevel::kWarning, "Duplicate port id ");
   for (const auto& worker : chain->GetWorkers()) {
     workers.try_emplace(worker->GetUuid(), worker);
     for (Port* port : worker->GetPorts()) {
       auto [first, inserted] = ports.try_emplace(port->GetId(), PortOwner{worker, port});
-      if (!inserted) duplicates.Add(first->second, PortOwner{worker, port});
+      if (!inserted) {
+        duplicates.Add(
+            [&] {
+              return fmt::format(
+                  "{}: port '{}' of {} and port '{}' of {}", QuoteClientText(port->GetId()),
+                  QuoteClientText(first->second.port->GetName()), first->second.worker->ToString(),
+                  QuoteClientText(port->GetName()), worker->ToString());
+            },
+            port->GetId());
+      }
     }
   }
   duplicates.Log();
@@ -220,6 +233,7 @@ void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChai
     auto it = ports.find(port_id);
     return it == ports.end() ? PortOwner{} : it->second;
   };
+  RepeatedLine failed(ZelphSeverityLevel::kError, "Failed create link: ");
   for (const DataLink& data_link : data.links) {
     const PortOwner source = find(data_link.src_worker_id, data_link.src_port_id);
     const PortOwner destination = find(data_link.dst_worker_id, data_link.dst_port_id);
@@ -227,11 +241,12 @@ void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChai
     Link* link =
         chain->CreateLink(source.worker, source.port, destination.worker, destination.port);
     if (link == nullptr) {
-      ZELPH_LOG(ZelphSeverityLevel::kError, "Failed create link: {}", data_link.ToString());
+      failed.Add([&] { return data_link.ToString(); }, data_link.id);
       continue;
     }
     link->SetId(data_link.id);
   }
+  failed.Log();
 }
 
 void ApplyChainPropertiesFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChain& data) {

@@ -194,16 +194,34 @@ TEST_F(ChainBuilderTest, LinkEndsAreResolvedOnTheWorkersTheyName) {
   }
 }
 
-// Workers whose uuids share their first four bytes repeat the ids of all their ports; a
-// chain of many is reported in one line, with the count and the first few ids, however many
-// there are.
-TEST_F(ChainBuilderTest, DuplicatePortIdsOfOneLoadAreOneLine) {
+// Lines a load would write once per worker or port of a client's chain are one line with
+// the count and the first few ids, however many there are.
+void ExpectOneLine(const std::string& log, const std::string& head, std::size_t count,
+                   const std::string& first_id) {
+  std::size_t lines = 0;
+  for (std::size_t at = log.find(head); at != std::string::npos; at = log.find(head, at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 1u) << log.substr(0, 2000);
+  EXPECT_NE(log.find(fmt::format("; {} in this load, first ids: {}, ", count, first_id)),
+            std::string::npos)
+      << log.substr(0, 2000);
+  EXPECT_LT(log.size(), 2048u);
+}
+
+DataChain WorkersSharingTheirFirstBytes(int count, const std::string& executor_id) {
   DataChain data;
-  for (int i = 0; i < 400; ++i) {
+  for (int i = 0; i < count; ++i) {
     DataWorker& worker = data.workers.emplace_back();
     worker.id = fmt::format("abcd0001-0000-4000-8000-{:012x}", i);
-    worker.executor_id = testing::kConstantModel;
+    worker.executor_id = executor_id;
+    worker.name = "Gone";
   }
+  return data;
+}
+
+TEST_F(ChainBuilderTest, DuplicatePortIdsOfOneLoadAreOneLine) {
+  DataChain data = WorkersSharingTheirFirstBytes(400, testing::kConstantModel);
   auto chain = LinkedChain::Create();
   parse::CreateWorkersFromDataChain(chain, data, ExecutionStage::kRunTime);
   const auto workers = chain->GetWorkers();
@@ -220,19 +238,15 @@ TEST_F(ChainBuilderTest, DuplicatePortIdsOfOneLoadAreOneLine) {
 
   testing::CapturingLogger log;
   parse::CreateLinksFromDataChain(chain, data);
-  const std::string text = log.Text();
-  std::size_t lines = 0;
-  for (std::size_t at = text.find("Duplicate port id"); at != std::string::npos;
-       at = text.find("Duplicate port id", at + 1)) {
-    ++lines;
-  }
-  EXPECT_EQ(lines, 1u) << text.substr(0, 2000);
-  const Port* first = workers[1]->GetPorts().front();
-  EXPECT_NE(text.find(fmt::format("; {} duplicate port ids, first: {}, ", ports - ids.size(),
-                                  first->GetId())),
-            std::string::npos)
-      << text.substr(0, 2000);
-  EXPECT_LT(text.size(), 2048u);
+  ExpectOneLine(log.Text(), "Duplicate port id", ports - ids.size(),
+                workers[1]->GetPorts().front()->GetId());
+}
+
+TEST_F(ChainBuilderTest, WorkersOfAMissingModelAreOneLine) {
+  DataChain data = WorkersSharingTheirFirstBytes(400, "0000dead-0000-4000-8000-000000000000");
+  testing::CapturingLogger log;
+  parse::CreateWorkersFromDataChain(LinkedChain::Create(), data, ExecutionStage::kRunTime);
+  ExpectOneLine(log.Text(), "Failed create worker", 400, data.workers[0].id);
 }
 
 }  // namespace
