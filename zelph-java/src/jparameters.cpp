@@ -9,6 +9,7 @@
 #include "zelph/java/java_bindings.h"
 #include "zelph/java/java_exception.h"
 #include "zelph/java/java_text.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/model/property_keys.h"
@@ -82,26 +83,30 @@ bool JParameters::SetParameter(JNIEnv* env, const std::string& name, const Prope
     if (const bool* flag = std::get_if<bool>(&value)) return SetBoolean(env, name, *flag);
     if (const int* number = std::get_if<int>(&value)) {
       zelph::Timer timer("SetInteger");
-      ZELPH_LOG(ZelphSeverityLevel::kTrace, "Update property name={}, val={}", name, *number);
+      ZELPH_LOG(ZelphSeverityLevel::kTrace, "Update property name={}, val={}",
+                zelph::QuoteClientText(name), *number);
       CallSetter(env, GetObject(), bound.parameters.set_integer, name, static_cast<jint>(*number));
     } else if (const long long* wide = std::get_if<long long>(&value)) {
       zelph::Timer timer("SetLong");
-      ZELPH_LOG(ZelphSeverityLevel::kTrace, "Update property name={}, val={}", name, *wide);
+      ZELPH_LOG(ZelphSeverityLevel::kTrace, "Update property name={}, val={}",
+                zelph::QuoteClientText(name), *wide);
       CallSetter(env, GetObject(), bound.parameters.set_long, name, static_cast<jlong>(*wide));
     } else if (const double* real = std::get_if<double>(&value)) {
       zelph::Timer timer("SetDouble");
-      ZELPH_LOG(ZelphSeverityLevel::kTrace, "Update property name={}, val={}", name, *real);
+      ZELPH_LOG(ZelphSeverityLevel::kTrace, "Update property name={}, val={}",
+                zelph::QuoteClientText(name), *real);
       CallSetter(env, GetObject(), bound.parameters.set_double, name, static_cast<jdouble>(*real));
     } else if (const std::string* text = std::get_if<std::string>(&value)) {
       zelph::Timer timer("SetString");
-      ZELPH_LOG(ZelphSeverityLevel::kTrace, "Update property name={}, val={}", name, *text);
+      ZELPH_LOG(ZelphSeverityLevel::kTrace, "Update property name={}, val={}",
+                zelph::QuoteClientText(name), zelph::QuoteClientText(*text));
       jni::LocalRef<jstring> java_text(env, jni::NewJavaString(env, *text));
       CallSetter(env, GetObject(), bound.parameters.set_string, name,
                  static_cast<jobject>(java_text.get()));
     }
   } catch (const std::exception& error) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed update property: {}, error: {}", name,
-              error.what());
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed update property: {}, error: {}",
+              zelph::QuoteClientText(name), error.what());
     return false;
   }
   return true;
@@ -110,12 +115,13 @@ bool JParameters::SetParameter(JNIEnv* env, const std::string& name, const Prope
 bool JParameters::SetBoolean(JNIEnv* env, const std::string& name, bool value) {
   try {
     zelph::Timer timer("SetBoolean");
-    ZELPH_LOG(ZelphSeverityLevel::kTrace, "Update property name={}, val={}", name, value);
+    ZELPH_LOG(ZelphSeverityLevel::kTrace, "Update property name={}, val={}",
+              zelph::QuoteClientText(name), value);
     CallSetter(env, GetObject(), bound.parameters.set_boolean, name,
                static_cast<jboolean>(value ? JNI_TRUE : JNI_FALSE));
   } catch (const std::exception& error) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed update property: {}, error: {}", name,
-              error.what());
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed update property: {}, error: {}",
+              zelph::QuoteClientText(name), error.what());
     return false;
   }
   return true;

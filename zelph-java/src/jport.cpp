@@ -16,6 +16,7 @@
 #include "zelph/java/jscalar.h"
 #include "zelph/java/jsmat.h"
 #include "zelph/java/jvm.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/model/port_data_mat.h"
@@ -170,7 +171,8 @@ void JPort::SetJavaDataType(JNIEnv* env, jobject data_type) {
 void JPort::SetJavaUuid(JNIEnv* env, const std::string& id) {
   if (!IsUuidText(id)) {
     ZELPH_LOG(ZelphSeverityLevel::kWarning,
-              "Port id '{}' is not a uuid: the Java port keeps its uuid ({})", id, ToString());
+              "Port id '{}' is not a uuid: the Java port keeps its uuid ({})",
+              zelph::QuoteClientText(id), ToString());
     return;
   }
   jni::LocalRef<jstring> text(env, jni::NewJavaString(env, id));

@@ -85,6 +85,25 @@ TEST_F(JParametersTest, ChangedEntriesArePushedOnceInKeyOrder) {
   EXPECT_EQ(Journal(), "int b=3\nchanged b");
 }
 
+// Values and names come from clients: a newline in one does not start a log line.
+TEST_F(JParametersTest, ClientTextInTheTraceIsEscaped) {
+  zelph::BaseModelStructure structure;
+  zelph::BaseControl control;
+  control.SetName("e");
+  control.SetDefault(PropertyValue{false, std::string("text")});
+  structure.AddControl(control);
+  parameters_.InitializeDefaults(structure);
+  worker_.GetProperties()->SetValue("e", std::string("v\n[2026-12-11] [critical] x"));
+
+  CapturingLogger logger(ZelphSeverityLevel::kTrace);
+  parameters_.PushChangedProperties(env_);
+  const std::string log = logger.Text();
+  EXPECT_NE(log.find(R"([trace] Update property name=e, val=v\n[2026-12-11] [critical] x)"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("\n[2026"), std::string::npos) << log;
+}
+
 TEST_F(JParametersTest, FailedSetterIsLoggedAndTriedAgain) {
   worker_.GetProperties()->SetValue("fail.set.x", 1);
   for (int attempt = 0; attempt < 2; ++attempt) {

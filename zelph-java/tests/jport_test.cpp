@@ -184,6 +184,10 @@ TEST(JPort, IdThatIsNoUuidLeavesTheJavaUuid) {
   EXPECT_EQ(JavaUuid(env, *port), uuid);
   EXPECT_NE(logger.Text().find("is not a uuid"), std::string::npos);
   EXPECT_FALSE(env->ExceptionCheck());
+  port->SetId("port\n[2026-12-11] [critical] x");
+  EXPECT_NE(logger.Text().find(R"(Port id 'port\n[2026-12-11] [critical] x' is not a uuid)"),
+            std::string::npos)
+      << logger.Text();
 
   const std::string next = zelph::NewUuidText();
   port->SetId(next);

@@ -3,6 +3,7 @@
 // Building a live chain from chain data, and the read-and-build entry points.
 #include "zelph/chainfiles/chain_builder.h"
 
+#include <fmt/ranges.h>
 #include <boost/functional/hash.hpp>
 #include <boost/uuid/string_generator.hpp>
 
@@ -11,10 +12,12 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "zelph/chainfiles/chain_document_reader.h"
 #include "zelph/chainfiles/chain_stream_reader.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/model/data_process.h"
@@ -30,6 +33,39 @@ constexpr std::string_view kSystemPrefix = "$__system.";
 struct PortOwner {
   std::shared_ptr<IDataProcess> worker;
   Port* port = nullptr;
+};
+
+// A log line that a load would write once per worker, port or link of the chain. A chain
+// file comes from a client and may hold a hundred thousand of them (worker ids that share
+// their first eight hex digits repeat the id of every port), so a load writes the first
+// occurrence in full and, when there are more, the count and the first few ids.
+class RepeatedLine {
+ public:
+  RepeatedLine(ZelphSeverityLevel level, const char* head) : level_(level), head_(head) {}
+
+  // `detail` is called for the first occurrence only; `id` is client text.
+  template <typename Detail>
+  void Add(Detail&& detail, std::string_view id) {
+    if (count_++ == 0) first_ = detail();
+    if (ids_.size() < kShownIds) ids_.push_back(QuoteClientText(id));
+  }
+
+  void Log() const {
+    if (count_ == 1) {
+      ZELPH_LOG(level_, "{}{}", head_, first_);
+    } else if (count_ > 1) {
+      ZELPH_LOG(level_, "{}{}; {} in this load, first ids: {}", head_, first_, count_,
+                fmt::join(ids_, ", "));
+    }
+  }
+
+ private:
+  static constexpr std::size_t kShownIds = 5;
+  ZelphSeverityLevel level_;
+  const char* head_;
+  std::size_t count_ = 0;
+  std::string first_;
+  std::vector<std::string> ids_;
 };
 
 // A worker id of a link as the chain's workers hold it (files may write upper case or
@@ -132,15 +168,17 @@ bool BuildIfRead(bool read, std::shared_ptr<IDataProcessChain> chain, DataChain&
 
 void CreateWorkersFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChain& data,
                                 ExecutionStage stage) {
+  RepeatedLine failed(ZelphSeverityLevel::kError, "Failed create worker: ");
+  RepeatedLine failed_placeholder(ZelphSeverityLevel::kError, "Failed create worker: ");
   for (DataWorker& data_worker : data.workers) {
     if (data_worker.execution_stage != stage) continue;
     std::shared_ptr<IDataProcess> worker =
         chain->CreateWorker(data_worker.id, data_worker.executor_id);
     if (!worker) {
-      ZELPH_LOG(ZelphSeverityLevel::kError, "Failed create worker: {}", data_worker.ToString());
+      failed.Add([&] { return data_worker.ToString(); }, data_worker.id);
       worker = CreatePlaceholder(*chain, data_worker);
       if (!worker) {
-        ZELPH_LOG(ZelphSeverityLevel::kError, "Failed create worker: {}", data_worker.ToString());
+        failed_placeholder.Add([&] { return data_worker.ToString(); }, data_worker.id);
         continue;
       }
     }
@@ -153,6 +191,8 @@ void CreateWorkersFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataCh
     }
     chain->AddWorker(worker);
   }
+  failed.Log();
+  failed_placeholder.Log();
 }
 
 void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChain& data) {
@@ -163,18 +203,24 @@ void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChai
   std::unordered_map<boost::uuids::uuid, std::shared_ptr<IDataProcess>,
                      boost::hash<boost::uuids::uuid>>
       workers;
+  RepeatedLine duplicates(ZelphSeverityLevel::kWarning, "Duplicate port id ");
   for (const auto& worker : chain->GetWorkers()) {
     workers.try_emplace(worker->GetUuid(), worker);
     for (Port* port : worker->GetPorts()) {
       auto [first, inserted] = ports.try_emplace(port->GetId(), PortOwner{worker, port});
       if (!inserted) {
-        ZELPH_LOG(ZelphSeverityLevel::kWarning,
-                  "Duplicate port id {}: port '{}' of {} and port '{}' of {}", port->GetId(),
-                  first->second.port->GetName(), first->second.worker->ToString(), port->GetName(),
-                  worker->ToString());
+        duplicates.Add(
+            [&] {
+              return fmt::format(
+                  "{}: port '{}' of {} and port '{}' of {}", QuoteClientText(port->GetId()),
+                  QuoteClientText(first->second.port->GetName()), first->second.worker->ToString(),
+                  QuoteClientText(port->GetName()), worker->ToString());
+            },
+            port->GetId());
       }
     }
   }
+  duplicates.Log();
   // Port ids are unique only per worker: an end whose link names a worker holding the port is
   // resolved on that worker; otherwise by the port id alone.
   auto find = [&](const std::string& worker_id, const std::string& port_id) -> PortOwner {
@@ -187,6 +233,7 @@ void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChai
     auto it = ports.find(port_id);
     return it == ports.end() ? PortOwner{} : it->second;
   };
+  RepeatedLine failed(ZelphSeverityLevel::kError, "Failed create link: ");
   for (const DataLink& data_link : data.links) {
     const PortOwner source = find(data_link.src_worker_id, data_link.src_port_id);
     const PortOwner destination = find(data_link.dst_worker_id, data_link.dst_port_id);
@@ -194,11 +241,12 @@ void CreateLinksFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChai
     Link* link =
         chain->CreateLink(source.worker, source.port, destination.worker, destination.port);
     if (link == nullptr) {
-      ZELPH_LOG(ZelphSeverityLevel::kError, "Failed create link: {}", data_link.ToString());
+      failed.Add([&] { return data_link.ToString(); }, data_link.id);
       continue;
     }
     link->SetId(data_link.id);
   }
+  failed.Log();
 }
 
 void ApplyChainPropertiesFromDataChain(std::shared_ptr<IDataProcessChain> chain, DataChain& data) {

@@ -18,6 +18,7 @@
 
 #include "zelph/chain/exception.h"
 #include "zelph/chainfiles/chain_file_forms.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 
 namespace zelph {
@@ -68,7 +69,8 @@ void SetPropertyFromJsonValue(const std::string& name, const JsonValue& value, P
   } else if (value.IsNumber() && !value.IsUint64()) {
     bag.SetValue(name, value.GetDouble());
   } else {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Unsupported property type for property: {}", name);
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Unsupported property type for property: {}",
+              QuoteClientText(name));
   }
 }
 
@@ -247,7 +249,8 @@ bool ReadProjectChainSection(const JsonValue& root, DataChain& chain) {
 // The root form is what the writers produce; this back-end refuses it, but says why.
 void RefuseRootForm(const std::string& app, DataChain& chain) {
   chain.error = fmt::format(
-      "Invalid chain JSON format: \"app\" value \"{}\" is read by the minijson parser only", app);
+      "Invalid chain JSON format: \"app\" value \"{}\" is read by the minijson parser only",
+      QuoteClientText(app));
 }
 
 void LogError(const DataChain& chain) {
@@ -279,8 +282,8 @@ bool ReadChainJsonText(const char* text, std::size_t length, DataChain& chain) {
           RefuseRootForm(value, chain);
           break;
         case ChainFileForm::kNone:
-          chain.error =
-              "JSON file is not a chain (\"app\" value is \"" + value + "\", not \"Davodavora\")";
+          chain.error = "JSON file is not a chain (\"app\" value is \"" + QuoteClientText(value) +
+                        "\", not \"Davodavora\")";
           break;
       }
     }
@@ -315,7 +318,7 @@ bool ReadChainJsonFile(const char* path, DataChain& chain) {
       break;
     case ChainFileForm::kNone:
       ZELPH_LOG(ZelphSeverityLevel::kError,
-                "Unsupported zelph chain JSON format, unrecognize app: {}", value);
+                "Unsupported zelph chain JSON format, unrecognize app: {}", QuoteClientText(value));
       break;
   }
   return result;

@@ -18,6 +18,7 @@
 #include "zelph/chainfiles/chain_file_forms.h"
 #include "zelph/config/json_stream_reader.h"
 #include "zelph/config/text_file.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_type.h"
 #include "zelph/model/numeric_text.h"
@@ -85,16 +86,16 @@ class DataTypeNames {
 };
 
 std::string FormatNumberConversionError(const std::string& name) {
-  return fmt::format("Failed number conversion of property: {}", name);
+  return fmt::format("Failed number conversion of property: {}", QuoteClientText(name));
 }
 
 std::string FormatStringConversionError(const std::string& name) {
-  return fmt::format("Failed parse string property: {}", name);
+  return fmt::format("Failed parse string property: {}", QuoteClientText(name));
 }
 
 void LogUnsupportedValue(const std::string& name) {
   ZELPH_LOG(ZelphSeverityLevel::kError,
-            "Unsupported data type Object,Array,Null for property: '{}'", name);
+            "Unsupported data type Object,Array,Null for property: '{}'", QuoteClientText(name));
 }
 
 bool IsIgnoredProperty(std::string_view name) {
@@ -176,7 +177,7 @@ bool ReadTypedProperty(StreamValue& element, DataTypeNames& types, Property& bag
   }
   const IDataType* type = types.Find(type_name);
   if (type == nullptr) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Data type not found '{}'", type_name);
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Data type not found '{}'", QuoteClientText(type_name));
     return false;
   }
   if (IsIgnoredProperty(name)) return true;
@@ -196,7 +197,8 @@ bool ReadTypedProperty(StreamValue& element, DataTypeNames& types, Property& bag
       if (DataTypeBool::Equals(type)) {
         bag.SetValue(name, value.boolean);
       } else {
-        ZELPH_LOG(ZelphSeverityLevel::kError, "Failed bool conversion for property: {}", name);
+        ZELPH_LOG(ZelphSeverityLevel::kError, "Failed bool conversion for property: {}",
+                  QuoteClientText(name));
       }
       break;
     default:
@@ -207,8 +209,8 @@ bool ReadTypedProperty(StreamValue& element, DataTypeNames& types, Property& bag
   if (system != nullptr && name.starts_with(kSystemPrefix)) {
     const std::string short_name = name.substr(kSystemPrefix.size());
     SetSystemValue(short_name, value, *system);
-    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Convert legacy system property: '{}' into: '{}'", name,
-              short_name);
+    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Convert legacy system property: '{}' into: '{}'",
+              QuoteClientText(name), QuoteClientText(short_name));
   }
   return true;
 }
@@ -225,7 +227,8 @@ void ReadChainProperties(StreamValue& array, Property& bag) {
 void ReadWorkerProperties(StreamValue& array, DataTypeNames& types, DataWorker& worker) {
   array.ReadArray([&](StreamValue& element) {
     if (!ReadTypedProperty(element, types, worker.properties, &worker.system)) {
-      ZELPH_LOG(ZelphSeverityLevel::kError, "Failed parse property of worker: {}", worker.id);
+      ZELPH_LOG(ZelphSeverityLevel::kError, "Failed parse property of worker: {}",
+                QuoteClientText(worker.id));
     }
   });
 }
@@ -446,7 +449,7 @@ bool ReadChainMiniJsonFile(const char* path, DataChain& chain) {
   const std::string file_path = path ? path : "";
   std::string text;
   if (!ReadTextFile(file_path, text)) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed load file: {}", file_path);
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed load file: {}", QuoteClientText(file_path));
     return false;
   }
   return ReadChainMiniJson(text.data(), text.size(), chain);

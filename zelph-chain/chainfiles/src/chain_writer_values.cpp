@@ -3,6 +3,7 @@
 
 #include <boost/uuid/uuid_io.hpp>
 
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 
 namespace zelph {
@@ -14,7 +15,8 @@ std::string StageMemberText(ExecutionStage stage) {
 
 std::string DataTypeUuidText(const IDataType* type, const std::string& port_name) {
   if (type == nullptr) {
-    ZELPH_LOG(ZelphSeverityLevel::kWarning, "Port without data type: {}", port_name);
+    ZELPH_LOG(ZelphSeverityLevel::kWarning, "Port without data type: {}",
+              QuoteClientText(port_name));
     return {};
   }
   return boost::uuids::to_string(type->GetUuid());

@@ -2,6 +2,7 @@
 //
 // Setters and text forms of the chain file structures.
 #include "zelph/chainfiles/data_chain.h"
+#include "zelph/logger/client_text.h"
 
 #include <fmt/format.h>
 
@@ -24,7 +25,8 @@ void DataWorker::SetExecutionStage(const std::string& text) {
 }
 
 std::string DataWorker::ToString() const {
-  return fmt::format("name: {}, id: {}, executor id: {}", name, id, executor_id);
+  return fmt::format("name: {}, id: {}, executor id: {}", QuoteClientText(name),
+                     QuoteClientText(id), QuoteClientText(executor_id));
 }
 
 void DataLink::SetId(const std::string& value) { id = value; }
@@ -38,7 +40,8 @@ void DataLink::SetSrcWorkerId(const std::string& value) { src_worker_id = value;
 void DataLink::SetDstWorkerId(const std::string& value) { dst_worker_id = value; }
 
 std::string DataLink::ToString() const {
-  return fmt::format("link id: {}, src: {}, dst: {}", id, src_port_id, dst_port_id);
+  return fmt::format("link id: {}, src: {}, dst: {}", QuoteClientText(id),
+                     QuoteClientText(src_port_id), QuoteClientText(dst_port_id));
 }
 
 void DataChain::SetId(const std::string& value) { id = value; }

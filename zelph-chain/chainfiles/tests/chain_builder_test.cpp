@@ -5,7 +5,11 @@
 // where the format says, and the run gives the expected output.
 #include "zelph/chainfiles/chain_builder.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+
+#include <set>
+#include <string>
 
 #include "capturing_logger.h"
 #include "chain_test_models.h"
@@ -182,12 +186,67 @@ TEST_F(ChainBuilderTest, LinkEndsAreResolvedOnTheWorkersTheyName) {
     EXPECT_EQ(made.GetSrcPort(), outs[c.source]);
     EXPECT_EQ(made.GetDstWorker()->GetId(), workers[2 + c.destination]->GetId());
     EXPECT_EQ(made.GetDestPort(), ins[c.destination]);
-    EXPECT_NE(log.Text().find("[warning] Duplicate port id " + outs[0]->GetId() +
-                              ": port 'out' of " + workers[0]->ToString() + " and port 'out' of " +
-                              workers[1]->ToString() + "\n"),
-              std::string::npos)
+    EXPECT_NE(
+        log.Text().find("[warning] Duplicate port id " + outs[0]->GetId() + ": port 'out' of " +
+                        workers[0]->ToString() + " and port 'out' of " + workers[1]->ToString()),
+        std::string::npos)
         << log.Text();
   }
+}
+
+// Lines a load would write once per worker or port of a client's chain are one line with
+// the count and the first few ids, however many there are.
+void ExpectOneLine(const std::string& log, const std::string& head, std::size_t count,
+                   const std::string& first_id) {
+  std::size_t lines = 0;
+  for (std::size_t at = log.find(head); at != std::string::npos; at = log.find(head, at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 1u) << log.substr(0, 2000);
+  EXPECT_NE(log.find(fmt::format("; {} in this load, first ids: {}, ", count, first_id)),
+            std::string::npos)
+      << log.substr(0, 2000);
+  EXPECT_LT(log.size(), 2048u);
+}
+
+DataChain WorkersSharingTheirFirstBytes(int count, const std::string& executor_id) {
+  DataChain data;
+  for (int i = 0; i < count; ++i) {
+    DataWorker& worker = data.workers.emplace_back();
+    worker.id = fmt::format("abcd0001-0000-4000-8000-{:012x}", i);
+    worker.executor_id = executor_id;
+    worker.name = "Gone";
+  }
+  return data;
+}
+
+TEST_F(ChainBuilderTest, DuplicatePortIdsOfOneLoadAreOneLine) {
+  DataChain data = WorkersSharingTheirFirstBytes(400, testing::kConstantModel);
+  auto chain = LinkedChain::Create();
+  parse::CreateWorkersFromDataChain(chain, data, ExecutionStage::kRunTime);
+  const auto workers = chain->GetWorkers();
+  ASSERT_EQ(workers.size(), 400u);
+  std::set<std::string> ids;
+  std::size_t ports = 0;
+  for (const auto& worker : workers) {
+    for (Port* port : worker->GetPorts()) {
+      ids.insert(port->GetId());
+      ++ports;
+    }
+  }
+  ASSERT_GT(ids.size(), 1u);
+
+  testing::CapturingLogger log;
+  parse::CreateLinksFromDataChain(chain, data);
+  ExpectOneLine(log.Text(), "Duplicate port id", ports - ids.size(),
+                workers[1]->GetPorts().front()->GetId());
+}
+
+TEST_F(ChainBuilderTest, WorkersOfAMissingModelAreOneLine) {
+  DataChain data = WorkersSharingTheirFirstBytes(400, "0000dead-0000-4000-8000-000000000000");
+  testing::CapturingLogger log;
+  parse::CreateWorkersFromDataChain(LinkedChain::Create(), data, ExecutionStage::kRunTime);
+  ExpectOneLine(log.Text(), "Failed create worker", 400, data.workers[0].id);
 }
 
 }  // namespace

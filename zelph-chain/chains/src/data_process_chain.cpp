@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 #include <boost/uuid/uuid_io.hpp>
 
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/property_keys.h"
 #include "zelph/model/uuid.h"
@@ -44,7 +45,9 @@ void IDataProcessChain::InvokeFlagListener(int old_flags, int new_flags) {
   flag_listener_->OnChangeFlag(shared_from_this(), old_flags, new_flags);
 }
 
-std::string IDataProcessChain::ToString() const { return fmt::format("Chain id: {}", id_); }
+std::string IDataProcessChain::ToString() const {
+  return fmt::format("Chain id: {}", zelph::QuoteClientText(id_));
+}
 
 void IDataProcessChain::SetId(const std::string& id) {
   id_ = id;
@@ -57,7 +60,8 @@ void IDataProcessChain::SetUuid(const boost::uuids::uuid& id) {
 
 void IDataProcessChain::SetSessionId(const std::string& session_id) {
   session_id_ = session_id;
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Chain session id: {}", session_id_);
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Chain session id: {}",
+            zelph::QuoteClientText(session_id_));
 }
 
 void IDataProcessChain::SetContextPath(const std::string& path) const {
@@ -70,7 +74,7 @@ std::string IDataProcessChain::GetContextPath() const {
 
 void IDataProcessChain::SetCurrentDir(const std::string& folder) const {
   properties_->SetValue(zelph::sys::kCurrentWorkingFolder, folder);
-  ZELPH_LOG(ZelphSeverityLevel::kInfo, "Set current dir: '{}'", folder);
+  ZELPH_LOG(ZelphSeverityLevel::kInfo, "Set current dir: '{}'", zelph::QuoteClientText(folder));
 }
 
 std::string IDataProcessChain::GetCurrentDir() const {

@@ -14,6 +14,7 @@
 #include "worker_lookup.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/config/zelph_config.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/link.h"
@@ -23,8 +24,9 @@ namespace {
 
 std::string DescribeLink(const Link& link) {
   return fmt::format("{}[{}] -> {}[{}]", zelph::chains::ModelNameOf(*link.GetSrcWorker()),
-                     link.GetSrcPort()->GetName(), zelph::chains::ModelNameOf(*link.GetDstWorker()),
-                     link.GetDestPort()->GetName());
+                     zelph::QuoteClientText(link.GetSrcPort()->GetName()),
+                     zelph::chains::ModelNameOf(*link.GetDstWorker()),
+                     zelph::QuoteClientText(link.GetDestPort()->GetName()));
 }
 
 // The level only labels log lines; it wraps like the 32-bit number it is.

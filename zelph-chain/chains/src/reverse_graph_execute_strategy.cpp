@@ -15,6 +15,7 @@
 #include "worker_lookup.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/config/zelph_config.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/model/data_process.h"
@@ -237,7 +238,8 @@ void ReverseGraphExecuteStrategy::ExecuteAndTransmit(std::shared_ptr<IDataProces
   if (zelph::chains::DebugDumpsEnabled()) {
     for (size_t i = 0; i < workers_.size(); ++i) {
       ZELPH_LOG(ZelphSeverityLevel::kDebug, "Worker id: {} [{}] has links: {}",
-                zelph::chains::ModelNameOf(*workers_[i]), ids_[i], incoming_[i].size());
+                zelph::chains::ModelNameOf(*workers_[i]), zelph::QuoteClientText(ids_[i]),
+                incoming_[i].size());
     }
   }
   if (index != zelph::chains::WorkerIndex::kNone) {

@@ -2,6 +2,7 @@
 #include "worker_lookup.h"
 
 #include "zelph/config/zelph_config.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_process_model.h"
@@ -39,7 +40,8 @@ std::string ModelIdOf(const IDataProcess& worker) {
 }
 
 std::string ModelNameOf(const IDataProcess& worker) {
-  return worker.GetDataProcessModel() == nullptr ? std::string() : worker.GetName();
+  return worker.GetDataProcessModel() == nullptr ? std::string()
+                                                 : QuoteClientText(worker.GetName());
 }
 
 bool DebugDumpsEnabled() {

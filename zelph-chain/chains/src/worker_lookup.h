@@ -36,7 +36,8 @@ class WorkerIndex {
 
 // The id of the worker's model, empty for a worker without one.
 std::string ModelIdOf(const IDataProcess& worker);
-// The name of the worker's model description, empty for a worker without a model.
+// The name of the worker's model description, empty for a worker without a model; quoted as
+// client text, since it names log lines and a chain file may have given it.
 std::string ModelNameOf(const IDataProcess& worker);
 
 // True when debug lines would be written: the configuration and the logger both admit the

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "zelph/config/config_log.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/model/data_process_model.h"
 #include "zelph/model/transmitter.h"
 
@@ -224,7 +225,8 @@ void IDataProcess::SetUuid(const boost::uuids::uuid& uuid) {
 std::string IDataProcess::GetName() const { return GetStructure().GetName(); }
 
 std::string IDataProcess::ToString() const {
-  return fmt::format("Worker: '{}', id: {}", GetName(), id_);
+  return fmt::format("Worker: '{}', id: {}", zelph::QuoteClientText(GetName()),
+                     zelph::QuoteClientText(id_));
 }
 
 void IDataProcess::SetDataProcessModel(std::shared_ptr<IDataProcessModel> model) {

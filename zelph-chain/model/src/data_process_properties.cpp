@@ -3,6 +3,7 @@
 // A worker's user and system properties: typed reads, the enabled state and system name,
 // the working folder, stores converted by the control's value type, and bindings.
 #include "zelph/config/config_log.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/property_keys.h"
 
@@ -116,6 +117,6 @@ void IDataProcess::StoreProperty(const std::string& name, PropertyVariant value)
   }
   ZELPH_CONFIG_LOG(ZelphSeverityLevel::kWarning,
                    "Unsupported data type {} property: {} saved as is",
-                   type ? type->GetName() : "null", name);
+                   type ? type->GetName() : "null", zelph::QuoteClientText(name));
   bag.SetValue(name, PropertyValue{true, std::move(value)});
 }

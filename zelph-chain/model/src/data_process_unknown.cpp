@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "zelph/logger/client_text.h"
 #include "zelph/model/data_process_model.h"
 
 namespace {
@@ -32,7 +33,9 @@ void DataProcessUnknown::ExecuteImpl(zelph::ExecutionStage) {
   IDataProcessModel* model = GetDataProcessModel();
   SetError(ErrorKind::kExecution,
            fmt::format("Executor not found\nExecutor name: \"{}\"\nExecutor ID: {}\nBlock ID: {}",
-                       GetName(), model ? model->GetId() : std::string(), GetId()),
+                       zelph::QuoteClientText(GetName()),
+                       zelph::QuoteClientText(model ? model->GetId() : std::string()),
+                       zelph::QuoteClientText(GetId())),
            "", "");
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "zelph/config/config_log.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/uuid.h"
 
@@ -148,9 +149,10 @@ void Link::TransmitDataIfNecessary() const {
   if (destination_port_ != nullptr && destination_worker_ &&
       destination_worker_->CheckInputNecessary(destination_port_) == 0) {
     ZELPH_CONFIG_LOG(ZelphSeverityLevel::kDebug, "Skip transmit data {}[{}] -> {}[{}]",
-                     source_worker_ ? source_worker_->GetName() : std::string(),
-                     source_port_ ? source_port_->GetName() : std::string(),
-                     destination_worker_->GetName(), destination_port_->GetName());
+                     zelph::QuoteClientText(source_worker_ ? source_worker_->GetName() : ""),
+                     zelph::QuoteClientText(source_port_ ? source_port_->GetName() : ""),
+                     zelph::QuoteClientText(destination_worker_->GetName()),
+                     zelph::QuoteClientText(destination_port_->GetName()));
     return;
   }
   TransmitData();

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "zelph/logger/client_text.h"
+
 namespace zelph {
 
 BaseModelStructure::BaseModelStructure() : port_store_(std::make_shared<PortStore>()) {}
@@ -58,8 +60,9 @@ void BaseModelStructure::ApplyParent(const BaseModelStructure& parent) {
 }
 
 std::string BaseModelStructure::ToString() const {
-  return fmt::format("{}.{} uuid: {} [{}] role: {}", category_, name_, uuid_, controls_.size(),
-                     role_class_name_);
+  return fmt::format("{}.{} uuid: {} [{}] role: {}", QuoteClientText(category_),
+                     QuoteClientText(name_), QuoteClientText(uuid_), controls_.size(),
+                     QuoteClientText(role_class_name_));
 }
 
 }  // namespace zelph

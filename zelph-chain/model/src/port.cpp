@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "zelph/logger/client_text.h"
+
 namespace zelph {
 
 const char* PortTypeToString(PortType type) {
@@ -88,8 +90,8 @@ void Port::GenerateId(const boost::uuids::uuid& workerUuid) {
 }
 
 std::string Port::ToString() const {
-  return fmt::format("Port id: {}, name: {}, type: {}", id_, name_,
-                     data_type_ ? data_type_->GetName() : "");
+  return fmt::format("Port id: {}, name: {}, type: {}", QuoteClientText(id_),
+                     QuoteClientText(name_), data_type_ ? data_type_->GetName() : "");
 }
 
 void Port::AddLinkedPort(Port* port) {

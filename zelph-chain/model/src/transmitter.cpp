@@ -4,6 +4,7 @@
 #include "zelph/model/transmitter.h"
 
 #include "zelph/config/config_log.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/port_data_scalar.h"
 
@@ -31,9 +32,10 @@ void ITransmitter::TransmitData(const std::shared_ptr<IDataProcess>& source_work
                                 zelph::Port* destination_port) const {
   if (source_port == nullptr || destination_port == nullptr) return;
   ZELPH_CONFIG_LOG(ZelphSeverityLevel::kDebug, "Transmit data {}[{}] -> {}[{}]",
-                   source_worker ? source_worker->GetName() : std::string(), source_port->GetName(),
-                   destination_worker ? destination_worker->GetName() : std::string(),
-                   destination_port->GetName());
+                   zelph::QuoteClientText(source_worker ? source_worker->GetName() : ""),
+                   zelph::QuoteClientText(source_port->GetName()),
+                   zelph::QuoteClientText(destination_worker ? destination_worker->GetName() : ""),
+                   zelph::QuoteClientText(destination_port->GetName()));
   const PortType from = source_port->GetType();
   const PortType to = destination_port->GetType();
   if (from == PortType::output && to == PortType::input) {

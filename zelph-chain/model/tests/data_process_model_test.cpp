@@ -83,5 +83,35 @@ TEST(PlaceholderTest, RecordsExecutorNotFound) {
   EXPECT_EQ(description.substr(description.size() - 6), "\t\t]\n\t}");
 }
 
+// The name comes from the chain file; the error text is read by clients and logged.
+TEST(PlaceholderTest, QuotesTheNameItRecords) {
+  struct Case {
+    std::string name;
+    std::string shown;
+  };
+  const Case kCases[] = {
+      {"Blur", "Blur"},
+      {"Blur\n[2026-12-11 05:00:00.000] [critical] x",
+       R"(Blur\n[2026-12-11 05:00:00.000] [critical] x)"},
+      {std::string(100000, 'b'), std::string(256, 'b') + "..."},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.shown);
+    CapturingLogger log;
+    auto model = std::make_shared<DataProcessModelUnknown>();
+    BaseModelStructure structure;
+    structure.SetName(c.name);
+    model->SetStructure(std::move(structure));
+    auto worker =
+        model->CreateAndInitializeWorker(model, "00112233-4455-6677-8899-aabbccddeeff", "s");
+    ASSERT_TRUE(worker);
+    worker->Execute(ExecutionStage::kRunTime);
+    EXPECT_EQ(worker->GetError(ErrorKind::kExecution).substr(0, 50 + c.shown.size()),
+              "Executor not found\nExecutor name: \"" + c.shown + "\"\nExecutor ID: ");
+    EXPECT_EQ(log.Text().find("\n[2026"), std::string::npos);
+    EXPECT_LT(log.Text().size(), 4096u);
+  }
+}
+
 }  // namespace
 }  // namespace zelph::testing

@@ -12,6 +12,7 @@
 #include "model_registry.h"
 #include "posix_plugin_loader.h"
 #include "zelph/config/zelph_config.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process_model.h"
 #include "zelph/model/data_process_model_base.h"
@@ -197,15 +198,15 @@ std::uint64_t SimplePluginsManager::GetModelCount() { return impl_->models.Count
 void SimplePluginsManager::ClearRegisteredModels(const std::string& session) {
   const std::string session_key = zelph::ToLower(session);
   impl_->models.Remove(session_key, [&session_key](IDataProcessModel& model) {
-    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Session: {}, Model removed: {}", session_key,
-              model.GetStructure().ToString());
+    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Session: {}, Model removed: {}",
+              zelph::QuoteClientText(session_key), model.GetStructure().ToString());
   });
   for (const auto& loader : impl_->loaders) loader->ClearSession(session);
   if (::CheckSeverity(ZelphSeverityLevel::kDebug)) {
     const auto left = impl_->models.Collect(session_key);
     ZELPH_LOG(ZelphSeverityLevel::kDebug,
-              "Clear registered models, session: {}, count session model: {}", session,
-              left.size());
+              "Clear registered models, session: {}, count session model: {}",
+              zelph::QuoteClientText(session), left.size());
     for (std::size_t i = 0; i < left.size(); ++i) {
       ZELPH_LOG(ZelphSeverityLevel::kDebug, "Registered session model [{}]: {}", i,
                 left[i]->GetStructure().ToString());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/link.h"
@@ -139,7 +140,7 @@ class SettingsTreeWriter {
         }
         if (path_.count(source.get()) != 0) {
           ZELPH_LOG(ZelphSeverityLevel::kWarning, "Settings link cycle cut at worker: '{}'",
-                    source->GetId());
+                    QuoteClientText(source->GetId()));
           continue;
         }
         WriteWorker(source);

@@ -6,6 +6,7 @@
 
 #include <shared_mutex>
 
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/settings/chain_settings_writer.h"
 
@@ -31,7 +32,7 @@ void WriteSettingControl(DocumentWriter& writer, const DataSettingControl& contr
     WriteString(writer, control.value_type->GetName());
   } else {
     ZELPH_LOG(ZelphSeverityLevel::kWarning, "Setting control without data type: '{}'",
-              control.name);
+              QuoteClientText(control.name));
     WriteString(writer, "");
   }
   WriteKey(writer, "edition_type");

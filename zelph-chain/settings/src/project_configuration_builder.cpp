@@ -10,6 +10,7 @@
 
 #include "settings_json.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_process_model.h"
@@ -70,8 +71,9 @@ void BuildSettingsSubtree(IDataProcessModel& model, const Models& models, Settin
       continue;
     }
     if (control.GetName() == kSettingsType) continue;
-    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Find control {}.{}", structure.GetCategory(),
-              control.GetName());
+    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Find control {}.{}",
+              zelph::QuoteClientText(structure.GetCategory()),
+              zelph::QuoteClientText(control.GetName()));
     // A model already on the path from the main-settings model down (it names itself or an
     // ancestor) would make the tree endless: it counts as not found.
     const auto settings_model = FindSettingsModel(control, models);
@@ -79,14 +81,14 @@ void BuildSettingsSubtree(IDataProcessModel& model, const Models& models, Settin
       node.controls.push_back(
           std::make_shared<DataSettingControl>(control_path, control, control.GetDefault()));
       ZELPH_LOG(ZelphSeverityLevel::kWarning, "Dashboard session model not found: '{}'",
-                control.GetName());
+                zelph::QuoteClientText(control.GetName()));
       continue;
     }
     auto child = std::make_shared<MainSetting>(MakeSettingId(control_path), control.GetName(),
                                                control.GetDescription(), kMainSetting,
                                                model.GetId(), node.id);
     ZELPH_LOG(ZelphSeverityLevel::kTrace, "create main settings sub tree. Setting path: {}, Id: {}",
-              control_path, child->id);
+              zelph::QuoteClientText(control_path), zelph::QuoteClientText(child->id));
     path_models.insert(settings_model->GetId());
     BuildSettingsSubtree(*settings_model, models, *child, control_path, path_models);
     path_models.erase(settings_model->GetId());
@@ -132,14 +134,16 @@ void ApplyWorkerDefaults(IDataProcess& worker, const Models& models, MainSetting
     if (known) {
       zelph::settings::ApplyDefaultValuesJson(document, *child);
     } else {
-      ZELPH_LOG(ZelphSeverityLevel::kWarning, "Default setting value not found: '{}'", name);
+      ZELPH_LOG(ZelphSeverityLevel::kWarning, "Default setting value not found: '{}'",
+                zelph::QuoteClientText(name));
     }
   }
 }
 
 std::shared_ptr<MainSetting> BuildMainSetting(const std::shared_ptr<IDataProcess>& worker,
                                               const Models& models) {
-  ZELPH_LOG(ZelphSeverityLevel::kTrace, "Found main settings worker: {}", worker->GetId());
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "Found main settings worker: {}",
+            zelph::QuoteClientText(worker->GetId()));
   const auto model = worker->GetModel();
   const zelph::BaseModelStructure& structure = model->GetStructure();
   auto main =

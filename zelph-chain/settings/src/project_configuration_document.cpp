@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "settings_json.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/settings/project_configuration_reader.h"
@@ -38,7 +39,8 @@ void ApplyWorkerProperties(const rapidjson::Value& properties, IDataProcess& wor
     } else if (value.IsNumber()) {
       worker.SetPropertyValue(key, value.GetDouble());
     } else {
-      ZELPH_LOG(ZelphSeverityLevel::kWarning, "Unsupported property setting type: '{}'", key);
+      ZELPH_LOG(ZelphSeverityLevel::kWarning, "Unsupported property setting type: '{}'",
+                zelph::QuoteClientText(key));
     }
   }
 }

@@ -7,6 +7,7 @@
 
 #include <utility>
 
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_process_model.h"
@@ -27,7 +28,9 @@ DataSettingControl::DataSettingControl(const std::string& id, const zelph::BaseC
       edition_type(zelph::ControlKindToString(control.GetEditionKind())),
       is_resource(control.IsResource()) {}
 
-std::string DataSettingControl::ToString() const { return fmt::format("{} [{}]", name, id); }
+std::string DataSettingControl::ToString() const {
+  return fmt::format("{} [{}]", zelph::QuoteClientText(name), zelph::QuoteClientText(id));
+}
 
 SettingNode::SettingNode(const std::string& id, const std::string& name,
                          const std::string& description, SettingKind kind,
@@ -40,7 +43,8 @@ SettingNode::SettingNode(const std::string& id, const std::string& name,
       kind(kind) {}
 
 SettingNode::~SettingNode() {
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "~SettingNode id: {}, name:{} ", id, name);
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "~SettingNode id: {}, name:{} ", zelph::QuoteClientText(id),
+            zelph::QuoteClientText(name));
   children.clear();
   controls.clear();
 }
@@ -78,7 +82,8 @@ std::shared_ptr<DataSettingControl> SettingNode::FindControl(const std::string& 
 
 void SettingNode::DebugPrint(int indent) {
   if (!CheckSeverity(ZelphSeverityLevel::kDebug)) return;
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "{:{}}{} [{}]", "", indent, name, id);
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "{:{}}{} [{}]", "", indent, zelph::QuoteClientText(name),
+            zelph::QuoteClientText(id));
   for (const auto& control : controls) {
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "{:{}}- {}", "", indent + 4, control->ToString());
   }

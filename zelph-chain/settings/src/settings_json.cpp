@@ -9,6 +9,7 @@
 #include <exception>
 #include <string_view>
 
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/settings/setting_value_conversion.h"
 
@@ -41,7 +42,8 @@ void ApplyChildActualValue(const std::string& key, const rapidjson::Value& value
     return;
   }
   if (!value.IsObject()) {
-    ZELPH_LOG(ZelphSeverityLevel::kWarning, "Unsupported actual value type of node: '{}'", key);
+    ZELPH_LOG(ZelphSeverityLevel::kWarning, "Unsupported actual value type of node: '{}'",
+              QuoteClientText(key));
     return;
   }
   // A "settings" control whose model was not found keeps its subtree as JSON text.
@@ -49,7 +51,8 @@ void ApplyChildActualValue(const std::string& key, const rapidjson::Value& value
   if (const auto control = node.FindControl(name)) {
     control->value = PropertyValue{true, std::move(text)};
   } else {
-    ZELPH_LOG(ZelphSeverityLevel::kWarning, "Control '{}' value not saved: '{}'", name, text);
+    ZELPH_LOG(ZelphSeverityLevel::kWarning, "Control '{}' value not saved: '{}'",
+              QuoteClientText(name), QuoteClientText(text));
   }
 }
 
@@ -58,7 +61,8 @@ void ApplyControlActualValue(const std::string& key, const rapidjson::Value& val
   const auto control = node.FindControl(key);
   if (!control) {
     ZELPH_LOG(ZelphSeverityLevel::kWarning,
-              "Failed update main setting subtree actual value: 'property not found: {}'", key);
+              "Failed update main setting subtree actual value: 'property not found: {}'",
+              QuoteClientText(key));
     return;
   }
   try {
@@ -68,8 +72,8 @@ void ApplyControlActualValue(const std::string& key, const rapidjson::Value& val
     }
     control->value = ConvertScalar(value, *control);
   } catch (const std::exception& error) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Cannot update settings: \"{}\", error: {}", key,
-              error.what());
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Cannot update settings: \"{}\", error: {}",
+              QuoteClientText(key), QuoteClientText(error.what()));
   }
 }
 
@@ -103,12 +107,13 @@ void ApplyDefaultValuesJson(const rapidjson::Value& settings, SettingNode& node)
       continue;
     }
     if (value.IsObject() || value.IsArray()) {
-      ZELPH_LOG(ZelphSeverityLevel::kError, "Unsupported json setting type, name: {}", key);
+      ZELPH_LOG(ZelphSeverityLevel::kError, "Unsupported json setting type, name: {}",
+                QuoteClientText(key));
       continue;
     }
     const auto control = node.FindControl(key);
     if (!control) {
-      ZELPH_LOG(ZelphSeverityLevel::kError, "Setting control not found: {}", key);
+      ZELPH_LOG(ZelphSeverityLevel::kError, "Setting control not found: {}", QuoteClientText(key));
       continue;
     }
     if (value.IsNull()) {

@@ -76,6 +76,9 @@ TEST(ProjectConfigurationDocumentTest, BadDocumentsFailOrWarnAndKeepTheTree) {
        "Cannot update settings: \"threshold\", error: Something wrong in JSON file!"},
       {R"({"threshold": true, "enabled": false})", true,
        "Cannot update settings: \"threshold\", error: Unsupported bool conversion", false},
+      // The keys of the client's document are escaped in the log.
+      {R"({"chain\n[2026-12-11] [critical] x": "c"})", true,
+       R"('property not found: chain\n[2026-12-11] [critical] x')"},
       {R"({"@missing": 3})", true, "Unsupported actual value type of node: '@missing'"},
       {R"({"@missing": {"a": [1, {"b": null}]}})", true,
        "Control 'missing' value not saved: '{\"a\":[1,{\"b\":null}]}'"},

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "text_cut.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 
@@ -24,8 +24,6 @@ constexpr std::string_view kConfigurationApp = "zelph-project-configuration";
 // Controls of the client's own state, never part of a configuration.
 constexpr std::string_view kHiddenControlPrefix = "_cs___";
 constexpr std::string_view kSettingsValueType = "settings";
-// A log line quotes at most this much of a setting's text.
-constexpr std::size_t kMaxQuotedBytes = 259;
 
 using Allocator = rapidjson::Document::AllocatorType;
 
@@ -70,8 +68,8 @@ void AddEmbeddedSettings(const DataSettingControl& control, const std::string& t
   rapidjson::Document parsed;
   if (json::ParseJsonText(text.data(), text.size(), parsed).IsError()) {
     ZELPH_LOG(ZelphSeverityLevel::kWarning,
-              "Failed write setting control: '{}', json parse error, json: {}", control.name,
-              CutText(text, kMaxQuotedBytes));
+              "Failed write setting control: '{}', json parse error, json: {}",
+              QuoteClientText(control.name), QuoteClientText(text));
     return;
   }
   object.AddMember(ChildKey(control.name, allocator), rapidjson::Value(parsed, allocator),

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "text_cut.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/model/port_data_mat.h"
 #include "zelph/model/port_data_numbers.h"
 #include "zelph/model/port_data_scalar.h"

@@ -18,6 +18,7 @@
 #include "zelph/chains/linked_chain.h"
 #include "zelph/config/text_file.h"
 #include "zelph/config/zelph_config.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/model/property.h"
@@ -60,7 +61,7 @@ Project::Project(CreationKey, const std::string& id)
 }
 
 Project::~Project() {
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Project removed: {}", id_);
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Project removed: {}", QuoteClientText(id_));
   // The chain and its workers may outlive the project (a handler still holds one); they
   // must not keep pointers to the listeners that go with it.
   if (chain_) {
@@ -73,11 +74,12 @@ Project::~Project() {
   try {
     plugins_->ClearRegisteredModels(plugin_session_key_);
   } catch (const std::exception& e) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed clear registered models of project {}: {}", id_,
-              e.what());
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Failed clear registered models of project {}: {}",
+              QuoteClientText(id_), e.what());
   } catch (...) {
     ZELPH_LOG(ZelphSeverityLevel::kError,
-              "Failed clear registered models of project {}: unknown exception", id_);
+              "Failed clear registered models of project {}: unknown exception",
+              QuoteClientText(id_));
   }
 }
 
@@ -98,11 +100,11 @@ void Project::CreateChain() {
 }
 
 void Project::UploadProject(const std::string& json, const std::string& path) {
-  ZELPH_LOG(ZelphSeverityLevel::kTrace, "upload project chain:\n{}", json);
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "upload project chain: {}", QuoteClientText(json));
   // The state first: a refused upload must not clear the models of a chain that runs.
   ProjectStateGuard state(state_, ProjectState::kLoading);
   if (!state.Entered()) {
-    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", id_));
+    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", QuoteClientText(id_)));
   }
   plugins_->ClearRegisteredModels(plugin_session_key_);
   {
@@ -116,8 +118,8 @@ void Project::UploadProject(const std::string& json, const std::string& path) {
     try {
       LoadChainJson(chain_, json);
     } catch (const std::exception& e) {
-      throw std::runtime_error(
-          fmt::format("Error while loading chain from the file\n{}\n{}", path, e.what()));
+      throw std::runtime_error(fmt::format("Error while loading chain from the file\n{}\n{}",
+                                           QuoteClientText(path), e.what()));
     }
     SyncChainProperties();
     ResetStatistics(kStageLoad);
@@ -128,7 +130,7 @@ void Project::UploadProject(const std::string& json, const std::string& path) {
 void Project::LoadProjectFile(const std::string& path) {
   std::string json;
   if (!ReadTextFile(path, json)) {
-    throw std::runtime_error(fmt::format("Failed open project file: '{}'", path));
+    throw std::runtime_error(fmt::format("Failed open project file: '{}'", QuoteClientText(path)));
   }
   UploadProject(json, path);
 }
@@ -199,9 +201,10 @@ bool Project::ReadChainFlag(const char* key) const {
 DataEx Project::GetCache(const std::string& key) const {
   DataEx entry = cache_->Find(key).value_or(DataEx());
   if (entry.data) {
-    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Get cache: {}, value: {}", key, entry.data->ToString());
+    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Get cache: {}, value: {}", QuoteClientText(key),
+              entry.data->ToString());
   } else {
-    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Get cache: {}, value: null", key);
+    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Get cache: {}, value: null", QuoteClientText(key));
   }
   return entry;
 }
@@ -212,7 +215,7 @@ void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data) 
 
 void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data,
                        std::int64_t modified) {
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Set cache: {}, value: {}", key,
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Set cache: {}, value: {}", QuoteClientText(key),
             data ? data->ToString() : std::string());
   DataEx entry;
   entry.data = std::move(data);

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/plugins/simple_plugins_manager.h"
 #include "zelph/projects/project.h"
@@ -37,11 +38,11 @@ void ProjectExecutionThread(ExecutionPackage& package, SimplePluginsManager& plu
     plugins.AfterExecutingAll(session);
   } catch (const std::exception& e) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Asynchronous run of project {} failed: {}",
-              package.project->GetId(), e.what());
+              QuoteClientText(package.project->GetId()), e.what());
   } catch (...) {
     ZELPH_LOG(ZelphSeverityLevel::kError,
               "Asynchronous run of project {} failed with an unknown exception",
-              package.project->GetId());
+              QuoteClientText(package.project->GetId()));
   }
 }
 
@@ -50,7 +51,7 @@ void ProjectExecutionThread(ExecutionPackage& package, SimplePluginsManager& plu
 void Project::ExecuteAsync() {
   ProjectStateGuard state(state_, ProjectState::kExecuting);
   if (!state.Entered() || runs_interrupted_.load()) {
-    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", id_));
+    throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", QuoteClientText(id_)));
   }
   std::shared_lock hold(lock_);
   PrepareRun();
@@ -70,7 +71,8 @@ void Project::ExecuteAsync() {
         if (auto running = chain.lock()) running->Interrupt();
       });
   if (!started) {
-    throw EvaluateCancelled(fmt::format("Service is shutting down, run refused: {}", id_));
+    throw EvaluateCancelled(
+        fmt::format("Service is shutting down, run refused: {}", QuoteClientText(id_)));
   }
 }
 

@@ -14,6 +14,7 @@
 
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/config/rapidjson.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/link.h"
@@ -94,7 +95,8 @@ void ApplyExecutorJson(IDataProcessChain& chain, const std::string& executor) {
 
 Port* FindOwnPort(const IDataProcess& worker, const std::string& port_id) {
   Port* port = worker.FindPortById(port_id);
-  if (port == nullptr) throw std::runtime_error(fmt::format("Port not found port id: {}", port_id));
+  if (port == nullptr)
+    throw std::runtime_error(fmt::format("Port not found port id: {}", QuoteClientText(port_id)));
   return port;
 }
 
@@ -174,7 +176,8 @@ std::shared_ptr<IDataProcess> Project::GetWorker(const std::string& id) const {
 
 std::shared_ptr<IDataProcess> Project::GetWorkerUnlocked(const std::string& id) const {
   std::shared_ptr<IDataProcess> worker = chain_->FindWorker(id);
-  if (!worker) throw std::runtime_error(fmt::format("Executor not found with id: {}", id));
+  if (!worker)
+    throw std::runtime_error(fmt::format("Executor not found with id: {}", QuoteClientText(id)));
   return worker;
 }
 
@@ -205,7 +208,8 @@ bool Project::HasWorkerSystemProperty(const std::string& worker_id, const std::s
 Link* Project::GetLink(const std::string& id) const {
   std::shared_lock lock(lock_);
   Link* link = chain_->FindLink(id);
-  if (link == nullptr) throw std::runtime_error(fmt::format("Link not found, link id: {}", id));
+  if (link == nullptr)
+    throw std::runtime_error(fmt::format("Link not found, link id: {}", QuoteClientText(id)));
   return link;
 }
 
@@ -220,7 +224,8 @@ bool Project::HasLink(const std::string& id) const {
 Port* Project::GetPort(const std::string& id) const {
   std::shared_lock lock(lock_);
   Port* port = chain_->FindPortById(id).second;
-  if (port == nullptr) throw std::runtime_error(fmt::format("Port not found port id: {}", id));
+  if (port == nullptr)
+    throw std::runtime_error(fmt::format("Port not found port id: {}", QuoteClientText(id)));
   return port;
 }
 
@@ -237,8 +242,8 @@ std::string Project::CreateLink(const std::string& source_worker_id,
   Link* link = chain_->CreateLink(source, source_port, destination, destination_port);
   if (link == nullptr) {
     throw std::runtime_error(
-        fmt::format("Failed create link between src port = {} and dst port = {}", source_port_id,
-                    destination_port_id));
+        fmt::format("Failed create link between src port = {} and dst port = {}",
+                    QuoteClientText(source_port_id), QuoteClientText(destination_port_id)));
   }
   return link->GetId();
 }
@@ -248,7 +253,7 @@ void Project::UpdateLink(const std::string& link_id, const std::string& source_p
   std::unique_lock lock(lock_);
   Link* link = chain_->FindLink(link_id);
   if (link == nullptr) {
-    throw std::runtime_error(fmt::format("Link not found, link id: {}", link_id));
+    throw std::runtime_error(fmt::format("Link not found, link id: {}", QuoteClientText(link_id)));
   }
   // Both ends are resolved before either changes, so a failure leaves the link as it was.
   auto resolve = [&](const std::string& port_id) {
@@ -256,7 +261,7 @@ void Project::UpdateLink(const std::string& link_id, const std::string& source_p
     if (port_id.empty()) return owner;
     owner = chain_->FindPortById(port_id);
     if (owner.second == nullptr) {
-      throw std::runtime_error(fmt::format("Port not found port id: {}", port_id));
+      throw std::runtime_error(fmt::format("Port not found port id: {}", QuoteClientText(port_id)));
     }
     return owner;
   };

@@ -12,6 +12,7 @@
 
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/config/text_file.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/model/data_process.h"
@@ -61,7 +62,8 @@ void Project::UploadConfiguration(const std::string& json) {
 void Project::LoadConfigurationFile(const std::string& path) {
   std::string json;
   if (!ReadTextFile(path, json)) {
-    throw std::runtime_error(fmt::format("Failed open configuration file: '{}'", path));
+    throw std::runtime_error(
+        fmt::format("Failed open configuration file: '{}'", QuoteClientText(path)));
   }
   UploadConfiguration(json);
 }
@@ -119,7 +121,7 @@ std::shared_ptr<SettingNode> Project::GetSetting(const std::string& id) const {
   const std::shared_ptr<ProjectConfiguration> configuration = GetConfiguration();
   const std::shared_ptr<SettingNode> node =
       configuration ? configuration->FindSetting(id) : nullptr;
-  if (!node) throw std::runtime_error(fmt::format("Setting: {} not found", id));
+  if (!node) throw std::runtime_error(fmt::format("Setting: {} not found", QuoteClientText(id)));
   std::shared_lock lock(configuration->GetLock());
   return CopySubtree(*node);
 }

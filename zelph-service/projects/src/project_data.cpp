@@ -7,6 +7,7 @@
 // nobody changes in place once it is published (producers make new data).
 #include <string>
 
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/model/data_process.h"
@@ -56,7 +57,7 @@ void Project::PushInputDataToPortOrControl(IDataProcess& worker, const std::stri
   if (!cache_->Find(key)) {
     std::string data_key = "/data:" + system_name;
     if (!cache_->Find(data_key)) {
-      ZELPH_LOG(ZelphSeverityLevel::kDebug, "Input data: '{}' not found", key);
+      ZELPH_LOG(ZelphSeverityLevel::kDebug, "Input data: '{}' not found", QuoteClientText(key));
       return;
     }
     key = std::move(data_key);
@@ -67,12 +68,12 @@ void Project::PushInputDataToPortOrControl(IDataProcess& worker, const std::stri
     const std::vector<Port*>& ports = worker.GetPorts();
     if (ports.empty()) {
       ZELPH_LOG(ZelphSeverityLevel::kWarning,
-                "Empty input ports container, '{}' data can't be written, woroker: {}", key,
-                worker.ToString());
+                "Empty input ports container, '{}' data can't be written, woroker: {}",
+                QuoteClientText(key), worker.ToString());
     } else {
       ports.front()->SetData(data);
-      ZELPH_LOG(ZelphSeverityLevel::kDebug, "Input data '{}' written into port: {}", key,
-                ports.front()->ToString());
+      ZELPH_LOG(ZelphSeverityLevel::kDebug, "Input data '{}' written into port: {}",
+                QuoteClientText(key), ports.front()->ToString());
       return;
     }
   }
@@ -81,8 +82,8 @@ void Project::PushInputDataToPortOrControl(IDataProcess& worker, const std::stri
   const std::vector<BaseControl> controls = structure.GetControls();
   if (controls.empty()) {
     ZELPH_LOG(ZelphSeverityLevel::kError,
-              "Empty controls container, '{}' data can't be written, worker: {}", key,
-              worker.ToString());
+              "Empty controls container, '{}' data can't be written, worker: {}",
+              QuoteClientText(key), worker.ToString());
     return;
   }
   const BaseControl& control = controls.front();
@@ -91,20 +92,20 @@ void Project::PushInputDataToPortOrControl(IDataProcess& worker, const std::stri
   if (type == nullptr) {
     worker.GetProperties()->SetValue(name, control.GetDefault());
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "Input data '{}' reset to default property: '{}' value",
-              key, name);
+              QuoteClientText(key), QuoteClientText(name));
     return;
   }
   if (DataTypeScalar::Equals(type)) {
     if (const auto* scalar = dynamic_cast<const PortDataScalar*>(data.get())) {
       SetWorkerPropertyFromString(worker, name, scalar->GetStr());
-      ZELPH_LOG(ZelphSeverityLevel::kDebug, "Input data '{}' written into property: '{}'", key,
-                name);
+      ZELPH_LOG(ZelphSeverityLevel::kDebug, "Input data '{}' written into property: '{}'",
+                QuoteClientText(key), QuoteClientText(name));
       return;
     }
   }
   ZELPH_LOG(ZelphSeverityLevel::kError,
             "Unsupported input data type: '{}', '{}' data can't be written, worker: {}",
-            type->GetName(), key, worker.ToString());
+            type->GetName(), QuoteClientText(key), worker.ToString());
 }
 
 void Project::PushWorkerInputs(IDataProcess& worker, const std::string& system_name) {

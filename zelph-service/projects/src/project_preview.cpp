@@ -13,6 +13,7 @@
 
 #include <rapidjson/pointer.h>
 
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_type.h"
@@ -64,7 +65,7 @@ void Project::BuildPreview(const std::shared_ptr<IDataProcess>& worker) {
   }
   const std::string port_id(id->GetString(), id->GetStringLength());
   if (worker->FindPortById(port_id) == nullptr) {
-    ZELPH_LOG(ZelphSeverityLevel::kError, "Port not found: {}", port_id);
+    ZELPH_LOG(ZelphSeverityLevel::kError, "Port not found: {}", QuoteClientText(port_id));
     return;
   }
   std::shared_ptr<IPortData> data = GetCache("/cache:" + port_id).data;
@@ -94,7 +95,8 @@ void Project::StartPreview(IDataProcess& worker, std::shared_ptr<IPortData> data
                data = std::move(data), auto_contrast,
                generation] { project->StorePreview(worker_id, data, auto_contrast, generation); };
   if (!ServiceBackgroundTasks().SubmitPreview(key, std::move(task))) {
-    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Preview refused, the service is shutting down: {}", key);
+    ZELPH_LOG(ZelphSeverityLevel::kDebug, "Preview refused, the service is shutting down: {}",
+              QuoteClientText(key));
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "project_listeners.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/port.h"
 #include "zelph/model/property_keys.h"
@@ -20,7 +21,7 @@
 namespace zelph {
 
 void Project::Execute() {
-  const std::string refusal = fmt::format("Chain not ready to execute, {}", id_);
+  const std::string refusal = fmt::format("Chain not ready to execute, {}", QuoteClientText(id_));
   ProjectStateGuard state(state_, ProjectState::kExecuting);
   if (!state.Entered()) throw EvaluateCancelled(refusal);
   const CallingThreadRun counted = CountRunOnThisThread(refusal);
@@ -33,7 +34,7 @@ void Project::Execute() {
 
 void Project::ExecuteWorker(const std::string& worker_id) {
   const std::shared_ptr<IDataProcess> worker = GetWorker(worker_id);
-  const std::string refusal = fmt::format("Chain not ready to execute, {}", id_);
+  const std::string refusal = fmt::format("Chain not ready to execute, {}", QuoteClientText(id_));
   ProjectStateGuard state(state_, ProjectState::kExecuting);
   if (!state.Entered()) throw EvaluateCancelled(refusal);
   const CallingThreadRun counted = CountRunOnThisThread(refusal);

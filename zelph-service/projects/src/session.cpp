@@ -6,7 +6,9 @@
 #include <mutex>
 #include <utility>
 
+#include "url_safe_id.h"
 #include "zelph/chain/exception.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/uuid.h"
 #include "zelph/projects/project.h"
@@ -58,9 +60,12 @@ std::string Session::CreateProject() {
 void Session::CreateProject(const std::string& id) {
   RefreshDeadline();
   if (id.empty()) throw Exception("Empty project id");
+  if (std::string refusal = UrlSegmentRefusal("Project", id); !refusal.empty()) {
+    throw Exception(refusal);
+  }
   std::unique_lock lock(lock_);
   if (HasProjectUnlocked(id)) throw Exception("Project exist");
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Project created: '{}'", id);
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Project created: '{}'", QuoteClientText(id));
   projects_.push_back(CreateCountedProject(id));
 }
 
@@ -68,7 +73,7 @@ std::shared_ptr<Project> Session::GetProject(const std::string& id) {
   RefreshDeadline();
   std::shared_lock lock(lock_);
   std::shared_ptr<Project> project = FindProjectUnlocked(id);
-  if (!project) throw Exception(fmt::format("Project not found: {}", id));
+  if (!project) throw Exception(fmt::format("Project not found: {}", QuoteClientText(id)));
   return project;
 }
 
@@ -108,7 +113,8 @@ void Session::ForEachProject(const std::function<void(const std::shared_ptr<Proj
 }
 
 void Session::SetIdleTimeout(std::int64_t seconds) {
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Session: '{}' idle timeout: {}", id_, seconds);
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Session: '{}' idle timeout: {}", QuoteClientText(id_),
+            seconds);
   idle_timeout_s_ = seconds;
   RefreshDeadline();
 }

@@ -8,7 +8,7 @@
 
 #include "channel_range_memo.h"
 #include "channel_ranges.h"
-#include "text_cut.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/port_data_mat.h"
 #include "zelph/model/port_data_numbers.h"

@@ -6,8 +6,10 @@
 #include <stdexcept>
 #include <utility>
 
+#include "url_safe_id.h"
 #include "zelph/chain/exception.h"
 #include "zelph/config/zelph_config.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/plugins/simple_plugins_manager.h"
 #include "zelph/projects/project.h"
@@ -36,6 +38,9 @@ Store::~Store() {
 
 void Store::CreateSession(const std::string& id) {
   if (id.empty()) throw std::runtime_error("Session id is empty");
+  if (std::string refusal = UrlSegmentRefusal("Session", id); !refusal.empty()) {
+    throw std::runtime_error(refusal);
+  }
   std::unique_lock lock(lock_);
   if (FindSessionUnlocked(id)) throw std::runtime_error("Session exists");
   auto session = std::make_shared<Session>(id);
@@ -49,7 +54,7 @@ void Store::CreateDefaultSession() { CreateSession(kDefaultSessionId); }
 std::shared_ptr<Session> Store::GetSession(const std::string& id) const {
   std::shared_lock lock(lock_);
   std::shared_ptr<Session> session = FindSessionUnlocked(id);
-  if (!session) throw Exception(fmt::format("Session not found: {}", id));
+  if (!session) throw Exception(fmt::format("Session not found: {}", QuoteClientText(id)));
   return session;
 }
 
@@ -100,7 +105,7 @@ void Store::ForEachProject(const std::string& session_id,
 
 std::shared_ptr<IDataProcessModel> Store::GetModel(const std::string& id) const {
   std::shared_ptr<IDataProcessModel> model = plugins_->FindModel(id);
-  if (!model) throw std::runtime_error(fmt::format("Model not found: {}", id));
+  if (!model) throw std::runtime_error(fmt::format("Model not found: {}", QuoteClientText(id)));
   return model;
 }
 
@@ -134,7 +139,7 @@ std::shared_ptr<Session> Store::TakeSession(const std::string& id,
       std::find_if(sessions_.begin(), sessions_.end(),
                    [&](const std::shared_ptr<Session>& session) { return session->GetId() == id; });
   if (it == sessions_.end() || !remove(**it)) return nullptr;
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Session removed: {}", id);
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Session removed: {}", QuoteClientText(id));
   std::shared_ptr<Session> removed = std::move(*it);
   sessions_.erase(it);
   return removed;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_type.h"
@@ -49,7 +50,8 @@ void SetWorkerPropertyFromString(IDataProcess& worker, const std::string& name,
     return;
   }
   ZELPH_LOG(ZelphSeverityLevel::kWarning, "Unsupported data type {} property: {} saved as is",
-            type != nullptr ? type->GetName() : control->GetValueTypeName(), name);
+            QuoteClientText(type != nullptr ? type->GetName() : control->GetValueTypeName()),
+            QuoteClientText(name));
   properties.SetValue(name, text);
 }
 

@@ -96,6 +96,42 @@ TEST_F(StoreTest, SessionsAreMadeFoundListedAndRemoved) {
   EXPECT_NE(text.find("[debug] Session: 'a' idle timeout: 120\n"), std::string::npos);
 }
 
+// Ids are segments of object URLs: one that no URL can name is refused at creation, with
+// the error kind of the empty id, and nothing is made.
+TEST_F(StoreTest, IdsNoUrlCanNameAreRefused) {
+  Store store;
+  std::shared_ptr<Session> session = store.GetSession("default");
+  struct Case {
+    std::string id;
+    std::string character;  // as the refusal names it; empty when the id is accepted
+  };
+  const Case kCases[] = {
+      {"a/b", "/"},
+      {"a:b", ":"},
+      {std::string("a\0b", 3), "\\0"},
+      {"/", "/"},
+      {std::string(1, '\0'), "\\0"},
+      {"x:/", ":"},  // the first one named
+      {"a b.c-d_e", ""},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.id);
+    if (c.character.empty()) {
+      EXPECT_NO_THROW(store.CreateSession(c.id));
+      EXPECT_NO_THROW(session->CreateProject(c.id));
+      continue;
+    }
+    EXPECT_THROW(store.CreateSession(c.id), std::runtime_error);
+    EXPECT_EQ(ErrorOf([&] { store.CreateSession(c.id); }),
+              "Session id contains '" + c.character + "'");
+    EXPECT_FALSE(store.HasSession(c.id));
+    EXPECT_THROW(session->CreateProject(c.id), Exception);
+    EXPECT_EQ(ErrorOf([&] { session->CreateProject(c.id); }),
+              "Project id contains '" + c.character + "'");
+    EXPECT_THROW(session->GetProject(c.id), Exception);
+  }
+}
+
 TEST_F(StoreTest, ProjectsAreMadeWithAndWithoutAnIdAndFoundThroughTheStore) {
   testing::CapturingLogger log;
   Store store;

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_type.h"
@@ -18,7 +19,6 @@
 #include "zelph/model/port_data_numbers.h"
 #include "zelph/model/port_data_scalar.h"
 #include "zelph/model/property.h"
-#include "zelph/rpc/client_text.h"
 
 namespace {
 
@@ -184,7 +184,7 @@ std::string Shown(const PropertyVariant& value) {
   return std::visit(
       [](const auto& alternative) {
         if constexpr (std::is_same_v<std::decay_t<decltype(alternative)>, std::string>) {
-          return zelph::rpc::QuoteClientText(alternative);
+          return zelph::QuoteClientText(alternative);
         } else {
           return fmt::format("{}", alternative);
         }
@@ -251,13 +251,13 @@ grpc::Status PropertyValueFromAnyData(const zelph::SetDataRequest& request,
   }
   property.changed = true;
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Set property, url={}, value={}",
-            zelph::rpc::QuoteClientText(request.url()), Shown(property.value));
+            zelph::QuoteClientText(request.url()), Shown(property.value));
   return grpc::Status::OK;
 }
 
 grpc::Status SetPropertyFromAnyData(Property* properties, const std::string& name,
                                     const zelph::SetDataRequest& request) {
-  ZELPH_LOG(ZelphSeverityLevel::kTrace, "TEST property id: {}", zelph::rpc::QuoteClientText(name));
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "TEST property id: {}", zelph::QuoteClientText(name));
   PropertyValue value;
   if (grpc::Status status = PropertyValueFromAnyData(request, value); !status.ok()) return status;
   // Moved into the bag, so a long text is copied once, from the request.
@@ -276,7 +276,7 @@ grpc::Status SetWorkerPropertyFromAnyData(IDataProcess& worker, const std::strin
   // The mirror carries the same value, so its status is the first write's.
   if (status.ok() && name.starts_with(kSystemPropertyPrefix)) {
     ZELPH_LOG(ZelphSeverityLevel::kTrace, "TEST write system property: {}",
-              zelph::rpc::QuoteClientText(name));
+              zelph::QuoteClientText(name));
     if (Property* system = worker.GetSystemProperties()) {
       SetPropertyFromAnyData(system, name.substr(kSystemPropertyPrefix.size()), request);
     }

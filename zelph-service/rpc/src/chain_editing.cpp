@@ -11,17 +11,17 @@
 
 #include "handler_frame.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/data_process_model.h"
 #include "zelph/plugins/simple_plugins_manager.h"
 #include "zelph/projects/project.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 
+using zelph::QuoteClientText;
 using zelph::rpc::IdOf;
 using zelph::rpc::LogIfFailed;
-using zelph::rpc::QuoteClientText;
 using zelph::rpc::RunGuarded;
 
 namespace {

@@ -16,11 +16,11 @@
 
 #include "handler_frame.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/project_state.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "handler_frame.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/property.h"
 #include "zelph/plugins/simple_plugins_manager.h"
@@ -14,7 +15,6 @@
 #include "zelph/projects/session.h"
 #include "zelph/projects/store.h"
 #include "zelph/rpc/cache_key.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 #include "zelph/settings/project_configuration.h"
@@ -66,8 +66,7 @@ grpc::Status ZelphServiceV2Impl::Exists(grpc::ServerContext*, const zelph::Exist
   }
   for (const std::string& text : request->url()) {
     const ObjectUrl url(text);
-    ZELPH_LOG(ZelphSeverityLevel::kTrace, "Object exists url: {}",
-              zelph::rpc::QuoteClientText(text));
+    ZELPH_LOG(ZelphSeverityLevel::kTrace, "Object exists url: {}", zelph::QuoteClientText(text));
     const std::string& path = url.GetPath();
     bool exists = false;
     try {

@@ -8,13 +8,13 @@
 #include <string_view>
 
 #include "handler_frame.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 
-using zelph::rpc::QuoteClientText;
+using zelph::QuoteClientText;
 
 namespace {
 

@@ -15,6 +15,7 @@
 
 #include "handler_frame.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/model/data_process_model.h"
 #include "zelph/model/data_type.h"
 #include "zelph/model/port_data_scalar.h"
@@ -23,7 +24,6 @@
 #include "zelph/projects/service_cache.h"
 #include "zelph/projects/solution_provider.h"
 #include "zelph/projects/statistic.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/handler_text.h"
 #include "zelph/rpc/model_messages.h"
 #include "zelph/rpc/object_url.h"
@@ -31,7 +31,7 @@
 #include "zelph/settings/chain_settings_writer.h"
 #include "zelph/settings/setting_node.h"
 
-using zelph::rpc::QuoteClientText;
+using zelph::QuoteClientText;
 using zelph::rpc::ValidateProjectPart;
 
 namespace {

@@ -18,13 +18,13 @@
 
 #include "handler_frame.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/link.h"
 #include "zelph/projects/object_status.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/worker_document.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/handler_text.h"
 #include "zelph/rpc/model_messages.h"
 #include "zelph/rpc/object_url.h"
@@ -46,7 +46,7 @@ LinkEnds ReadLinkEnds(const zelph::Project& project, const std::string& link_id)
   const Link* link = project.GetChain()->FindLink(link_id);
   if (link == nullptr) {
     throw std::runtime_error(
-        fmt::format("Link not found, link id: {}", zelph::rpc::QuoteClientText(link_id)));
+        fmt::format("Link not found, link id: {}", zelph::QuoteClientText(link_id)));
   }
   LinkEnds ends;
   if (const std::shared_ptr<IDataProcess> worker = link->GetSrcWorker()) {
@@ -101,7 +101,7 @@ void AddStatus(const ObjectUrl& url, const std::shared_ptr<zelph::ObjectStatusDa
 grpc::Status ZelphServiceV2Impl::GetProject(const ObjectUrl& url,
                                             zelph::GetDataResponse& response) {
   const std::shared_ptr<zelph::Project> project = GetProject(url);
-  ZELPH_LOG(ZelphSeverityLevel::kTrace, "url path: {}", zelph::rpc::QuoteClientText(url.GetPath()));
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "url path: {}", zelph::QuoteClientText(url.GetPath()));
   zelph::GAnyData* element = response.add_data();
   element->set_url(url.GetUrl());
   element->set_string_val(project->GetChainJson());

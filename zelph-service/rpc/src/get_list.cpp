@@ -14,6 +14,7 @@
 
 #include "handler_frame.h"
 #include "zelph/config/zelph_config.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/model/data_process_model.h"
@@ -22,11 +23,10 @@
 #include "zelph/projects/session.h"
 #include "zelph/projects/solution_provider.h"
 #include "zelph/projects/store.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 
-using zelph::rpc::QuoteClientText;
+using zelph::QuoteClientText;
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "handler_frame.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/base_control.h"
 #include "zelph/model/data_process.h"
@@ -87,7 +88,7 @@ constexpr std::uint32_t kSettingModelFlags =
 void AppendMainSettings(const std::string& project_url, const SettingNode& node,
                         zelph::GetListResponse& response) {
   std::string url = fmt::format("{}/setting:{}", project_url, node.id);
-  ZELPH_LOG(ZelphSeverityLevel::kTrace, "setting url: {}", url);
+  ZELPH_LOG(ZelphSeverityLevel::kTrace, "setting url: {}", zelph::QuoteClientText(url));
   response.add_url(std::move(url));
   for (const std::shared_ptr<SettingNode>& child : node.children) {
     if (std::dynamic_pointer_cast<MainSetting>(child)) {
@@ -108,7 +109,8 @@ grpc::Status ZelphServiceV2Impl::ListSettings(const ObjectUrl& url, const zelph:
     project->ForEachWorker([&](const std::shared_ptr<IDataProcess>& worker) {
       if ((worker->GetStructure().GetOptionalFlags() & kSettingModelFlags) == 0) return;
       std::string worker_url = fmt::format("{}/worker:{}", project_url, worker->GetId());
-      ZELPH_LOG(ZelphSeverityLevel::kTrace, "setting [io] url: {}", worker_url);
+      ZELPH_LOG(ZelphSeverityLevel::kTrace, "setting [io] url: {}",
+                zelph::QuoteClientText(worker_url));
       response.add_url(std::move(worker_url));
     });
   }
@@ -190,7 +192,8 @@ grpc::Status ZelphServiceV2Impl::ListStatistics(const ObjectUrl& url,
   for (const auto& [key, statistic] : StatisticsOf(*project)) {
     if (!filter.PassesStamp(StampOf(*statistic))) continue;
     std::string statistic_url = prefix + key;
-    ZELPH_LOG(ZelphSeverityLevel::kTrace, "Statistic url: {}", statistic_url);
+    ZELPH_LOG(ZelphSeverityLevel::kTrace, "Statistic url: {}",
+              zelph::QuoteClientText(statistic_url));
     response.add_url(std::move(statistic_url));
   }
   return grpc::Status::OK;
@@ -211,10 +214,10 @@ grpc::Status ZelphServiceV2Impl::ListErrors(const ObjectUrl& url,
       std::shared_lock lock(statistic->lock);
       message = statistic->error_message;
     }
-    ZELPH_LOG(ZelphSeverityLevel::kTrace, "statistic: {}", message);
+    ZELPH_LOG(ZelphSeverityLevel::kTrace, "statistic: {}", zelph::QuoteClientText(message));
     if (message.empty() || !filter.PassesStamp(StampOf(*statistic))) continue;
     std::string error_url = prefix + key;
-    ZELPH_LOG(ZelphSeverityLevel::kTrace, "Error url: {}", error_url);
+    ZELPH_LOG(ZelphSeverityLevel::kTrace, "Error url: {}", zelph::QuoteClientText(error_url));
     response.add_url(std::move(error_url));
   }
   return grpc::Status::OK;

@@ -12,11 +12,11 @@
 
 #include "zelph/chain/exception.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/session.h"
 #include "zelph/projects/store.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 
 namespace zelph::rpc {

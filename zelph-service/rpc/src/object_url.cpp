@@ -5,7 +5,7 @@
 
 #include <fmt/format.h>
 
-#include "zelph/rpc/client_text.h"
+#include "zelph/logger/client_text.h"
 
 namespace {
 
@@ -227,5 +227,5 @@ grpc::Status ValidateObjectUrl(const std::string& url) {
 
 grpc::Status MakeInvalidUrlStatus(const std::string& url, const std::string& reason) {
   return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT,
-                      fmt::format("Invalid url: {}, {}", zelph::rpc::QuoteClientText(url), reason));
+                      fmt::format("Invalid url: {}, {}", zelph::QuoteClientText(url), reason));
 }

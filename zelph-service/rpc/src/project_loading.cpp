@@ -8,15 +8,15 @@
 #include <string>
 
 #include "handler_frame.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/solution_provider.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 
-using zelph::rpc::QuoteClientText;
+using zelph::QuoteClientText;
 
 namespace {
 
@@ -39,22 +39,6 @@ std::shared_ptr<SolutionTemplate> FindTemplate(const SolutionProvider& solutions
   return found;
 }
 
-// The project's failure text names the whole path the client sent; a reply quotes client
-// text shortened, or a client that sent a long path could not even read the failure.
-void UploadQuotingPath(zelph::Project& project, const zelph::GFile& file) {
-  try {
-    project.UploadProject(file.data(), file.path());
-  } catch (const std::runtime_error& e) {
-    const std::string text = e.what();
-    const size_t at = file.path().size() > zelph::rpc::kMaxQuotedClientBytes
-                          ? text.find(file.path())
-                          : std::string::npos;
-    if (at == std::string::npos) throw;
-    throw std::runtime_error(text.substr(0, at) + QuoteClientText(file.path()) +
-                             text.substr(at + file.path().size()));
-  }
-}
-
 }  // namespace
 
 grpc::Status ZelphServiceV2Impl::UploadProject(grpc::ServerContext*,
@@ -70,7 +54,7 @@ grpc::Status ZelphServiceV2Impl::UploadProject(grpc::ServerContext*,
     }
     const std::shared_ptr<zelph::Project> project = GetProject(url);
     // An unset file reads as one with empty data and path.
-    UploadQuotingPath(*project, request->file());
+    project->UploadProject(request->file().data(), request->file().path());
     response->set_chain_id(zelph::rpc::ChainIdOf(*project));
     return grpc::Status::OK;
   }));

@@ -13,16 +13,16 @@
 
 #include "handler_frame.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/session.h"
 #include "zelph/projects/store.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 
+using zelph::QuoteClientText;
 using zelph::rpc::IdOf;
-using zelph::rpc::QuoteClientText;
 using zelph::rpc::RunGuarded;
 
 grpc::Status ZelphServiceV2Impl::Remove(grpc::ServerContext*, const zelph::RemoveRequest* request,

@@ -14,17 +14,17 @@
 #include "handler_frame.h"
 #include "zelph/chain/exception.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/property.h"
 #include "zelph/projects/project.h"
 #include "zelph/rpc/any_data_conversion.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
 #include "zelph/settings/project_configuration.h"
 
-using zelph::rpc::QuoteClientText;
+using zelph::QuoteClientText;
 
 grpc::Status ZelphServiceV2Impl::SetData(grpc::ServerContext*, const zelph::SetDataRequest* request,
                                          zelph::SetDataResponse*) {

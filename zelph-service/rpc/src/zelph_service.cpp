@@ -9,17 +9,17 @@
 #include <string>
 
 #include "handler_frame.h"
+#include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/plugins/simple_plugins_manager.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/session.h"
 #include "zelph/projects/solution_provider.h"
 #include "zelph/projects/store.h"
-#include "zelph/rpc/client_text.h"
 #include "zelph/rpc/object_url.h"
 
+using zelph::QuoteClientText;
 using zelph::rpc::LogIfFailed;
-using zelph::rpc::QuoteClientText;
 using zelph::rpc::RunGuarded;
 
 ZelphServiceV2Impl::ZelphServiceV2Impl()

@@ -142,25 +142,39 @@ TEST(ProjectLoadingTest, DeeplyNestedChainTextIsRefusedAsUnreadable) {
 
 TEST(ProjectLoadingTest, UploadIntoABusyProjectIsRefused) {
   ServiceHarness harness;
-  const std::string project = harness.NewProject();
-  Gate& loader = TestPluginControl::Get().LoaderGate();
-  loader.Reset();
-  loader.Close();
-  // The main-settings chain's Loader waits at the gate while its chain loads.
-  auto first = std::async(std::launch::async, [&] {
-    return harness.Call(&Stub::UploadProject, Upload(project, ChainText("main_settings.json"),
-                                                     ChainFile("main_settings.json")));
-  });
-  ASSERT_TRUE(loader.WaitForInside(1));
-  const grpc::Status refused =
-      harness.Call(&Stub::UploadProject, Upload(project, ChainText("line.json")));
-  loader.Open();
-  EXPECT_EQ(refused.error_code(), grpc::StatusCode::INTERNAL);
-  const std::string project_id = project.substr(project.rfind(':') + 1);
-  EXPECT_EQ(refused.error_message(), "Chain not ready to execute, " + project_id);
-  EXPECT_TRUE(first.get().ok());
-  EXPECT_EQ(harness.UploadChain(project, "line.json"), kLineChainId);
-  loader.Reset();
+  const std::string session = harness.NewSession();
+  struct Case {
+    std::string project_id;
+    std::string shown;  // as the refusal names it
+  };
+  const Case kCases[] = {
+      {"p1", "p1"},
+      {std::string(20000, 'p'), std::string(256, 'p') + "..."},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.shown);
+    const std::string project = session + "/project:" + c.project_id;
+    CreateProjectRequest create;
+    create.set_url(project);
+    ASSERT_TRUE(harness.Call(&Stub::CreateProject, create).ok());
+    Gate& loader = TestPluginControl::Get().LoaderGate();
+    loader.Reset();
+    loader.Close();
+    // The main-settings chain's Loader waits at the gate while its chain loads.
+    auto first = std::async(std::launch::async, [&] {
+      return harness.Call(&Stub::UploadProject, Upload(project, ChainText("main_settings.json"),
+                                                       ChainFile("main_settings.json")));
+    });
+    ASSERT_TRUE(loader.WaitForInside(1));
+    const grpc::Status refused =
+        harness.Call(&Stub::UploadProject, Upload(project, ChainText("line.json")));
+    loader.Open();
+    EXPECT_EQ(refused.error_code(), grpc::StatusCode::INTERNAL);
+    EXPECT_EQ(refused.error_message(), "Chain not ready to execute, " + c.shown);
+    EXPECT_TRUE(first.get().ok());
+    EXPECT_EQ(harness.UploadChain(project, "line.json"), kLineChainId);
+    loader.Reset();
+  }
 }
 
 LoadSolutionRequest Solution(const std::string& project_url, const std::string& app,

@@ -12,6 +12,7 @@
 
 #include "capturing_logger.h"
 #include "service_harness.h"
+#include "zelph/projects/session.h"
 #include "zelph/projects/store.h"
 
 namespace zelph::testing {
@@ -33,6 +34,11 @@ TEST(ServiceFrameTest, CreateSessionAnswersTheStoreRefusals) {
       {"default", grpc::StatusCode::INTERNAL, "Session exists"},
       {"", grpc::StatusCode::INTERNAL, "Session id is empty"},
       {kLongId, grpc::StatusCode::OK, ""},
+      // No URL could name these.
+      {"a/b", grpc::StatusCode::INTERNAL, "Session id contains '/'"},
+      {"a:b", grpc::StatusCode::INTERNAL, "Session id contains ':'"},
+      {std::string("a\0b", 3), grpc::StatusCode::INTERNAL, "Session id contains '\\0'"},
+      {"/", grpc::StatusCode::INTERNAL, "Session id contains '/'"},
   };
   for (const Case& c : kCases) {
     CreateSessionRequest request;
@@ -42,6 +48,9 @@ TEST(ServiceFrameTest, CreateSessionAnswersTheStoreRefusals) {
     EXPECT_EQ(status.error_message(), c.message) << c.id;
   }
   EXPECT_TRUE(harness.service().GetStore().HasSession("fresh"));
+  std::size_t sessions = 0;
+  harness.service().GetStore().ForEachSession([&](const std::shared_ptr<Session>&) { ++sessions; });
+  EXPECT_EQ(sessions, 3u);  // default, fresh and the long one
 }
 
 TEST(ServiceFrameTest, CreateProjectAcceptsSessionAndProjectUrlsOnly) {

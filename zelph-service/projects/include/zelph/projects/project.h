@@ -25,6 +25,10 @@
 // that already holds the lock unless it says so, since the lock prefers writers and is not
 // re-entrant. The cache, the statistics and status maps and the property bag lock
 // themselves and need no project lock.
+//
+// Failure texts: every id, path or key in the texts below ({id}, {path}) is the client's
+// text as QuoteClientText gives it, so a reply or log line that carries one stays one short
+// line.
 #pragma once
 
 #include <atomic>

@@ -45,7 +45,9 @@ class Session {
   // answers the id. Throws zelph::Exception
   // "Project exist" when the id is taken, and what the project's construction throws.
   std::string CreateProject();
-  // A project with the client's id: zelph::Exception "Empty project id" or "Project exist".
+  // A project with the client's id: zelph::Exception "Empty project id", "Project id
+  // contains '{c}'" for an id holding '/', ':' or NUL (no URL could name it), or "Project
+  // exist".
   void CreateProject(const std::string& id);
   // zelph::Exception "Project not found: {id}" when there is none.
   std::shared_ptr<Project> GetProject(const std::string& id);

@@ -45,7 +45,8 @@ class Store {
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
 
-  // std::runtime_error "Session id is empty" or "Session exists". The session's idle timeout
+  // std::runtime_error "Session id is empty", "Session id contains '{c}'" for an id holding
+  // '/', ':' or NUL (no URL could name it), or "Session exists". The session's idle timeout
   // is the configured one, read now.
   void CreateSession(const std::string& id);
   void CreateDefaultSession();
