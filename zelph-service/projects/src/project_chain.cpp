@@ -139,6 +139,7 @@ void Project::ApplyChainProperty(const std::string& name) {
         chain.SetExecutionOption(option.option, value && PropertyValueToBool(*value));
     }
   }
+  PublishChainId();
 }
 
 std::string Project::GetChainJson() const {
@@ -307,11 +308,16 @@ void Project::SetObjectStatus(const std::string& object_id, int status) {
   object_statuses_.Set(object_id, std::move(data));
 }
 
+void Project::PublishChainId() {
+  std::lock_guard lock(chain_id_mutex_);
+  chain_id_ = chain_->GetId();
+}
+
 std::shared_ptr<ObjectStatusData> Project::GetChainStatus() const {
   std::string chain_id;
   {
-    std::shared_lock lock(lock_);
-    chain_id = chain_->GetId();
+    std::lock_guard lock(chain_id_mutex_);
+    chain_id = chain_id_;
   }
   return object_statuses_.Find(chain_id).value_or(nullptr);
 }
