@@ -295,16 +295,14 @@ bool Project::RemoveStatistic(const std::string& object_id) {
 }
 
 void Project::SetObjectStatus(const std::string& object_id, int status) {
-  // Readers may hold the object: it is updated in place, time first.
+  // Readers may hold the object: it is updated in place.
   if (std::optional<std::shared_ptr<ObjectStatusData>> found = object_statuses_.Find(object_id);
       found && *found) {
-    (*found)->time = ObjectStatusData::Now();
-    (*found)->status = status;
+    (*found)->Set(status, ObjectStatusData::Now());
     return;
   }
   auto data = std::make_shared<ObjectStatusData>();
-  data->status = status;
-  data->time = ObjectStatusData::Now();
+  data->Set(status, ObjectStatusData::Now());
   object_statuses_.Set(object_id, std::move(data));
 }
 
