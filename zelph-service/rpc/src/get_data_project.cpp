@@ -25,7 +25,6 @@
 #include "zelph/projects/project.h"
 #include "zelph/projects/worker_document.h"
 #include "zelph/rpc/client_text.h"
-#include "zelph/rpc/handler_text.h"
 #include "zelph/rpc/model_messages.h"
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/zelph_service.h"
@@ -87,13 +86,13 @@ void AddStatus(const ObjectUrl& url, const std::shared_ptr<zelph::ObjectStatusDa
   zelph::GAnyData* element = response.add_data();
   element->set_url(url.GetUrl());
   if (!status) {
-    element->set_string_val(ExecutionStatusName(0));
+    element->set_string_val(zelph::ObjectStatusText(0));
     return;
   }
   // Read as one pair, so a new status never goes out with the time of the old one.
   const zelph::ObjectStatusReading reading = status->Read();
   element->set_modified(reading.time);
-  element->set_string_val(ExecutionStatusName(reading.status));
+  element->set_string_val(zelph::ObjectStatusText(reading.status));
 }
 
 }  // namespace
