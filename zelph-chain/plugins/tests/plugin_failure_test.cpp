@@ -1,4 +1,5 @@
 // Faulty plug-ins: each gives its warnings or errors, and the manager stays usable.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -13,12 +14,11 @@
 
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
+
 const std::string kRoot = TEST_PLUGIN_ROOT;
 const std::string kNotALibraryFolder = NOT_A_LIBRARY_FOLDER;
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // The newest model of the empty session with this name, or empty.
 std::shared_ptr<IDataProcessModel> NewestLoadedModelNamed(const std::string& name) {
@@ -41,9 +41,8 @@ class PluginFailureTest : public ::testing::Test {
     const std::string reason_before = config_->GetInitializationExceptionReason();
     EXPECT_EQ(manager_->LoadPlugin(folder), 1);
     const std::string text = logger_.Text();
-    EXPECT_TRUE(Contains(text, "[error] " + error)) << text;
-    EXPECT_TRUE(Contains(text, "[error] Failed load plugin: " + folder + " error: " + error))
-        << text;
+    EXPECT_THAT(text, HasSubstr("[error] " + error));
+    EXPECT_THAT(text, HasSubstr("[error] Failed load plugin: " + folder + " error: " + error));
     const std::string reason = "Cannot initialize Davodavora plugin:\n" + folder + "\n" + error;
     EXPECT_EQ(config_->GetInitializationExceptionReason(),
               reason_before.empty() ? reason : reason_before);
@@ -62,9 +61,9 @@ TEST_F(PluginFailureTest, MissingEntryPointsAreWarnedAboutAndTheirEventsSkipped)
        {"Required 'RegisterAvailableModels', plugin: ", "Required 'ClearSession', plugin: ",
         "Required 'BeforeExecutingAllPtr', plugin: ",
         "Required 'AfterExecutingAllPtr', plugin: "}) {
-    EXPECT_TRUE(Contains(text, "[warning] " + warning + library)) << text;
+    EXPECT_THAT(text, HasSubstr("[warning] " + warning + library));
   }
-  EXPECT_FALSE(Contains(text, "'LoadModels'"));
+  EXPECT_THAT(text, Not(HasSubstr("'LoadModels'")));
   EXPECT_NE(manager_->FindModel(fixture::kOnlyLoadModelsModel, ""), nullptr);
   manager_->RegisterAvailableModels("s");
   manager_->BeforeExecutingAll("s");
@@ -79,9 +78,9 @@ TEST_F(PluginFailureTest, LibraryWithoutEntryPointsLoadsWithNoModels) {
   const std::uint64_t count = manager_->GetModelCount();
   EXPECT_EQ(manager_->LoadPlugin(kRoot + "/bare"), 0);
   const std::string text = logger_.Text();
-  EXPECT_TRUE(Contains(text, "[debug] Plugin DLL found: '" + library + "'")) << text;
-  EXPECT_TRUE(Contains(text, "[warning] Required 'LoadModels', plugind: " + library)) << text;
-  EXPECT_FALSE(Contains(text, "Failed load models")) << text;
+  EXPECT_THAT(text, HasSubstr("[debug] Plugin DLL found: '" + library + "'"));
+  EXPECT_THAT(text, HasSubstr("[warning] Required 'LoadModels', plugind: " + library));
+  EXPECT_THAT(text, Not(HasSubstr("Failed load models")));
   EXPECT_EQ(manager_->GetModelCount(), count);
 }
 
@@ -104,9 +103,8 @@ TEST_F(PluginFailureTest, UnloadableLibraryCarriesTheLoaderReason) {
   EXPECT_EQ(manager_->GetModelCount(), count);
   const std::string library = kNotALibraryFolder + "/fake.so";
   const std::string text = logger_.Text();
-  EXPECT_TRUE(Contains(text, "[error] Cannot initialize '" + library +
-                                 "'\n\nCan't load library dlopen(" + library + "), error: "))
-      << text;
+  EXPECT_THAT(text, HasSubstr("[error] Cannot initialize '" + library +
+                              "'\n\nCan't load library dlopen(" + library + "), error: "));
 }
 
 // Without the ignore switch the plug-in fails at the second model, after the first was
@@ -116,10 +114,9 @@ TEST_F(PluginFailureTest, DuplicateIdFailsThePluginButItsRegisteredModelKeepsWor
   const std::string reason_before = config_->GetInitializationExceptionReason();
   EXPECT_EQ(manager_->LoadPlugin("dup"), 1);
   const std::string text = logger_.Text();
-  EXPECT_TRUE(Contains(text, "[warning] Model ID duplicate found .dup-second uuid: ")) << text;
-  EXPECT_TRUE(Contains(text, "[error] Cannot initialize '" + library +
-                                 "'\n\nModel ID duplicate found .dup-second uuid: "))
-      << text;
+  EXPECT_THAT(text, HasSubstr("[warning] Model ID duplicate found .dup-second uuid: "));
+  EXPECT_THAT(text, HasSubstr("[error] Cannot initialize '" + library +
+                              "'\n\nModel ID duplicate found .dup-second uuid: "));
 
   auto survivor = NewestLoadedModelNamed("dup-first");
   ASSERT_NE(survivor, nullptr);
@@ -137,7 +134,7 @@ TEST_F(PluginFailureTest, DuplicateIdIsSkippedWhenErrorsAreIgnored) {
   for (const auto& model : manager_->GetModels(""))
     with_that_id += model->GetId() == first->GetId();
   EXPECT_EQ(with_that_id, 1u);
-  EXPECT_TRUE(Contains(logger_.Text(), "[warning] Model ID duplicate found .dup-second uuid: "));
+  EXPECT_THAT(logger_.Text(), HasSubstr("[warning] Model ID duplicate found .dup-second uuid: "));
 }
 
 // Runs in a process of its own: from here on every session event meets the throwing plug-in
@@ -168,9 +165,9 @@ TEST_F(PluginFailureTest, LoadPluginsWalksTheWholeTree) {
   const std::string text = logger_.Text();
   for (const std::string library : {"/fails/fails.so", "/throws_on_load/throws_on_load.so",
                                     "/good/good.so", "/bare/bare-d.so", "/dup/dup.so"}) {
-    EXPECT_TRUE(Contains(text, "Loading DLL: '" + kRoot + library + "'")) << library;
+    EXPECT_THAT(text, HasSubstr("Loading DLL: '" + kRoot + library + "'")) << library;
   }
-  EXPECT_TRUE(Contains(text, "[error] Cannot initialize '" + kRoot + "/fails/fails.so'"));
+  EXPECT_THAT(text, HasSubstr("[error] Cannot initialize '" + kRoot + "/fails/fails.so'"));
   // Without it the first failure ends the walk.
   config_->SetIgnoreExtInitError(false);
   EXPECT_THROW(manager_->LoadPlugins(kRoot), std::runtime_error);

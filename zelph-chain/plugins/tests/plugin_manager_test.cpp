@@ -2,6 +2,7 @@
 // session events, the data-type table, and where LoadPlugin looks for a library.
 #include "zelph/plugins/simple_plugins_manager.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,6 +17,7 @@
 
 namespace {
 
+using ::testing::HasSubstr;
 using zelph::testing::Script;
 using ModelList = std::vector<std::shared_ptr<IDataProcessModel>>;
 
@@ -27,10 +29,6 @@ std::vector<std::string> IdsOf(const ModelList& models) {
 
 // The id of the scripted test model of `script`, which the "good" plug-in serves.
 std::string IdOf(Script script) { return zelph::testing::MakeTestModel(script)->GetId(); }
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 class PluginManagerTest : public ::testing::Test {
  protected:
@@ -57,8 +55,7 @@ TEST_F(PluginManagerTest, LoadedPluginDeliversItsModelsUnderTheEmptySession) {
   EXPECT_EQ(loaded[1]->GetSessionId(), "");
   // LoadModels hears the bin home and the library's folder.
   const std::string root = TEST_PLUGIN_ROOT;
-  EXPECT_TRUE(Contains(*load_log_, "good: LoadModels '" + root + "' '" + root + "/good'"))
-      << *load_log_;
+  EXPECT_THAT(*load_log_, HasSubstr("good: LoadModels '" + root + "' '" + root + "/good'"));
 }
 
 TEST_F(PluginManagerTest, SessionsGetTheirOwnModelsFoundListedAndClearedApart) {
@@ -66,7 +63,7 @@ TEST_F(PluginManagerTest, SessionsGetTheirOwnModelsFoundListedAndClearedApart) {
   manager_->RegisterAvailableModels("Project-A");
   manager_->RegisterAvailableModels("project-b");
   EXPECT_EQ(manager_->GetModelCount(), count_before + 4);
-  EXPECT_TRUE(Contains(logger_.Text(), "good: RegisterAvailableModels 'Project-A'"));
+  EXPECT_THAT(logger_.Text(), HasSubstr("good: RegisterAvailableModels 'Project-A'"));
 
   // Newest first, whatever the case of the key.
   const std::vector<std::string> newest_first{IdOf(Script::kFailing), IdOf(Script::kPassThrough)};
@@ -96,7 +93,7 @@ TEST_F(PluginManagerTest, SessionsGetTheirOwnModelsFoundListedAndClearedApart) {
   EXPECT_EQ(IdsOf(manager_->GetModels("project-b")), newest_first);
   EXPECT_EQ(manager_->GetModelCount(), count_before + 2);
   // The plug-in hears the key as the caller gave it.
-  EXPECT_TRUE(Contains(logger_.Text(), "good: ClearSession 'Project-A'"));
+  EXPECT_THAT(logger_.Text(), HasSubstr("good: ClearSession 'Project-A'"));
   // A worker keeps its model alive after the registry let go of it.
   EXPECT_EQ(worker->GetDataProcessModel()->GetId(), IdOf(Script::kFailing));
 
@@ -108,8 +105,8 @@ TEST_F(PluginManagerTest, SessionsGetTheirOwnModelsFoundListedAndClearedApart) {
 TEST_F(PluginManagerTest, RunEventsReachThePlugin) {
   manager_->BeforeExecutingAll("Run-1");
   manager_->AfterExecutingAll("Run-1");
-  EXPECT_TRUE(Contains(logger_.Text(), "good: BeforeExecutingAll 'Run-1'"));
-  EXPECT_TRUE(Contains(logger_.Text(), "good: AfterExecutingAll 'Run-1'"));
+  EXPECT_THAT(logger_.Text(), HasSubstr("good: BeforeExecutingAll 'Run-1'"));
+  EXPECT_THAT(logger_.Text(), HasSubstr("good: AfterExecutingAll 'Run-1'"));
 }
 
 TEST_F(PluginManagerTest, AddModelRefusesAnIdTwiceInOneSessionWhateverTheCase) {
@@ -131,10 +128,10 @@ TEST_F(PluginManagerTest, ClearingLogsWhatItRemovedAndWhatIsLeft) {
                      "Logged");
   manager_->ClearRegisteredModels("Logged");
   const std::string text = logger_.Text();
-  EXPECT_TRUE(Contains(text, "[debug] Session: logged, Model removed: ")) << text;
-  EXPECT_TRUE(Contains(text, "uuid: 6f1e0000-0000-4000-8000-0000000000e2")) << text;
-  EXPECT_TRUE(
-      Contains(text, "[debug] Clear registered models, session: Logged, count session model: 0"));
+  EXPECT_THAT(text, HasSubstr("[debug] Session: logged, Model removed: "));
+  EXPECT_THAT(text, HasSubstr("uuid: 6f1e0000-0000-4000-8000-0000000000e2"));
+  EXPECT_THAT(
+      text, HasSubstr("[debug] Clear registered models, session: Logged, count session model: 0"));
 }
 
 TEST_F(PluginManagerTest, TwelveBuiltInDataTypesAreRegisteredAtLoad) {
@@ -168,9 +165,9 @@ TEST_F(PluginManagerTest, LoadPluginWithoutAUsableBinHomeLoadsNothing) {
   EXPECT_EQ(manager_->LoadPlugin("good"), 0);
   config->SetBinHome(TEST_PLUGIN_ROOT);
   EXPECT_EQ(manager_->GetModelCount(), count);
-  EXPECT_TRUE(Contains(logger_.Text(), "[warning] Zelph home path is undefined"));
-  EXPECT_TRUE(Contains(logger_.Text(), "[warning] Zelph home path: '" TEST_PLUGIN_ROOT
-                                       "/good/good.so' is not directory"));
+  EXPECT_THAT(logger_.Text(), HasSubstr("[warning] Zelph home path is undefined"));
+  EXPECT_THAT(logger_.Text(), HasSubstr("[warning] Zelph home path: '" TEST_PLUGIN_ROOT
+                                        "/good/good.so' is not directory"));
 }
 
 TEST_F(PluginManagerTest, MissingFolderOrLibraryFailsOrIsSkippedAsConfigured) {
@@ -192,11 +189,10 @@ TEST_F(PluginManagerTest, MissingFolderOrLibraryFailsOrIsSkippedAsConfigured) {
       const std::string reason_before = config->GetInitializationExceptionReason();
       EXPECT_EQ(manager_->LoadPlugin(c.folder), ignore ? 0 : 1) << c.folder;
       const std::string text = logger_.Text();
-      EXPECT_TRUE(Contains(text, "[warning] " + c.warning)) << text;
+      EXPECT_THAT(text, HasSubstr("[warning] " + c.warning));
       if (ignore) continue;
-      EXPECT_TRUE(
-          Contains(text, "[error] Failed load plugin: " + c.folder + " error: " + c.warning))
-          << text;
+      EXPECT_THAT(text,
+                  HasSubstr("[error] Failed load plugin: " + c.folder + " error: " + c.warning));
       const std::string reason =
           "Cannot initialize Davodavora plugin:\n" + c.folder + "\n" + c.warning;
       EXPECT_EQ(config->GetInitializationExceptionReason(),

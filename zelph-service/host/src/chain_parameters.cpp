@@ -1,7 +1,7 @@
 // chain_parameters.cpp
 #include "zelph/host/chain_parameters.h"
 
-#include "split_string.h"
+#include "zelph/config/split_string.h"
 #include "zelph/host/command_line.h"
 
 namespace zelph::host {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "split_string.h"
+#include "zelph/config/split_string.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/host/command_line.h"
 #include "zelph/logger/log.h"

@@ -1,5 +1,6 @@
 // Process tests of the chain-file run ("--server=0"): whatever becomes of the chain, the
 // program ends with 0 and says what happened.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +11,8 @@
 
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
 using zelph::testing::ChildResult;
 using zelph::testing::ProgramInstallation;
 
@@ -17,10 +20,6 @@ constexpr const char* kNativeExtension =
     R"({"app": "executors-extension", "platforms": [{"technology": "native", "language": "cpp"}]})";
 // The Value worker "value" of the fixture chain (a Loader, a Main and that Value worker).
 constexpr const char* kValueWorkerId = "1a2b0000-0000-4000-8000-0000000000f3";
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 TEST(ChainFileProgramTest, EveryRunEndsWithZero) {
   struct Case {
@@ -56,9 +55,9 @@ TEST(ChainFileProgramTest, EveryRunEndsWithZero) {
     const ChildResult result = installation.Run(c.arguments);
     EXPECT_TRUE(result.exited) << result.signal;
     EXPECT_EQ(result.exit_code, 0) << result.err;
-    for (const std::string& text : c.texts) EXPECT_TRUE(Contains(result.err, text)) << result.err;
-    EXPECT_FALSE(Contains(result.err, "Chain executed with error")) << result.err;
-    EXPECT_FALSE(Contains(result.err, "Server starts listening")) << result.err;
+    for (const std::string& text : c.texts) EXPECT_THAT(result.err, HasSubstr(text));
+    EXPECT_THAT(result.err, Not(HasSubstr("Chain executed with error")));
+    EXPECT_THAT(result.err, Not(HasSubstr("Server starts listening")));
   }
 }
 

@@ -1,6 +1,7 @@
 // Process tests of the console server: it serves clients on its configured port until a
 // console event (a signal) stops it, refuses ports it cannot serve on, and keeps its signal
 // handling when the Java VM runs inside it.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -14,15 +15,13 @@
 
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
 using zelph::testing::ChildProcess;
 using zelph::testing::ChildResult;
 using zelph::testing::ProgramClient;
 using zelph::testing::ProgramInstallation;
 using zelph::testing::ProgramStub;
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // A client's calls are served; the signal ends the program with 0 after the profile table
 // and the loggers' release.
@@ -50,8 +49,8 @@ TEST(ConsoleServerTest, ServesUntilAStoppingSignal) {
     const ChildResult result = server->Wait();
     EXPECT_TRUE(result.exited) << result.signal;
     EXPECT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_TRUE(Contains(result.out, "[PROFILE] name: GetData, ")) << result.out;
-    EXPECT_TRUE(Contains(result.err, "[info] Release file logging\n")) << result.err;
+    EXPECT_THAT(result.out, HasSubstr("[PROFILE] name: GetData, "));
+    EXPECT_THAT(result.err, HasSubstr("[info] Release file logging\n"));
   }
 }
 
@@ -66,9 +65,9 @@ TEST(ConsoleServerTest, SecondInstanceOnTheSamePortIsRefused) {
   const std::string refusal = "Server can't use port " + std::to_string(installation.Port()) +
                               " for communitation: it is already in use.\nProbably the server "
                               "is already running...\n";
-  EXPECT_TRUE(Contains(second.err, "[error] " + refusal)) << second.err;
-  EXPECT_TRUE(Contains(second.err, "Error: " + refusal)) << second.err;
-  EXPECT_FALSE(Contains(second.err, "Server starts listening")) << second.err;
+  EXPECT_THAT(second.err, HasSubstr("[error] " + refusal));
+  EXPECT_THAT(second.err, HasSubstr("Error: " + refusal));
+  EXPECT_THAT(second.err, Not(HasSubstr("Server starts listening")));
 
   first->Signal(SIGINT);
   EXPECT_EQ(first->Wait().exit_code, 0);
@@ -94,11 +93,10 @@ TEST(ConsoleServerTest, UnusableListeningAddressesAreRefused) {
                              R"(, "log": {"severity": "info", "sink": "Console"}}})");
     const ChildResult result = installation.Run({});
     EXPECT_EQ(result.exit_code, 1) << result.err;
-    EXPECT_TRUE(
-        Contains(result.err, std::string("Can't build and start server, does server port: ") +
-                                 c.port_text + " available?\n"))
-        << result.err;
-    EXPECT_FALSE(Contains(result.err, "Server starts listening")) << result.err;
+    EXPECT_THAT(result.err,
+                HasSubstr(std::string("Can't build and start server, does server port: ") +
+                          c.port_text + " available?\n"));
+    EXPECT_THAT(result.err, Not(HasSubstr("Server starts listening")));
   }
 }
 
@@ -111,10 +109,10 @@ TEST(ConsoleServerTest, JavaVmLeavesTheStoppingSignalToTheProgram) {
   ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server));
   server->Signal(SIGINT);
   const ChildResult result = server->Wait();
-  EXPECT_TRUE(Contains(result.err, "[info] JavaVM created successfully\n")) << result.err;
+  EXPECT_THAT(result.err, HasSubstr("[info] JavaVM created successfully\n"));
   EXPECT_TRUE(result.exited) << result.signal;
   EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_TRUE(Contains(result.err, "[info] Release file logging\n")) << result.err;
+  EXPECT_THAT(result.err, HasSubstr("[info] Release file logging\n"));
 }
 
 // A synchronous evaluation holds its request thread, which the server's shutdown waits for:

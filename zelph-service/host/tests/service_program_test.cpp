@@ -1,6 +1,7 @@
 // Process tests of the program as a service: the test plays the service manager, holding the
 // notify socket's end and sending SIGTERM as the stop control.
 #include <arpa/inet.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -17,6 +18,8 @@
 
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
 using zelph::sys::testing::NotifySocket;
 using zelph::testing::ChildOptions;
 using zelph::testing::ChildProcess;
@@ -24,10 +27,6 @@ using zelph::testing::ChildResult;
 using zelph::testing::ProgramInstallation;
 
 constexpr const char* kService = R"("service": {"enabled": true, "name": "zelph-test"})";
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 void ExpectInOrder(const std::string& text, const std::vector<std::string>& parts) {
   size_t from = 0;
@@ -96,7 +95,7 @@ TEST(ServiceProgramTest, RunsUnderTheManagerUntilSigterm) {
        "[info] Report SVC state: 1 SERVICE_STOPPED\n", "[info] service stopped\n",
        "[info] Release file logging\n"});
   // Logged after the loggers were released: dropped.
-  EXPECT_FALSE(Contains(result.err, "Service dispatched")) << result.err;
+  EXPECT_THAT(result.err, Not(HasSubstr("Service dispatched")));
 }
 
 // Readiness is sent only once the port accepts connections, so a unit ordered after the
@@ -158,7 +157,7 @@ TEST(ServiceProgramTest, FailedStartsEndTheProcess) {
     const ChildResult result = service.Start(c.service_arguments)->Wait();
     EXPECT_TRUE(result.exited) << result.signal;
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
-    EXPECT_TRUE(Contains(result.err, c.error_text)) << result.err;
+    EXPECT_THAT(result.err, HasSubstr(c.error_text));
     EXPECT_EQ(service.Notify().Receive(std::chrono::milliseconds(0)), "");
   }
 }
@@ -191,7 +190,7 @@ TEST(ServiceProgramTest, CommandLineSwitchOverridesTheConfiguration) {
                     (c.configured ? "true" : "false") + "}"));
     const ChildResult result = installation.Run(c.arguments);
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
-    EXPECT_TRUE(Contains(result.err, c.text)) << result.err;
+    EXPECT_THAT(result.err, HasSubstr(c.text));
   }
 }
 

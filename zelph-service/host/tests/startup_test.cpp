@@ -1,6 +1,7 @@
 // Process tests of the program's start-up: the command line, the configuration, extension
 // loading, crash reports and the install-folder check, each run of zelph-service from a
 // temporary installation.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -15,16 +16,15 @@
 
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
+
 namespace fs = std::filesystem;
 using zelph::testing::ChildResult;
 using zelph::testing::ProgramInstallation;
 
 constexpr const char* kNativeExtension =
     R"({"app": "executors-extension", "platforms": [{"technology": "native", "language": "cpp"}]})";
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 constexpr const char* kUsage =
     "Davodavora server:\n"
@@ -154,15 +154,13 @@ TEST(StartupTest, CommandLineAndConfigurationOutcomes) {
         c.serves ? installation.ServeAndStop(c.arguments) : installation.Run(c.arguments, c.argv0);
     EXPECT_TRUE(result.exited) << result.signal;
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
-    for (const std::string& part : c.err_parts)
-      EXPECT_TRUE(Contains(result.err, part)) << result.err;
-    for (const std::string& part : c.out_parts)
-      EXPECT_TRUE(Contains(result.out, part)) << result.out;
+    for (const std::string& part : c.err_parts) EXPECT_THAT(result.err, HasSubstr(part));
+    for (const std::string& part : c.out_parts) EXPECT_THAT(result.out, HasSubstr(part));
     if (std::string(c.name) == "help") {
       EXPECT_EQ(result.out, kUsage);
     }
     if (c.exit_code != 0) {
-      EXPECT_FALSE(Contains(result.err, "\n\n")) << "no failure reason is recorded that early";
+      EXPECT_THAT(result.err, Not(HasSubstr("\n\n"))) << "no failure reason is recorded that early";
     }
   }
 }
@@ -175,8 +173,8 @@ TEST(StartupTest, DebugOptionPrintsTheLoggerSettingsAndLowersTheSeverity) {
       R"({"server": {"host": "127.0.0.1", "port": 0, "log": {"severity": "error", "sink": "Console"}}})");
   installation.AddExtension("plugins/alpha", kNativeExtension, RECORDING_PLUGIN);
   const ChildResult plain = installation.Run({});
-  EXPECT_FALSE(Contains(plain.err, "~~DEBUG~~"));
-  EXPECT_FALSE(Contains(plain.err, "Read extension. file: "));
+  EXPECT_THAT(plain.err, Not(HasSubstr("~~DEBUG~~")));
+  EXPECT_THAT(plain.err, Not(HasSubstr("Read extension. file: ")));
 
   const ChildResult debug = installation.Run({"--debug"});
   EXPECT_EQ(debug.exit_code, 1) << debug.err;
@@ -191,10 +189,9 @@ TEST(StartupTest, DebugOptionPrintsTheLoggerSettingsAndLowersTheSeverity) {
   EXPECT_NE(debug.err.find("~~DEBUG~~ Logger initialized\n", settings_at), std::string::npos);
   EXPECT_EQ(debug.err.find("~~DEBUG~~"), debug.err.find("~~DEBUG~~ Initializing logger..."))
       << "no debug line before the logger's";
-  EXPECT_TRUE(Contains(debug.err, "[debug] Read extension. file: " + installation.Bin().string() +
-                                      "/plugins/alpha/extension.json\n"))
-      << debug.err;
-  EXPECT_TRUE(Contains(debug.err, "~~DEBUG~~ handle exception: Can't build and start server"));
+  EXPECT_THAT(debug.err, HasSubstr("[debug] Read extension. file: " + installation.Bin().string() +
+                                   "/plugins/alpha/extension.json\n"));
+  EXPECT_THAT(debug.err, HasSubstr("~~DEBUG~~ handle exception: Can't build and start server"));
 }
 
 TEST(StartupTest, ExtensionsLoadFromPluginsThenExtAtAnyDepth) {
@@ -238,9 +235,8 @@ TEST(StartupTest, ExtensionsOfARelativeHomeLoad) {
   installation.AddExtension("sub/plugins/alpha", kNativeExtension, RECORDING_PLUGIN);
   const ChildResult result = installation.ServeAndStop({"--home=sub"});
   EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_TRUE(
-      Contains(result.out, "LoadModels " + installation.Bin().string() + "/sub/plugins/alpha\n"))
-      << result.out;
+  EXPECT_THAT(result.out,
+              HasSubstr("LoadModels " + installation.Bin().string() + "/sub/plugins/alpha\n"));
 }
 
 TEST(StartupTest, ExtensionFailures) {
@@ -324,10 +320,10 @@ TEST(StartupTest, ExtensionFailures) {
       return text;
     };
     for (const std::string& part : c.err_parts) {
-      EXPECT_TRUE(Contains(result.err, expand(part))) << expand(part) << "\nin:\n" << result.err;
+      EXPECT_THAT(result.err, HasSubstr(expand(part))) << expand(part) << "\nin:\n" << result.err;
     }
     for (const std::string& part : c.absent_err_parts) {
-      EXPECT_FALSE(Contains(result.err + result.out, part)) << part;
+      EXPECT_THAT(result.err + result.out, Not(HasSubstr(part))) << part;
     }
   }
 }
@@ -448,8 +444,8 @@ TEST(StartupTest, ProgramPathThatIsNotUtf8IsRefused) {
       "\n\ncontains UniCode characters that cannot be represented\nin the current OS language.\n"
       "Please reinstall Davodavora to another folder,\nfor example to a subfolder of the "
       "filesystem root /";
-  EXPECT_TRUE(Contains(result.err, message + "\n")) << result.err;
-  EXPECT_TRUE(Contains(result.err, "Cannot start Davodavora server: " + message + "\n"));
+  EXPECT_THAT(result.err, HasSubstr(message + "\n"));
+  EXPECT_THAT(result.err, HasSubstr("Cannot start Davodavora server: " + message + "\n"));
 }
 
 }  // namespace

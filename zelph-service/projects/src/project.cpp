@@ -95,6 +95,7 @@ void Project::CreateChain() {
   chain_->SetFlagListener(chain_listener_.get());
   state_.store(static_cast<int>(ProjectState::kReady));
   SyncChainProperties();
+  PublishChainId();
   plugins_->RegisterAvailableModels(chain_->GetSessionId());
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Project context id: {}", context_counter.load());
 }
@@ -118,10 +119,16 @@ void Project::UploadProject(const std::string& json, const std::string& path) {
     try {
       LoadChainJson(chain_, json);
     } catch (const std::exception& e) {
+      // The chain keeps what the failed load built, its id included.
+      PublishChainId();
       throw std::runtime_error(fmt::format("Error while loading chain from the file\n{}\n{}",
                                            QuoteClientText(path), e.what()));
+    } catch (...) {
+      PublishChainId();
+      throw;
     }
     SyncChainProperties();
+    PublishChainId();
     ResetStatistics(kStageLoad);
   }
   chain_properties_->SetValue("zelph-project", json);
@@ -188,8 +195,9 @@ void Project::ClearCaches() {
   object_statuses_.Clear();
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Clear cache");
   // Previews of the old chain still at work find the generation moved on and store nothing.
-  std::lock_guard generation_lock(cache_generation_mutex_);
+  std::lock_guard preview_lock(preview_mutex_);
   ++cache_generation_;
+  preview_sequences_.clear();
   cache_->Clear();
 }
 

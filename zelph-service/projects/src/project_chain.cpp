@@ -141,6 +141,7 @@ void Project::ApplyChainProperty(const std::string& name) {
         chain.SetExecutionOption(option.option, value && PropertyValueToBool(*value));
     }
   }
+  PublishChainId();
 }
 
 std::string Project::GetChainJson() const {
@@ -299,24 +300,27 @@ bool Project::RemoveStatistic(const std::string& object_id) {
 }
 
 void Project::SetObjectStatus(const std::string& object_id, int status) {
-  // Readers may hold the object: it is updated in place, time first.
+  // Readers may hold the object: it is updated in place.
   if (std::optional<std::shared_ptr<ObjectStatusData>> found = object_statuses_.Find(object_id);
       found && *found) {
-    (*found)->time = ObjectStatusData::Now();
-    (*found)->status = status;
+    (*found)->Set(status, ObjectStatusData::Now());
     return;
   }
   auto data = std::make_shared<ObjectStatusData>();
-  data->status = status;
-  data->time = ObjectStatusData::Now();
+  data->Set(status, ObjectStatusData::Now());
   object_statuses_.Set(object_id, std::move(data));
+}
+
+void Project::PublishChainId() {
+  std::lock_guard lock(chain_id_mutex_);
+  chain_id_ = chain_->GetId();
 }
 
 std::shared_ptr<ObjectStatusData> Project::GetChainStatus() const {
   std::string chain_id;
   {
-    std::shared_lock lock(lock_);
-    chain_id = chain_->GetId();
+    std::lock_guard lock(chain_id_mutex_);
+    chain_id = chain_id_;
   }
   return object_statuses_.Find(chain_id).value_or(nullptr);
 }

@@ -3,8 +3,10 @@
 // Previews: after a worker has run, from its own preview data, and on a client's request,
 // from the cached data of the port its visible-result meta information names. The image
 // work runs on the service's preview pool (ServiceBackgroundTasks), one key per worker of
-// the project, so the newest preview of a worker is the one that stays; each task keeps
-// the project and the data alive until it has stored its entry.
+// the project; each task keeps the project and the data alive until it has stored its
+// entry. An empty entry (no data to show) is stored at once on the caller's thread. Each
+// preview of a worker draws a number from the worker's sequence, and a task stores only
+// while its number is the newest, so the newest preview stays whichever finishes last.
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -78,22 +80,28 @@ void Project::BuildPreview(const std::shared_ptr<IDataProcess>& worker) {
 
 void Project::StartPreview(IDataProcess& worker, std::shared_ptr<IPortData> data) {
   if (!NeedsVisibleResult(worker)) return;
-  // Data that is not initialised empties the entry; it goes through the pool all the same,
-  // so that a preview of the worker still at work cannot overwrite the empty entry.
-  if (data && !data->IsInitialized()) data = nullptr;
+  std::string worker_id = worker.GetId();
+  std::uint64_t generation = 0;
+  std::uint64_t sequence = 0;
+  {
+    std::lock_guard lock(preview_mutex_);
+    generation = cache_generation_;
+    sequence = ++preview_sequences_[worker_id];
+    // Nothing to show: the entry is emptied now, so that right after a run a worker that
+    // produced nothing no longer shows its previous picture.
+    if (!data || !data->IsInitialized()) {
+      SetCache("/preview:" + worker_id, nullptr);
+      return;
+    }
+  }
   const std::optional<PropertyVariant> auto_contrast_value =
       worker.GetSystemProperties()->GetValue(sys::kAutoContrastPreviewResult);
   const bool auto_contrast = auto_contrast_value && PropertyValueToBool(*auto_contrast_value);
-  std::uint64_t generation = 0;
-  {
-    std::lock_guard lock(cache_generation_mutex_);
-    generation = cache_generation_;
-  }
-  std::string worker_id = worker.GetId();
   std::string key = plugin_session_key_ + "/" + worker_id;
   auto task = [project = shared_from_this(), worker_id = std::move(worker_id),
-               data = std::move(data), auto_contrast,
-               generation] { project->StorePreview(worker_id, data, auto_contrast, generation); };
+               data = std::move(data), auto_contrast, generation, sequence] {
+    project->StorePreview(worker_id, data, auto_contrast, generation, sequence);
+  };
   if (!ServiceBackgroundTasks().SubmitPreview(key, std::move(task))) {
     ZELPH_LOG(ZelphSeverityLevel::kDebug, "Preview refused, the service is shutting down: {}",
               QuoteClientText(key));
@@ -101,11 +109,15 @@ void Project::StartPreview(IDataProcess& worker, std::shared_ptr<IPortData> data
 }
 
 void Project::StorePreview(const std::string& worker_id, const std::shared_ptr<IPortData>& data,
-                           bool auto_contrast, std::uint64_t generation) {
+                           bool auto_contrast, std::uint64_t generation, std::uint64_t sequence) {
   std::optional<std::shared_ptr<IPortData>> value = MakePreviewValue(data, auto_contrast);
   if (!value) return;
-  std::lock_guard lock(cache_generation_mutex_);
+  std::lock_guard lock(preview_mutex_);
   if (generation != cache_generation_) return;
+  if (auto newest = preview_sequences_.find(worker_id);
+      newest == preview_sequences_.end() || newest->second != sequence) {
+    return;
+  }
   SetCache("/preview:" + worker_id, std::move(*value));
 }
 

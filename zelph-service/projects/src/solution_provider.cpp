@@ -187,10 +187,18 @@ std::set<std::shared_ptr<SolutionApp>> SolutionProvider::GetApps() const {
 std::list<std::shared_ptr<SolutionTemplate>> SolutionProvider::GetTemplatesOfApp(
     const std::string& app_id) const {
   std::list<std::shared_ptr<SolutionTemplate>> templates;
-  for (const auto& [id, entry] : Snapshot()->templates) {
+  // Named: a rebuild may swap the catalogue while the loop runs, and only this reference
+  // keeps the map it walks alive.
+  const std::shared_ptr<const Catalogue> catalogue = Snapshot();
+  for (const auto& [id, entry] : catalogue->templates) {
     if (entry->app && entry->app->id == app_id) templates.push_back(entry);
+    if (template_visit_hook_) template_visit_hook_();
   }
   return templates;
+}
+
+void SolutionProvider::SetTemplateVisitHook(std::function<void()> hook) {
+  template_visit_hook_ = std::move(hook);
 }
 
 std::shared_ptr<SolutionTemplate> SolutionProvider::FindTemplate(const std::string& id) const {

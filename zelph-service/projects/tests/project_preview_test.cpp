@@ -3,8 +3,8 @@
 // Previews as a client reads them from "/preview:{worker}" after a run or a request: JPEG
 // images of the sizes the reduction gives, decoded back; texts cut at their limits; when a
 // preview is made at all; a preview request that names no usable data; and the order the
-// preview pool keeps: the newest preview of a worker stays, and none made for a chain lands
-// in the cache of the chain loaded after it.
+// preview pool keeps: the newest preview of a worker stays (an empty entry is stored at
+// once), and none made for a chain lands in the cache of the chain loaded after it.
 #include <gtest/gtest.h>
 
 #include <opencv2/core.hpp>
@@ -323,6 +323,27 @@ TEST_F(ProjectPreviewTest, TheNewestPreviewOfAWorkerIsTheOneThatStays) {
       std::dynamic_pointer_cast<PortDataMat>(project->GetCache(kSourcePreview).data);
   ASSERT_NE(preview, nullptr);
   EXPECT_NEAR(cv::mean(Decoded(*preview))[0], 200, 2.0);
+}
+
+TEST_F(ProjectPreviewTest, NothingToShowEmptiesTheEntryAtOnceAndNoOlderPreviewRefillsIt) {
+  auto project = LoadedProject("line.json", {tmp::kCreateVisibleResult});
+  project->SetCache("/input:source", FilledImage(4, 4, 1, kDepth8U));
+  project->Execute();
+  ASSERT_TRUE(WaitForBackgroundWork());
+  ASSERT_NE(project->GetCache(kSourcePreview).data, nullptr);
+  {
+    PoolBlocker blocker;
+    project->SetCache("/input:source", FilledImage(4, 4, 1, kDepth8U, 90));
+    project->Execute();  // its preview waits in the pool
+    project->SetCache("/input:source", std::make_shared<PortDataMat>());
+    project->Execute();
+    // Emptied on this thread, while the pool is still blocked.
+    ASSERT_TRUE(project->GetServiceCache().Find(kSourcePreview));
+    EXPECT_EQ(project->GetCache(kSourcePreview).data, nullptr);
+  }
+  ASSERT_TRUE(WaitForBackgroundWork());
+  ASSERT_TRUE(project->GetServiceCache().Find(kSourcePreview));
+  EXPECT_EQ(project->GetCache(kSourcePreview).data, nullptr);
 }
 
 TEST_F(ProjectPreviewTest, APreviewOfAnEarlierChainNeverLandsInTheCacheOfTheNextOne) {

@@ -74,6 +74,14 @@ bool HeldByOthers(Project& project) {
   return false;
 }
 
+// Whether a new shared hold of the project lock would have to wait now: with a run holding
+// it shared, only because an edit is queued.
+bool ReadersWait(Project& project) {
+  if (!project.GetLock().try_lock_shared()) return true;
+  project.GetLock().unlock_shared();
+  return false;
+}
+
 int ThreadCount() {
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
@@ -103,6 +111,31 @@ TEST_F(ProjectRunsConcurrencyTest, AnAsynchronousRunKeepsStructuralEditsOutUntil
   ASSERT_TRUE(WaitForBackgroundWork());
   EXPECT_EQ(project->GetState(), static_cast<int>(ProjectState::kReady));
   EXPECT_FALSE(HeldByOthers(*project));
+}
+
+TEST_F(ProjectRunsConcurrencyTest, AStatusReadNeverWaitsBehindARunAndTheEditQueuedAfterIt) {
+  auto project = LoadedProject("slow_line.json");
+  control().SlowGate().Close();
+  project->ExecuteAsync();
+  ASSERT_TRUE(control().SlowGate().WaitForInside(1));
+  auto edit = std::async(std::launch::async, [&] {
+    project->RemoveWorker(testing::kSlowLineSinkId, [](std::string) {});
+  });
+  while (!ReadersWait(*project)) std::this_thread::yield();
+
+  // The run is held at the gate, so the edit stays queued until the gate opens: a read that
+  // answers before then took no project lock.
+  auto read = std::async(std::launch::async, [&] {
+    const std::shared_ptr<ObjectStatusData> status = project->GetChainStatus();
+    return status ? status->status.load() : 0;
+  });
+  const bool answered = read.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  EXPECT_TRUE(ReadersWait(*project));
+  EXPECT_NE(edit.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+  control().SlowGate().Open();
+  edit.get();
+  ASSERT_TRUE(answered);
+  EXPECT_EQ(read.get(), static_cast<int>(ObjectStatus::kExecuting));
 }
 
 TEST_F(ProjectRunsConcurrencyTest, StructuralEditsWaitForAsynchronousRunsThatLoop) {
@@ -292,11 +325,15 @@ TEST_F(ProjectRunsConcurrencyTest, APreviewOfCachedDataBuiltWhileTheNextRunRunsI
   auto project = LoadedProject("line.json", {tmp::kCreateVisibleResult, tmp::kEnableCache});
   const std::string preview_key = std::string("/preview:") + testing::kLineScaleId;
   std::atomic<bool> running{true};
+  std::atomic<bool> first_checked{false};
   std::thread runner([&] {
     for (int run = 0; run < 80; ++run) {
       project->SetCache("/input:source",
                         FilledImage(300, 200, 3, kDepth8U, static_cast<std::uint8_t>(run)));
       project->Execute();
+      // The reader checks a preview of the first run before the others follow, so the runs
+      // cannot all end before the reader has seen one, however the threads are scheduled.
+      if (run == 0) first_checked.wait(false);
     }
     running = false;
   });
@@ -310,10 +347,13 @@ TEST_F(ProjectRunsConcurrencyTest, APreviewOfCachedDataBuiltWhileTheNextRunRunsI
     const cv::Mat decoded = cv::imdecode(cv::Mat(1, static_cast<int>(preview->GetSize()), CV_8U,
                                                  const_cast<char*>(preview->GetData())),
                                          cv::IMREAD_UNCHANGED);
-    ASSERT_FALSE(decoded.empty());
+    EXPECT_FALSE(decoded.empty());
     EXPECT_EQ(decoded.cols, 150);
     EXPECT_EQ(decoded.rows, 100);
-    ++checked;
+    if (++checked == 1) {
+      first_checked = true;
+      first_checked.notify_one();
+    }
   }
   runner.join();
   EXPECT_GT(checked, 0);

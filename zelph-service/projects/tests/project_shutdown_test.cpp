@@ -72,7 +72,9 @@ TEST(ProjectShutdownTest, AShutdownWithHundredRunsAndPreviewsInFlightEndsWithinI
   EXPECT_EQ(running.front()->GetState(), static_cast<int>(ProjectState::kReady));
   auto& project = previewing.front();
   project->GetServiceCache().Clear();
-  project->Execute();  // runs, without previews
+  // An image to show, whose preview the pool would make: it runs, without previews.
+  project->SetCache("/input:source", FilledImage(16, 16, 3, kDepth8U));
+  project->Execute();
   EXPECT_FALSE(project->GetServiceCache().Find(std::string("/preview:") + testing::kLineSourceId));
   control.SlowGate().Open();
 }

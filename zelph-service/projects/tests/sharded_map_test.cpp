@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <memory>
 #include <string>
 #include <thread>
@@ -95,11 +96,15 @@ TEST(ServiceCacheTest, AnEmptyDataPointerIsStillAnEntryAndTheLaterStoreWins) {
 }
 
 TEST(ObjectStatusTest, TextsOfTheStatusCodes) {
-  EXPECT_STREQ(zelph::ObjectStatusText(1), "queue");
-  EXPECT_STREQ(zelph::ObjectStatusText(2), "executing");
-  EXPECT_STREQ(zelph::ObjectStatusText(3), "ready");
-  EXPECT_STREQ(zelph::ObjectStatusText(0), "undefined");
-  EXPECT_STREQ(zelph::ObjectStatusText(4), "undefined");
+  struct Case {
+    int status;
+    const char* text;
+  };
+  const Case kCases[] = {
+      {1, "queue"},     {2, "executing"},  {3, "ready"},           {0, "undefined"},
+      {4, "undefined"}, {-1, "undefined"}, {INT_MAX, "undefined"},
+  };
+  for (const Case& c : kCases) EXPECT_STREQ(zelph::ObjectStatusText(c.status), c.text) << c.status;
 }
 
 }  // namespace

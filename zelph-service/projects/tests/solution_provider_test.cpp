@@ -204,6 +204,28 @@ TEST(SolutionProviderTest, ARescanFindsWhatChangedAndAFailedOneKeepsTheCatalogue
   EXPECT_EQ(AppIds(catalogue), (std::set<std::string>{"first", "second"}));
 }
 
+TEST(SolutionProviderTest, AListingOfTemplatesWalksTheCatalogueItBeganWithThroughRescans) {
+  TempFolder folder;
+  folder.Write("apps/app.json", App("app", "App"));
+  std::vector<std::string> ids;
+  for (char name = 'a'; name <= 'f'; ++name) {
+    ids.emplace_back(1, name);
+    folder.Write(std::string("templates/") + name + ".cc",
+                 R"({"app": "zelph-project-configuration", "chain_id": "app", "id": ")" +
+                     ids.back() + R"("})");
+  }
+  SolutionProvider catalogue;
+  catalogue.Scan(folder.Apps(), folder.Templates());
+  // Each rescan swaps in a catalogue without the app, dropping the one the listing walks.
+  catalogue.SetTemplateVisitHook(
+      [&] { catalogue.Scan(fixture::SolutionAppsFolder(), fixture::SolutionTemplatesFolder()); });
+  std::vector<std::string> listed;
+  for (const auto& entry : catalogue.GetTemplatesOfApp("app")) listed.push_back(entry->id);
+  EXPECT_EQ(listed, ids);
+  catalogue.SetTemplateVisitHook({});
+  EXPECT_TRUE(catalogue.GetTemplatesOfApp("app").empty());
+}
+
 TEST(SolutionProviderTest, TheFirstAppOfAnIdStaysTheLastTemplateOfAnIdWins) {
   TempFolder folder;
   folder.Write("apps/a.json", App("app", "One"));

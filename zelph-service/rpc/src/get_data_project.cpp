@@ -87,13 +87,13 @@ void AddStatus(const ObjectUrl& url, const std::shared_ptr<zelph::ObjectStatusDa
   zelph::GAnyData* element = response.add_data();
   element->set_url(url.GetUrl());
   if (!status) {
-    element->set_string_val(ExecutionStatusName(0));
+    element->set_string_val(zelph::ObjectStatusText(0));
     return;
   }
-  // The run thread writes the time first: a reader may pair a new time with the old status
-  // for a moment, never the reverse.
-  element->set_modified(status->time.load());
-  element->set_string_val(ExecutionStatusName(status->status.load()));
+  // Read as one pair, so a new status never goes out with the time of the old one.
+  const zelph::ObjectStatusReading reading = status->Read();
+  element->set_modified(reading.time);
+  element->set_string_val(zelph::ObjectStatusText(reading.status));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "handler_frame.h"
 #include "zelph/chain/exception.h"
+#include "zelph/config/split_string.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
@@ -88,7 +89,7 @@ grpc::Status ZelphServiceV2Impl::GetDataWorkerProperty(const ObjectUrl& url,
       zelph::rpc::FindWorker(*project, url.Node(UrlPlace::kWorker).GetId());
   const std::string last_id(url.Node(UrlPlace::kWorkerProperty).GetId());
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "URL Last Id: {}", QuoteClientText(last_id));
-  const std::vector<std::string> pieces = SplitString(last_id, "\\");
+  const std::vector<std::string> pieces = zelph::SplitString(last_id, "\\");
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Name size: {}", pieces.size());
   const std::shared_ptr<IDataProcess> worker =
       pieces.size() >= 2 ? zelph::rpc::FindWorker(*project, pieces[pieces.size() - 2]) : url_worker;

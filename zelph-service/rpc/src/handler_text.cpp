@@ -1,6 +1,6 @@
 // handler_text.cpp
 //
-// Property value texts, splitting and object status names.
+// Property value texts.
 #include "zelph/rpc/handler_text.h"
 
 #include <stdexcept>
@@ -20,30 +20,4 @@ std::string PropertyValueToText(const PropertyVariant& value) {
         }
       },
       value);
-}
-
-std::vector<std::string> SplitString(const std::string& text, const std::string& delimiter) {
-  if (delimiter.empty()) return {text};
-  std::vector<std::string> pieces;
-  size_t start = 0;
-  for (size_t found = text.find(delimiter); found != std::string::npos;
-       found = text.find(delimiter, start)) {
-    pieces.emplace_back(text, start, found - start);
-    start = found + delimiter.size();
-  }
-  pieces.emplace_back(text, start);
-  return pieces;
-}
-
-std::string ExecutionStatusName(int status) {
-  switch (status) {
-    case 1:
-      return "queue";
-    case 2:
-      return "executing";
-    case 3:
-      return "ready";
-    default:
-      return "undefined";
-  }
 }

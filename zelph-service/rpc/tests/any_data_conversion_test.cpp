@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "any_data_values.h"
 #include "capturing_logger.h"
 #include "quiet_worker.h"
 #include "zelph/model/data_type.h"
@@ -27,12 +28,9 @@
 namespace zelph {
 namespace {
 
-// Bytes 0, 1, 2, ... so that a shifted or truncated copy shows.
-std::string Pattern(size_t size) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + 1);
-  return bytes;
-}
+using testing::MatValue;
+using testing::NumbersValue;
+using testing::Pattern;
 
 std::shared_ptr<IPortData> Convert(const GAnyData& value) {
   std::shared_ptr<IPortData> data;
@@ -100,10 +98,7 @@ TEST(AnyDataConversionTest, NumbersKeepElementTypeBytesAndPositiveBlockLength) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.type->GetName());
     for (size_t count : {size_t{0}, size_t{6}}) {
-      GAnyData value;
-      value.mutable_numbers()->set_element_type(c.code);
-      value.mutable_numbers()->set_block_length(c.block_length);
-      value.mutable_numbers()->set_buffer(Pattern(count * c.element_bytes));
+      const GAnyData value = NumbersValue(c.code, count * c.element_bytes, c.block_length);
       const std::shared_ptr<IPortData> data = Convert(value);
       const PortDataNumbers* numbers = CastToNumbers(data.get());
       ASSERT_NE(numbers, nullptr);
@@ -135,17 +130,6 @@ struct MatCase {
   MatDepth stored_depth;
   GImageDataDepth returned_depth;
 };
-
-GAnyData MatValue(int depth_code, const std::vector<std::int64_t>& dims, int channels,
-                  size_t buffer_bytes) {
-  GAnyData value;
-  GMat* mat = value.mutable_mat();
-  mat->set_depth(static_cast<GImageDataDepth>(depth_code));
-  mat->set_channels(channels);
-  for (std::int64_t dim : dims) mat->add_dims(dim);
-  mat->set_buffer(Pattern(buffer_bytes));
-  return value;
-}
 
 TEST(AnyDataConversionTest, MatricesKeepShapeDepthAndBytes) {
   const MatCase kCases[] = {

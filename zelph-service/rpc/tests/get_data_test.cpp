@@ -38,24 +38,6 @@ grpc::Status Get(ServiceHarness& harness, const std::vector<std::string>& urls,
   return harness.Call(&Stub::GetData, request, response);
 }
 
-GAnyData Numbers(GElementType type, size_t bytes, int block_length) {
-  GAnyData value;
-  value.mutable_numbers()->set_element_type(type);
-  value.mutable_numbers()->set_block_length(block_length);
-  value.mutable_numbers()->set_buffer(Pattern(bytes));
-  return value;
-}
-
-GAnyData Mat(int depth, const std::vector<std::int64_t>& dims, int channels, size_t bytes) {
-  GAnyData value;
-  GMat* mat = value.mutable_mat();
-  mat->set_depth(static_cast<GImageDataDepth>(depth));
-  mat->set_channels(channels);
-  for (std::int64_t dim : dims) mat->add_dims(dim);
-  mat->set_buffer(Pattern(bytes));
-  return value;
-}
-
 GAnyData Scalar(const std::string& text) {
   GAnyData value;
   value.mutable_scalar()->set_value(text);
@@ -87,22 +69,22 @@ TEST(GetDataTest, EveryValueKindThatSetDataStoresComesBack) {
       {"double", Value([](GAnyData& v) { v.set_double_val(2.5); }), Scalar("2.500000")},
       {"string", Value([](GAnyData& v) { v.set_string_val("abc"); }), Scalar("abc")},
       {"bytes", Value([&](GAnyData& v) { v.set_buffer(kBytes); }), Scalar(kBytes)},
-      {"numbers of bytes", Numbers(kByte, 5, 0), Numbers(kByte, 5, 1)},
-      {"numbers of shorts", Numbers(kShort, 6, 0), Numbers(kShort, 6, 1)},
-      {"numbers of int32", Numbers(kInt32, 12, 0), Numbers(kInt32, 12, 1)},
-      {"numbers of int64", Numbers(kInt64, 16, 0), Numbers(kInt64, 16, 1)},
-      {"numbers of floats in blocks", Numbers(kFloat, 48, 3), Numbers(kFloat, 48, 3)},
-      {"numbers of doubles", Numbers(kDouble, 24, 0), Numbers(kDouble, 24, 1)},
-      {"mat 8U", Mat(0, {4, 3}, 2, 24), Mat(0, {4, 3}, 2, 24)},
-      {"mat 8S", Mat(1, {4, 3}, 2, 24), Mat(1, {4, 3}, 2, 24)},
-      {"mat 16U", Mat(2, {4, 3}, 2, 48), Mat(2, {4, 3}, 2, 48)},
-      {"mat 16S", Mat(3, {4, 3}, 2, 48), Mat(3, {4, 3}, 2, 48)},
-      {"mat 32S", Mat(4, {4, 3}, 2, 96), Mat(4, {4, 3}, 2, 96)},
-      {"mat 32F 3-D", Mat(5, {2, 3, 4}, 1, 96), Mat(5, {2, 3, 4}, 1, 96)},
-      {"mat 64F", Mat(6, {4, 3}, 2, 192), Mat(6, {4, 3}, 2, 192)},
-      {"mat of bits", Mat(101, {17}, 1, 3), Mat(101, {17}, 1, 3)},
-      {"mat of unknown depth as 8U", Mat(404, {4, 3}, 1, 12), Mat(0, {4, 3}, 1, 12)},
-      {"empty mat", Mat(5, {640, 480}, 3, 0), Mat(0, {}, 0, 0)},
+      {"numbers of bytes", NumbersValue(kByte, 5, 0), NumbersValue(kByte, 5, 1)},
+      {"numbers of shorts", NumbersValue(kShort, 6, 0), NumbersValue(kShort, 6, 1)},
+      {"numbers of int32", NumbersValue(kInt32, 12, 0), NumbersValue(kInt32, 12, 1)},
+      {"numbers of int64", NumbersValue(kInt64, 16, 0), NumbersValue(kInt64, 16, 1)},
+      {"numbers of floats in blocks", NumbersValue(kFloat, 48, 3), NumbersValue(kFloat, 48, 3)},
+      {"numbers of doubles", NumbersValue(kDouble, 24, 0), NumbersValue(kDouble, 24, 1)},
+      {"mat 8U", MatValue(0, {4, 3}, 2, 24), MatValue(0, {4, 3}, 2, 24)},
+      {"mat 8S", MatValue(1, {4, 3}, 2, 24), MatValue(1, {4, 3}, 2, 24)},
+      {"mat 16U", MatValue(2, {4, 3}, 2, 48), MatValue(2, {4, 3}, 2, 48)},
+      {"mat 16S", MatValue(3, {4, 3}, 2, 48), MatValue(3, {4, 3}, 2, 48)},
+      {"mat 32S", MatValue(4, {4, 3}, 2, 96), MatValue(4, {4, 3}, 2, 96)},
+      {"mat 32F 3-D", MatValue(5, {2, 3, 4}, 1, 96), MatValue(5, {2, 3, 4}, 1, 96)},
+      {"mat 64F", MatValue(6, {4, 3}, 2, 192), MatValue(6, {4, 3}, 2, 192)},
+      {"mat of bits", MatValue(101, {17}, 1, 3), MatValue(101, {17}, 1, 3)},
+      {"mat of unknown depth as 8U", MatValue(404, {4, 3}, 1, 12), MatValue(0, {4, 3}, 1, 12)},
+      {"empty mat", MatValue(5, {640, 480}, 3, 0), MatValue(0, {}, 0, 0)},
   };
   const std::string kUrls[] = {project_url + "/input:x", project_url + "/output:y",
                                project_url + "/worker:scale/input:input"};

@@ -1,13 +1,12 @@
 // handler_text_test.cpp
 //
-// Property value texts, splitting of ids and object status names.
+// Property value texts.
 #include "zelph/rpc/handler_text.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -28,36 +27,6 @@ TEST(HandlerTextTest, PropertyValuesAsClientsReadThem) {
   for (const Case& c : kCases) {
     EXPECT_EQ(PropertyValueToText(c.value), c.text) << "alternative " << c.value.index();
   }
-}
-
-TEST(HandlerTextTest, SplitKeepsEmptyPieces) {
-  struct Case {
-    std::string text;
-    std::string delimiter;
-    std::vector<std::string> pieces;
-  };
-  const Case kCases[] = {
-      {"a,,b", ",", {"a", "", "b"}},
-      {"a,", ",", {"a", ""}},
-      {",a", ",", {"", "a"}},
-      {"", ",", {""}},
-      {"abc", ",", {"abc"}},
-      {"w1\\name", "\\", {"w1", "name"}},
-      {"a::b::", "::", {"a", "b", ""}},
-      {"a:::b", "::", {"a", ":b"}},
-      {"a,b", "", {"a,b"}},
-  };
-  for (const Case& c : kCases) {
-    EXPECT_EQ(SplitString(c.text, c.delimiter), c.pieces)
-        << "'" << c.text << "' at '" << c.delimiter << "'";
-  }
-}
-
-TEST(HandlerTextTest, ExecutionStatusNames) {
-  EXPECT_EQ(ExecutionStatusName(1), "queue");
-  EXPECT_EQ(ExecutionStatusName(2), "executing");
-  EXPECT_EQ(ExecutionStatusName(3), "ready");
-  for (int other : {0, 4, -1, INT_MAX}) EXPECT_EQ(ExecutionStatusName(other), "undefined");
 }
 
 }  // namespace

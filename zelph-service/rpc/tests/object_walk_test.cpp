@@ -49,10 +49,6 @@ bool IsObjectUrl(const std::string& url) {
   return url.find(':', url.rfind('/')) != std::string::npos || url.ends_with("/status");
 }
 
-bool Contains(const std::string& url, const char* part) {
-  return url.find(part) != std::string::npos;
-}
-
 // The objects that Exists does not know: solutions, models of a project, errors, the
 // project's status (a kind without an id) and a worker's, whose path names no kind of the
 // grammar.
@@ -68,7 +64,7 @@ int RemovalRank(const std::string& url) {
   const char* kinds[] = {
       "/input:", "/output:", "/statistic:", "/link:", "/worker:", "/project:", "/session:"};
   for (int rank = 0; rank < static_cast<int>(std::size(kinds)); ++rank) {
-    if (Contains(url, kinds[rank])) return rank;
+    if (url.find(kinds[rank]) != std::string::npos) return rank;
   }
   return -1;
 }

@@ -13,12 +13,6 @@
 
 namespace zelph::testing {
 
-std::string Pattern(size_t size) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + 1);
-  return bytes;
-}
-
 ReadableObjects::ReadableObjects(ServiceHarness& harness)
     : line(harness.NewProject()), settings(harness.NewProject()) {
   harness.UploadChain(line, "line.json");

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "any_data_values.h"
 #include "service_harness.h"
 
 namespace zelph {
@@ -19,9 +20,6 @@ struct Statistic;
 }  // namespace zelph
 
 namespace zelph::testing {
-
-// Bytes 1, 8, 15, ... so that a shifted or cut copy shows.
-std::string Pattern(size_t size);
 
 struct ReadableObjects {
   // In the line project: "scale" has the user property "gain" 3 and the system property

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "any_data_values.h"
 #include "service_harness.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/model/data_process.h"
@@ -38,13 +39,6 @@ SetDataRequest Set(const std::string& url, const SetValue& set, const std::strin
 }
 
 const SetValue kNoValue = [](GAnyData&) {};
-
-// Bytes 1, 8, 15, ... so that a shifted or cut copy shows.
-std::string Pattern(size_t size) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + 1);
-  return bytes;
-}
 
 // A project with the line chain loaded (workers "source", "scale", "sink").
 struct LineProject {
@@ -166,24 +160,6 @@ TEST(SetDataTest, CacheKeysAreTheUrlTail) {
     ASSERT_TRUE(cached) << key;
     EXPECT_EQ(cached->scalar().value(), "2.500000") << key;
   }
-}
-
-GAnyData NumbersValue(GElementType type, size_t bytes, int block_length = 0) {
-  GAnyData value;
-  value.mutable_numbers()->set_element_type(type);
-  value.mutable_numbers()->set_block_length(block_length);
-  value.mutable_numbers()->set_buffer(Pattern(bytes));
-  return value;
-}
-
-GAnyData MatValue(int depth, std::vector<std::int64_t> dims, int channels, size_t bytes) {
-  GAnyData value;
-  GMat* mat = value.mutable_mat();
-  mat->set_depth(static_cast<GImageDataDepth>(depth));
-  mat->set_channels(channels);
-  for (std::int64_t dim : dims) mat->add_dims(dim);
-  mat->set_buffer(Pattern(bytes));
-  return value;
 }
 
 TEST(SetDataTest, EveryValueCaseIntoTheCache) {

@@ -7,8 +7,9 @@
 //   std::vector<std::string> texts = ReadModelDescriptions(env, array);  // owned copies
 //   RegisterJavaModels(texts, session, *manager);
 //
-// A description that is not there (a null element) or cannot be read is left out with an
-// error line, so no model without its full description is ever offered.
+// A description that is not there (a null element) is left out with an error line. One the
+// reader refuses is registered all the same, with what was read, so that a session lists
+// every model the Java side names; the reader logs why the rest is missing.
 //
 // Threads: any attached thread; the manager's registry locks itself.
 #pragma once
@@ -26,9 +27,9 @@ class SimplePluginsManager;
 std::vector<std::string> ReadModelDescriptions(JNIEnv* env, jobjectArray descriptions);
 
 // Reads each description with the streaming reader into a new model of CreateJExecutionBlock
-// and registers it under `session`. A description that fails to read is logged ("Java model
-// description [{}] cannot be read: skipped") and left out; a model the session already has
-// is not added again. Logs the registered models at trace level and, at debug level, the
+// and registers it under `session`. A description the reader refuses still gives a model,
+// registered with what was read (the reader logs the failure); a model the session already
+// has is not added again. Logs the registered models at trace level and, at debug level, the
 // counts of all and of newly registered models.
 void RegisterJavaModels(const std::vector<std::string>& descriptions, const std::string& session,
                         SimplePluginsManager& manager);

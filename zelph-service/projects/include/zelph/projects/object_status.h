@@ -22,6 +22,12 @@ enum class ObjectStatus : int {
 // "queue", "executing", "ready"; "undefined" for any other value.
 const char* ObjectStatusText(int status);
 
+// A status and its time as one reader saw them (ObjectStatusData::Read).
+struct ObjectStatusReading {
+  int status = 0;
+  std::int64_t time = 0;
+};
+
 struct ObjectStatusData {
   // Microseconds of the monotonic clock from that clock's own zero: only differences and
   // order mean anything.
@@ -29,6 +35,22 @@ struct ObjectStatusData {
     return std::chrono::duration_cast<std::chrono::microseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
+  }
+
+  // Sets both in place, the time first, then the status. One writer at a time (the run
+  // that owns the object); readers may read meanwhile.
+  void Set(int new_status, std::int64_t new_time) {
+    time.store(new_time);
+    status.store(new_status);
+  }
+  // The status first, then the time: since Set writes them the other way round, a reading
+  // with a new status has that status's time or a later one. At worst a new time pairs with
+  // the old status for a moment, never an old time with the new status.
+  ObjectStatusReading Read() const {
+    ObjectStatusReading reading;
+    reading.status = status.load();
+    reading.time = time.load();
+    return reading;
   }
 
   std::string text;  // always left empty by this system

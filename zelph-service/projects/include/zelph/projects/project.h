@@ -38,6 +38,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "zelph/projects/background_tasks.h"
 #include "zelph/projects/object_status.h"
@@ -223,7 +224,9 @@ class Project : public std::enable_shared_from_this<Project> {
   bool RemoveStatistic(const std::string& object_id);
   // Sets the status of a worker or of the chain, stamped with ObjectStatusData::Now().
   void SetObjectStatus(const std::string& object_id, int status);
-  // The chain's status, or empty. Reads the chain's id under the shared lock.
+  // The chain's status, or empty. Takes no project lock, so a status read never waits
+  // behind a run and an edit queued after it; the chain id it looks up is the copy that
+  // every change of the id publishes (PublishChainId).
   std::shared_ptr<ObjectStatusData> GetChainStatus() const;
   ShardedMap<std::shared_ptr<Statistic>>& GetStatistics() { return statistics_; }
   ShardedMap<std::shared_ptr<ObjectStatusData>>& GetObjectStatuses() { return object_statuses_; }
@@ -335,11 +338,15 @@ class Project : public std::enable_shared_from_this<Project> {
   void UpdateWorkerPreview(const std::shared_ptr<IDataProcess>& worker);
   void StartPreview(IDataProcess& worker, std::shared_ptr<IPortData> data);
   // The body of a preview task: stores the preview value of `data` under
-  // "/preview:{worker_id}", unless a chain was loaded since the preview started.
+  // "/preview:{worker_id}", unless a chain was loaded or a newer preview of the worker began
+  // since this one started (`generation` and `sequence` are what StartPreview drew).
   void StorePreview(const std::string& worker_id, const std::shared_ptr<IPortData>& data,
-                    bool auto_contrast, std::uint64_t generation);
+                    bool auto_contrast, std::uint64_t generation, std::uint64_t sequence);
 
   void CreateChain();
+  // Copies the chain's id to where GetChainStatus reads it. Called by everything that changes
+  // the id, while it holds the lock exclusively (or builds the project).
+  void PublishChainId();
   // Reads `json` into `chain` through both execution stages and builds the configuration.
   // Runs under the exclusive lock with the state at kLoading.
   void LoadChainJson(const std::shared_ptr<IDataProcessChain>& chain, const std::string& json);
@@ -366,11 +373,17 @@ class Project : public std::enable_shared_from_this<Project> {
   ShardedMap<std::shared_ptr<Statistic>> statistics_;
   ShardedMap<std::shared_ptr<ObjectStatusData>> object_statuses_;
   SimplePluginsManager* plugins_ = nullptr;
+  // The chain's id as last published; readable without the project lock.
+  mutable std::mutex chain_id_mutex_;
+  std::string chain_id_;
   std::shared_ptr<ProjectConfiguration> configuration_;
   // Counts the chains loaded; a preview stores only while the chain it was made for is
-  // loaded, so none lands in the next chain's cache. Both under the mutex.
-  std::mutex cache_generation_mutex_;
+  // loaded, so none lands in the next chain's cache. The last preview number drawn per
+  // worker id; a preview stores only while its number is the newest. All under the mutex,
+  // which is also held while a preview entry is stored.
+  std::mutex preview_mutex_;
   std::uint64_t cache_generation_ = 0;
+  std::unordered_map<std::string, std::uint64_t> preview_sequences_;
 };
 
 }  // namespace zelph

@@ -19,6 +19,7 @@
 // changed: one that a caller holds stays valid after a rebuild drops it.
 #pragma once
 
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -61,6 +62,11 @@ class SolutionProvider {
   std::shared_ptr<SolutionTemplate> FindTemplate(const std::string& id) const;
   std::shared_ptr<SolutionApp> FindApp(const std::string& id) const;
 
+  // For tests: `hook` runs on the listing thread after each template GetTemplatesOfApp
+  // visits (a test rescans there to show that a listing walks the catalogue it began with).
+  // Set it before listings start; an empty function removes it.
+  void SetTemplateVisitHook(std::function<void()> hook);
+
  private:
   struct Catalogue;
 
@@ -73,4 +79,5 @@ class SolutionProvider {
   std::mutex scan_mutex_;               // one rebuild at a time
   mutable std::mutex catalogue_mutex_;  // guards the pointer below, not the catalogue
   std::shared_ptr<const Catalogue> catalogue_;
+  std::function<void()> template_visit_hook_;
 };

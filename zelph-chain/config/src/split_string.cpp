@@ -1,7 +1,7 @@
 // split_string.cpp
-#include "split_string.h"
+#include "zelph/config/split_string.h"
 
-namespace zelph::host {
+namespace zelph {
 
 std::vector<std::string> SplitString(const std::string& text, const std::string& delimiter) {
   if (delimiter.empty()) return {text};
@@ -15,4 +15,4 @@ std::vector<std::string> SplitString(const std::string& text, const std::string&
   return pieces;
 }
 
-}  // namespace zelph::host
+}  // namespace zelph
