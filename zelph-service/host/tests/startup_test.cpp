@@ -400,7 +400,7 @@ TEST(StartupTest, CrashInAPluginLeavesOneReportOfTheFault) {
     EXPECT_NE(std::find(c.signals.begin(), c.signals.end(), result.signal), c.signals.end())
         << "ended by " << result.signal << ", exit code " << result.exit_code << "\n"
         << result.err;
-    EXPECT_TRUE(Contains(result.err, expand(c.warning))) << result.err;
+    EXPECT_THAT(result.err, HasSubstr(expand(c.warning))) << result.err;
 
     std::vector<fs::path> reports;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(installation.Home())) {
@@ -417,8 +417,8 @@ TEST(StartupTest, CrashInAPluginLeavesOneReportOfTheFault) {
     EXPECT_EQ(stamp[8], '_') << name;
 
     const std::string report = ReadFile(reports[0]);
-    EXPECT_TRUE(Contains(report, "\nSignal: 11 (SIGSEGV)\n")) << report;
-    EXPECT_TRUE(Contains(report, "\nAddress: 0x10\n")) << report;
+    EXPECT_THAT(report, HasSubstr("\nSignal: 11 (SIGSEGV)\n")) << report;
+    EXPECT_THAT(report, HasSubstr("\nAddress: 0x10\n")) << report;
 
     if (*c.vm_log_line != '\0') {
       std::string vm_logs;
@@ -427,7 +427,7 @@ TEST(StartupTest, CrashInAPluginLeavesOneReportOfTheFault) {
           vm_logs += ReadFile(entry.path());
         }
       }
-      EXPECT_TRUE(Contains(vm_logs, c.vm_log_line)) << vm_logs.substr(0, 4000);
+      EXPECT_THAT(vm_logs, HasSubstr(c.vm_log_line)) << vm_logs.substr(0, 4000);
     }
   }
 }
