@@ -91,7 +91,8 @@ class Project : public std::enable_shared_from_this<Project> {
   // building the chain is std::runtime_error "Error while loading chain from the file\n
   // {path}\n{cause}"; the project is ready again afterwards, with its cache, statistics and
   // statuses empty and the chain holding what the failed load built. Takes the lock
-  // exclusively.
+  // exclusively before it changes anything (the registered models included), so that a wait
+  // for it that ends at the caller's limit (wait_limit.h) leaves the project as it was.
   void UploadProject(const std::string& json, const std::string& path);
   // UploadProject with the content of the file; std::runtime_error
   // "Failed open project file: '{path}'" when it cannot be read (the project is untouched).
@@ -113,7 +114,8 @@ class Project : public std::enable_shared_from_this<Project> {
   // however it ends. std::runtime_error "Current configuration is empty" without a loaded
   // chain, "Failed parse project configuration" when the reader refuses the document (the
   // reader logs why), and what ApplyConfiguration throws, the tree keeping the new values.
-  // Takes the lock exclusively, twice.
+  // Takes the lock exclusively once, for reading and applying, so that a wait for it that
+  // ends at the caller's limit (wait_limit.h) leaves the tree as it was.
   void UploadConfiguration(const std::string& json);
   // UploadConfiguration with the content of the file; std::runtime_error "Failed open
   // configuration file: '{path}'" when it cannot be read.
@@ -279,6 +281,8 @@ class Project : public std::enable_shared_from_this<Project> {
   // Run preparation: statistics reset, listeners, the workers' visible-result and
   // all-outputs flags, queued statuses. The caller holds the lock shared.
   void PrepareRun();
+  // ApplyConfiguration for a caller that holds the lock exclusively.
+  void ApplyConfigurationUnlocked();
   // Hands every worker the chain's "__tmp.create_visible_result" and
   // "__tmp.all_outputs_necessary" flags.
   void PassResultFlagsToWorkers();
