@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "allocator_release.h"
 #include "zelph/api/transport_options.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/config/zelph_config.h"
@@ -103,6 +104,17 @@ class RunInterrupter {
   std::thread thread_;  // last: it starts once the members it uses exist
 };
 
+// The configured bounds of the server: gRPC's threads for calls (one more than the handlers,
+// for the thread that waits for new calls; a call that finds no thread is refused with
+// RESOURCE_EXHAUSTED) and the calls one connection may have open at once (a client's further
+// calls wait in its own channel, so one client cannot take every thread).
+void ApplyServerBounds(const ZelphConfig& config, grpc::ServerBuilder& builder) {
+  grpc::ResourceQuota quota("zelph-service");
+  quota.SetMaxThreads(config.GetMaxHandlerThreads() + 1);
+  builder.SetResourceQuota(quota);
+  builder.AddChannelArgument(GRPC_ARG_MAX_CONCURRENT_STREAMS, config.GetMaxStreamsPerConnection());
+}
+
 std::runtime_error CannotStart(int port) {
   return std::runtime_error(
       fmt::format("Can't build and start server, does server port: {} available?", port));
@@ -122,11 +134,13 @@ void StartServer() {
         "server is already running...",
         port));
   }
-  kServiceImpl = std::make_unique<ZelphServiceV2Impl>();
+  kServiceImpl =
+      std::make_unique<ZelphServiceV2Impl>(config->GetMaxReplyBytesInFlight(), ReleaseFreeMemory);
 
   const std::string address = config->GetHost() + ":" + std::to_string(port);
   grpc::ServerBuilder builder;
   ApplyTransportOptions(builder);
+  ApplyServerBounds(*config, builder);
   builder.AddListeningPort(address, grpc::InsecureServerCredentials());
   builder.RegisterService(kServiceImpl.get());
   kServer = builder.BuildAndStart();
