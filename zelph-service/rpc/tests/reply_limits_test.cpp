@@ -16,6 +16,7 @@
 #include "readable_objects.h"
 #include "service_harness.h"
 #include "zelph/rpc/reply_budget.h"
+#include "zelph/testing/unread_reply.h"
 
 namespace zelph::testing {
 namespace {
@@ -100,34 +101,6 @@ TEST(ReplyLimitsTest, AReplyPastItsLimitIsRefusedAndTheServiceKeepsAnswering) {
   }
 }
 
-// A call whose client does not read the reply: the request is sent (with a read of the
-// reply's initial metadata, which is what sends it), the reply itself never asked for.
-class UnreadCall {
- public:
-  UnreadCall(Stub& stub, const GetDataRequest& request)
-      : call_(stub.PrepareAsyncGetData(&context_, request, &queue_)) {
-    call_->StartCall();
-    call_->ReadInitialMetadata(this);
-  }
-  // Cancels the call and collects the ends of its operations.
-  ~UnreadCall() {
-    context_.TryCancel();
-    GetDataResponse response;
-    grpc::Status status;
-    call_->Finish(&response, &status, this);
-    queue_.Shutdown();
-    void* tag = nullptr;
-    bool ok = false;
-    while (queue_.Next(&tag, &ok)) {
-    }
-  }
-
- private:
-  grpc::ClientContext context_;
-  grpc::CompletionQueue queue_;
-  std::unique_ptr<grpc::ClientAsyncResponseReader<GetDataResponse>> call_;
-};
-
 TEST(ReplyLimitsTest, UnreadRepliesHoldTheBudgetUntilTheirCallsEnd) {
   // One reply of the matrix takes 16 MiB and more: a second does not fit beside it.
   ServiceHarness harness(Serving::kLoopback, 24 * kMiB);
@@ -136,7 +109,7 @@ TEST(ReplyLimitsTest, UnreadRepliesHoldTheBudgetUntilTheirCallsEnd) {
   const std::string matrix = project + "/input:matrix";
   StoreMatrix(harness, matrix, 8 * kMiB);
 
-  auto unread = std::make_unique<UnreadCall>(harness.stub(), Named(matrix, 1));
+  auto unread = std::make_unique<UnreadReply>(harness.stub(), Named(matrix, 1));
   ASSERT_TRUE(WaitUntil([&] { return budget.InFlight() > 16 * kMiB; }));
 
   const grpc::Status refused = harness.Call(&Stub::GetData, Named(matrix, 1));
