@@ -69,6 +69,11 @@ void Project::ApplyConfiguration() {
   ApplyConfigurationUnlocked();
 }
 
+void Project::EditConfiguration(const std::function<bool(ProjectConfiguration&)>& write) {
+  std::unique_lock lock(lock_);
+  if (configuration_ && write(*configuration_)) ApplyConfigurationUnlocked();
+}
+
 void Project::ApplyConfigurationUnlocked() {
   if (!configuration_) return;
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Apply configuration");

@@ -13,6 +13,7 @@
 
 #include "service_harness.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/model/property.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/rw_lock.h"
 #include "zelph/projects/service_background_tasks.h"
@@ -71,6 +72,14 @@ TEST(WaitingEditTest, AnEditBehindARunGivesUpWhenItsClientDoesAndChangesNothing)
          CreateLinkResponse response;
          return harness.stub().CreateLink(&context, request, &response);
        }},
+      {"SetData of the chain's name",
+       [&](const std::string& p, grpc::ClientContext& context) {
+         SetDataRequest request;
+         request.set_url(p + "/property:chain.name");
+         request.mutable_data()->set_string_val("renamed");
+         SetDataResponse response;
+         return harness.stub().SetData(&context, request, &response);
+       }},
       {"Remove link",
        [&](const std::string& p, grpc::ClientContext& context) {
          RemoveRequest request;
@@ -114,6 +123,8 @@ TEST(WaitingEditTest, AnEditBehindARunGivesUpWhenItsClientDoesAndChangesNothing)
       ASSERT_TRUE(ServiceBackgroundTasks().WaitIdle(std::chrono::seconds(20)));
       EXPECT_EQ(project->GetChain()->GetWorkers().size(), 3u);
       EXPECT_EQ(project->GetChain()->GetLinks().size(), 2u);
+      EXPECT_EQ(project->GetChain()->GetName(), "Slow line");
+      EXPECT_EQ(project->GetChainProperties()->GetValueAsString("chain.name", ""), "Slow line");
     }
   }
   gate.Reset();

@@ -120,6 +120,11 @@ class Project : public std::enable_shared_from_this<Project> {
   // UploadConfiguration with the content of the file; std::runtime_error "Failed open
   // configuration file: '{path}'" when it cannot be read.
   void LoadConfigurationFile(const std::string& path);
+  // `write` changes the configuration's tree; when it answers true, ApplyConfiguration. Both
+  // run under one exclusive hold taken before `write` runs, so that a wait for it that ends at
+  // the caller's limit (wait_limit.h) leaves the tree as it was. Nothing without a
+  // configuration.
+  void EditConfiguration(const std::function<bool(ProjectConfiguration&)>& write);
   // Writes the main-settings values document into the main-settings worker's "settings"
   // property (SetWorkerPropertyFromString). Nothing without a configuration; std::runtime_error
   // "Executor not found with id: {id}" when the chain has no such worker, also for the empty
@@ -160,6 +165,10 @@ class Project : public std::enable_shared_from_this<Project> {
   // that is not JSON throws std::runtime_error "Chain options json parser error: {code}",
   // the text having been stored already. Takes the lock exclusively.
   void ApplyChainProperty(const std::string& name);
+  // `write` changes the mirror, then ApplyChainProperty(name), both under one exclusive hold
+  // taken before `write` runs: a wait for it that ends at the caller's limit (wait_limit.h)
+  // leaves the mirror as it was.
+  void EditChainProperty(const std::string& name, const std::function<void(Property&)>& write);
   // The chain as chain-file text. Takes the lock shared.
   std::string GetChainJson() const;
 
@@ -283,6 +292,8 @@ class Project : public std::enable_shared_from_this<Project> {
   void PrepareRun();
   // ApplyConfiguration for a caller that holds the lock exclusively.
   void ApplyConfigurationUnlocked();
+  // ApplyChainProperty for a caller that holds the lock exclusively.
+  void ApplyChainPropertyUnlocked(const std::string& name);
   // Hands every worker the chain's "__tmp.create_visible_result" and
   // "__tmp.all_outputs_necessary" flags.
   void PassResultFlagsToWorkers();
