@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include "allocator_release.h"
 #include "zelph/api/transport_options.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/config/zelph_config.h"
+#include "zelph/host/allocator_release.h"
 #include "zelph/logger/log.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/session.h"
@@ -31,13 +31,17 @@
 namespace zelph::host {
 namespace {
 
-// Destroyed in reverse order at exit: the server before the service it calls into.
+// Destroyed in reverse order at exit: the server before the service it calls into, and the
+// service before the release its budget asks for.
+std::unique_ptr<DeferredMemoryRelease> kMemoryRelease;
 std::unique_ptr<ZelphServiceV2Impl> kServiceImpl;
 std::unique_ptr<grpc::Server> kServer;
 // What a signal or service-control thread sees: no server, or the fully started one.
 std::atomic<grpc::Server*> kPublishedServer{nullptr};
 
 constexpr std::chrono::seconds kShutdownGrace{5};
+// Long enough for gRPC to free the streams of the calls whose replies drained the budget.
+constexpr std::chrono::milliseconds kMemoryReleaseDelay{500};
 // An interrupt may reach a chain before its run has begun; it is repeated at this pace.
 constexpr std::chrono::milliseconds kInterruptRepeat{100};
 
@@ -134,8 +138,9 @@ void StartServer() {
         "server is already running...",
         port));
   }
-  kServiceImpl =
-      std::make_unique<ZelphServiceV2Impl>(config->GetMaxReplyBytesInFlight(), ReleaseFreeMemory);
+  kMemoryRelease = std::make_unique<DeferredMemoryRelease>(kMemoryReleaseDelay);
+  kServiceImpl = std::make_unique<ZelphServiceV2Impl>(config->GetMaxReplyBytesInFlight(),
+                                                      [] { kMemoryRelease->Request(); });
 
   const std::string address = config->GetHost() + ":" + std::to_string(port);
   grpc::ServerBuilder builder;
