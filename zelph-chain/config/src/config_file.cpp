@@ -8,8 +8,15 @@
 
 #include <fmt/format.h>
 #include <rapidjson/pointer.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "zelph/config/zelph_config.h"
 #include "zelph/logger/log.h"
@@ -18,6 +25,9 @@
 namespace {
 
 using rapidjson::Value;
+
+// gRPC counts threads in an int, and one more than these waits for new calls.
+constexpr int kMostHandlerThreads = 100000;
 
 // The member `key` of `parent`, or null; the first of repeated keys counts.
 const Value* Find(const Value& parent, const char* key) {
@@ -34,6 +44,26 @@ const Value* FindSection(const Value& parent, const char* key) {
 
 const Value* FindPath(const Value& root, const char* path) {
   return rapidjson::Pointer(path).Get(root);
+}
+
+// A bound of the server: absent keeps the default; anything but a whole number from 1 to
+// `most` stops the start-up with a text naming the key.
+template <typename Number>
+void IfBound(const Value& server, const char* key, Number most, void (ZelphConfig::*set)(Number),
+             ZelphConfig& config) {
+  const Value* value = Find(server, key);
+  if (value == nullptr) return;
+  if (!value->IsUint64() || value->GetUint64() < 1 ||
+      value->GetUint64() > static_cast<std::uint64_t>(most)) {
+    rapidjson::StringBuffer text;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(text);
+    value->Accept(writer);
+    throw std::runtime_error(
+        fmt::format("Invalid configuration: \"server\": \"{}\" must be a whole number from 1 to "
+                    "{}, not {:.64}",
+                    key, most, std::string_view(text.GetString(), text.GetSize())));
+  }
+  (config.*set)(static_cast<Number>(value->GetUint64()));
 }
 
 template <typename Apply>
@@ -58,6 +88,12 @@ void ApplyServerSection(const Value& root, ZelphConfig& config) {
   if (const Value* port = Find(*server, "port")) config.SetPort(port->GetInt());
   IfString(*server, "crash_reports",
            [&](const char* folder) { config.SetCrashReportFolder(folder); });
+  IfBound(*server, "max_handler_threads", kMostHandlerThreads, &ZelphConfig::SetMaxHandlerThreads,
+          config);
+  IfBound(*server, "max_streams_per_connection", std::numeric_limits<int>::max(),
+          &ZelphConfig::SetMaxStreamsPerConnection, config);
+  IfBound(*server, "max_reply_bytes_in_flight", std::numeric_limits<std::uint64_t>::max() / 2,
+          &ZelphConfig::SetMaxReplyBytesInFlight, config);
 
   if (const Value* log = FindSection(*server, "log")) {
     IfString(*log, "severity", [&](const char* name) { config.SetSeverityLevel(name); });

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "capturing_logger.h"
@@ -33,6 +35,9 @@ void ResetConfig() {
   config.SetSolutionAppsDir("");
   config.SetSolutionConfigurationsDir("");
   config.SetSessionIdleTimeoutMin(5);
+  config.SetMaxHandlerThreads(128);
+  config.SetMaxStreamsPerConnection(32);
+  config.SetMaxReplyBytesInFlight(std::uint64_t{4} << 30);
   config.SetServiceName("");
   config.SetServiceEnabled(false);
   config.SetIgnoreExtInitError(false);
@@ -73,6 +78,9 @@ TEST_F(ConfigFileTest, EveryKeyOfAFullFile) {
   EXPECT_EQ(config.GetSolutionAppsDir(), "apps");
   EXPECT_EQ(config.GetSolutionTemplateDir(), "templates");
   EXPECT_EQ(config.GetSessionIdleTimeoutMin(), 30);
+  EXPECT_EQ(config.GetMaxHandlerThreads(), 16);
+  EXPECT_EQ(config.GetMaxStreamsPerConnection(), 4);
+  EXPECT_EQ(config.GetMaxReplyBytesInFlight(), std::uint64_t{8} << 30);
   EXPECT_EQ(config.GetServiceName(), "zelph");
   EXPECT_TRUE(config.IsServiceEnabled());
   EXPECT_TRUE(config.IsIgnoreExtInitError());
@@ -167,6 +175,65 @@ TEST_F(ConfigFileTest, TextsAndWhatTheyLeave) {
         break;
     }
     EXPECT_TRUE(c.check(Config())) << c.text.substr(0, 60);
+  }
+}
+
+// The server's bounds: whole numbers in their ranges, or the start-up stops with a text that
+// names the key and the value; an absent key keeps the default.
+TEST_F(ConfigFileTest, ServerBoundsAreWholeNumbersInTheirRanges) {
+  struct Case {
+    std::string server;
+    std::string error;  // empty: read
+    std::function<bool(const ZelphConfig&)> check;
+  };
+  const Case kCases[] = {
+      {"", "",
+       [](auto& c) {
+         return c.GetMaxHandlerThreads() == 128 && c.GetMaxStreamsPerConnection() == 32 &&
+                c.GetMaxReplyBytesInFlight() == std::uint64_t{4} << 30;
+       }},
+      {R"("max_handler_threads":1,"max_streams_per_connection":1,"max_reply_bytes_in_flight":1)",
+       "",
+       [](auto& c) {
+         return c.GetMaxHandlerThreads() == 1 && c.GetMaxStreamsPerConnection() == 1 &&
+                c.GetMaxReplyBytesInFlight() == 1;
+       }},
+      {R"("max_handler_threads":100000,"max_streams_per_connection":2147483647)", "",
+       [](auto& c) {
+         return c.GetMaxHandlerThreads() == 100000 && c.GetMaxStreamsPerConnection() == 2147483647;
+       }},
+      {R"("max_handler_threads":0)",
+       R"(Invalid configuration: "server": "max_handler_threads" must be a whole number from 1 to 100000, not 0)",
+       [](auto& c) { return c.GetMaxHandlerThreads() == 128; }},
+      {R"("max_handler_threads":100001)",
+       R"(Invalid configuration: "server": "max_handler_threads" must be a whole number from 1 to 100000, not 100001)",
+       [](auto&) { return true; }},
+      {R"("max_streams_per_connection":-4)",
+       R"(Invalid configuration: "server": "max_streams_per_connection" must be a whole number from 1 to 2147483647, not -4)",
+       [](auto& c) { return c.GetMaxStreamsPerConnection() == 32; }},
+      {R"("max_streams_per_connection":2147483648)",
+       R"(Invalid configuration: "server": "max_streams_per_connection" must be a whole number from 1 to 2147483647, not 2147483648)",
+       [](auto&) { return true; }},
+      {R"("max_reply_bytes_in_flight":"1GB")",
+       R"(Invalid configuration: "server": "max_reply_bytes_in_flight" must be a whole number from 1 to 9223372036854775807, not "1GB")",
+       [](auto& c) { return c.GetMaxReplyBytesInFlight() == std::uint64_t{4} << 30; }},
+      {R"("max_reply_bytes_in_flight":1.5e9)",
+       R"(Invalid configuration: "server": "max_reply_bytes_in_flight" must be a whole number from 1 to 9223372036854775807, not 1500000000.0)",
+       [](auto&) { return true; }},
+      {R"("max_handler_threads":true)",
+       R"(Invalid configuration: "server": "max_handler_threads" must be a whole number from 1 to 100000, not true)",
+       [](auto&) { return true; }},
+  };
+  for (const Case& c : kCases) {
+    ResetConfig();
+    TempFile file(R"({"server":{)" + c.server + "}}");
+    try {
+      EXPECT_TRUE(Config().ParseConfigJson(file.Path().c_str())) << c.server;
+      EXPECT_EQ(c.error, "") << c.server;
+    } catch (const std::runtime_error& error) {
+      EXPECT_EQ(error.what(), c.error) << c.server;
+    }
+    EXPECT_TRUE(c.check(Config())) << c.server;
   }
 }
 

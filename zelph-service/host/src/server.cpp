@@ -19,6 +19,7 @@
 
 #include "zelph/api/transport_options.h"
 #include "zelph/config/zelph_config.h"
+#include "zelph/host/allocator_release.h"
 #include "zelph/logger/log.h"
 #include "zelph/projects/service_background_tasks.h"
 #include "zelph/rpc/zelph_service.h"
@@ -26,13 +27,17 @@
 namespace zelph::host {
 namespace {
 
-// Destroyed in reverse order at exit: the server before the service it calls into.
+// Destroyed in reverse order at exit: the server before the service it calls into, and the
+// service before the release its budget asks for.
+std::unique_ptr<DeferredMemoryRelease> kMemoryRelease;
 std::unique_ptr<ZelphServiceV2Impl> kServiceImpl;
 std::unique_ptr<grpc::Server> kServer;
 // What a signal or service-control thread sees: no server, or the fully started one.
 std::atomic<grpc::Server*> kPublishedServer{nullptr};
 
 constexpr std::chrono::seconds kShutdownGrace{5};
+// Long enough for gRPC to free the streams of the calls whose replies drained the budget.
+constexpr std::chrono::milliseconds kMemoryReleaseDelay{500};
 // An interrupt may reach a chain before its run has begun; it is repeated at this pace.
 constexpr std::chrono::milliseconds kInterruptRepeat{100};
 
@@ -85,6 +90,17 @@ class RunInterrupter {
   std::thread thread_;  // last: it starts once the members it uses exist
 };
 
+// The configured bounds of the server: gRPC's threads for calls (one more than the handlers,
+// for the thread that waits for new calls; a call that finds no thread is refused with
+// RESOURCE_EXHAUSTED) and the calls one connection may have open at once (a client's further
+// calls wait in its own channel, so one client cannot take every thread).
+void ApplyServerBounds(const ZelphConfig& config, grpc::ServerBuilder& builder) {
+  grpc::ResourceQuota quota("zelph-service");
+  quota.SetMaxThreads(config.GetMaxHandlerThreads() + 1);
+  builder.SetResourceQuota(quota);
+  builder.AddChannelArgument(GRPC_ARG_MAX_CONCURRENT_STREAMS, config.GetMaxStreamsPerConnection());
+}
+
 std::runtime_error CannotStart(int port) {
   return std::runtime_error(
       fmt::format("Can't build and start server, does server port: {} available?", port));
@@ -104,11 +120,14 @@ void StartServer() {
         "server is already running...",
         port));
   }
-  kServiceImpl = std::make_unique<ZelphServiceV2Impl>();
+  kMemoryRelease = std::make_unique<DeferredMemoryRelease>(kMemoryReleaseDelay);
+  kServiceImpl = std::make_unique<ZelphServiceV2Impl>(config->GetMaxReplyBytesInFlight(),
+                                                      [] { kMemoryRelease->Request(); });
 
   const std::string address = config->GetHost() + ":" + std::to_string(port);
   grpc::ServerBuilder builder;
   ApplyTransportOptions(builder);
+  ApplyServerBounds(*config, builder);
   builder.AddListeningPort(address, grpc::InsecureServerCredentials());
   builder.RegisterService(kServiceImpl.get());
   kServer = builder.BuildAndStart();

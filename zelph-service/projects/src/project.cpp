@@ -107,9 +107,9 @@ void Project::UploadProject(const std::string& json, const std::string& path) {
   if (!state.Entered()) {
     throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", QuoteClientText(id_)));
   }
-  plugins_->ClearRegisteredModels(plugin_session_key_);
   {
     std::unique_lock lock(lock_);
+    plugins_->ClearRegisteredModels(plugin_session_key_);
     ClearCaches();
     chain_->Clear();
     chain_->SetContextId(++context_counter);

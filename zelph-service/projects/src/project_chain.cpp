@@ -113,13 +113,24 @@ void Project::SyncChainProperties() {
 }
 
 void Project::ApplyChainProperty(const std::string& name) {
+  // The chain keeps these fields without a lock of its own, and runs, serialisation and
+  // reads use them under the shared lock.
+  std::unique_lock lock(lock_);
+  ApplyChainPropertyUnlocked(name);
+}
+
+void Project::EditChainProperty(const std::string& name,
+                                const std::function<void(Property&)>& write) {
+  std::unique_lock lock(lock_);
+  write(*chain_properties_);
+  ApplyChainPropertyUnlocked(name);
+}
+
+void Project::ApplyChainPropertyUnlocked(const std::string& name) {
   const std::optional<PropertyVariant> value = chain_properties_->GetValue(name);
   auto text = [&](const char* absent) {
     return value ? PropertyValueToString(*value) : std::string(absent);
   };
-  // The chain keeps these fields without a lock of its own, and runs, serialisation and
-  // reads use them under the shared lock.
-  std::unique_lock lock(lock_);
   IDataProcessChain& chain = *chain_;
   if (name == kExecutorKey) {
     const std::string executor = text("");

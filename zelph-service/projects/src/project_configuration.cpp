@@ -49,14 +49,12 @@ std::shared_ptr<SettingNode> CopySubtree(const SettingNode& node) {
 void Project::UploadConfiguration(const std::string& json) {
   ProjectStateGuard state(state_, ProjectState::kExecuting);
   if (!state.Entered()) throw EvaluateCancelled("Chain not ready to upload configuration");
-  {
-    std::unique_lock lock(lock_);
-    if (!configuration_) throw std::runtime_error("Current configuration is empty");
-    if (!ParseProjectConfigurationActualValues(json, JsonParser::kRapidJson, configuration_)) {
-      throw std::runtime_error("Failed parse project configuration");
-    }
+  std::unique_lock lock(lock_);
+  if (!configuration_) throw std::runtime_error("Current configuration is empty");
+  if (!ParseProjectConfigurationActualValues(json, JsonParser::kRapidJson, configuration_)) {
+    throw std::runtime_error("Failed parse project configuration");
   }
-  ApplyConfiguration();
+  ApplyConfigurationUnlocked();
 }
 
 void Project::LoadConfigurationFile(const std::string& path) {
@@ -70,6 +68,15 @@ void Project::LoadConfigurationFile(const std::string& path) {
 
 void Project::ApplyConfiguration() {
   std::unique_lock lock(lock_);
+  ApplyConfigurationUnlocked();
+}
+
+void Project::EditConfiguration(const std::function<bool(ProjectConfiguration&)>& write) {
+  std::unique_lock lock(lock_);
+  if (configuration_ && write(*configuration_)) ApplyConfigurationUnlocked();
+}
+
+void Project::ApplyConfigurationUnlocked() {
   if (!configuration_) return;
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Apply configuration");
   const std::string& worker_id = configuration_->main_worker_id;

@@ -1,12 +1,20 @@
 // rw_lock.cpp
 #include "zelph/projects/rw_lock.h"
 
+#include "zelph/projects/wait_limit.h"
+
 namespace zelph {
 
 void RwLock::lock() {
   std::unique_lock guard(mutex_);
   ++waiting_writers_;
-  writers_wake_.wait(guard, [this] { return !writer_ && readers_ == 0; });
+  try {
+    WaitWithinLimit(writers_wake_, guard, [this] { return !writer_ && readers_ == 0; });
+  } catch (...) {
+    // Readers that queued behind this writer need not wait for it any more.
+    if (--waiting_writers_ == 0 && !writer_) readers_wake_.notify_all();
+    throw;
+  }
   --waiting_writers_;
   writer_ = true;
 }
@@ -32,7 +40,7 @@ void RwLock::unlock() {
 
 void RwLock::lock_shared() {
   std::unique_lock guard(mutex_);
-  readers_wake_.wait(guard, [this] { return !writer_ && waiting_writers_ == 0; });
+  WaitWithinLimit(readers_wake_, guard, [this] { return !writer_ && waiting_writers_ == 0; });
   ++readers_;
 }
 

@@ -227,6 +227,21 @@ grpc::Status PortDataToAnyData(const IPortData& data, GAnyData& value) {
   return grpc::Status(grpc::StatusCode::INTERNAL, "Unsupported data type");
 }
 
+std::uint64_t AnyDataBytesBound(const IPortData& data) {
+  // Tags, lengths and small fields of the value and its message, far above what they take.
+  constexpr std::uint64_t kFieldRoom = 64;
+  constexpr std::uint64_t kDimRoom = 11;  // a tag byte and a 64-bit varint
+  const IDataType* type = data.GetDataType();
+  if (type == nullptr) return 0;
+  if (DataTypeMat::Equals(type)) {
+    const PortDataMat& matrix = *CastToMat(&data);
+    return matrix.GetSize() + matrix.GetEncoded().size() +
+           kDimRoom * static_cast<std::uint64_t>(matrix.GetDimsSize()) + kFieldRoom;
+  }
+  if (DataTypeNumbers::Equals(type)) return CastToNumbers(&data)->GetSize() + kFieldRoom;
+  return 0;
+}
+
 grpc::Status PropertyValueFromAnyData(const zelph::SetDataRequest& request,
                                       PropertyValue& property) {
   const GAnyData& value = request.data();

@@ -10,17 +10,27 @@
 #include "zelph/rpc/any_data_conversion.h"
 #include "zelph/rpc/cache_key.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_size.h"
 #include "zelph/rpc/zelph_service.h"
 
 // The entry is a copy whose reference keeps the port data alive while it is converted, even
 // when a run replaces the entry meanwhile; no project lock is taken. A missing entry reads as
-// an element stamped 0 without a value.
+// an element stamped 0 without a value. The entry's bytes are counted before its element is
+// made: a matrix named many times would otherwise be copied many times before the count of
+// the whole reply refused it.
 grpc::Status ZelphServiceV2Impl::GetCachedData(const ObjectUrl& url,
-                                               zelph::GetDataResponse& response) {
+                                               zelph::GetDataResponse& response,
+                                               zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   // The configuration is read as a document of its own (GetProjectConfiguration).
   if (url.GetPath() == "/session/project/config") return grpc::Status::OK;
   const DataEx entry = project->GetCache(zelph::rpc::CacheKeyOf(url));
+  if (entry.data) {
+    if (grpc::Status status = reply.Reserve(AnyDataBytesBound(*entry.data) + url.GetUrl().size());
+        !status.ok()) {
+      return status;
+    }
+  }
   zelph::GAnyData* element = response.add_data();
   element->set_url(url.GetUrl());
   element->set_modified(entry.modified);

@@ -17,6 +17,7 @@
 #include "zelph/plugins/simple_plugins_manager.h"
 #include "zelph/projects/project.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_size.h"
 #include "zelph/rpc/zelph_service.h"
 
 using zelph::QuoteClientText;
@@ -39,7 +40,8 @@ void CopyPortCache(zelph::Project& project, const std::string& source_port_id,
 grpc::Status ZelphServiceV2Impl::CreateWorker(grpc::ServerContext*,
                                               const zelph::CreateWorkerRequest* request,
                                               zelph::CreateWorkerResponse* response) {
-  return LogIfFailed(RunGuarded([&] {
+  // The reply repeats the client's project URL.
+  return zelph::rpc::AnswerWhole(*reply_budget_, LogIfFailed(RunGuarded([&] {
     if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
     if (grpc::Status status = ValidateObjectUrl(request->model_url()); !status.ok()) return status;
     // The model is the deepest node "model_url" selected, whatever its kind.
@@ -68,20 +70,23 @@ grpc::Status ZelphServiceV2Impl::CreateWorker(grpc::ServerContext*,
     }
     response->set_url(worker_url);
     return grpc::Status::OK;
-  }));
+  })),
+                                 *response);
 }
 
 grpc::Status ZelphServiceV2Impl::CreateLink(grpc::ServerContext*,
                                             const zelph::CreateLinkRequest* request,
                                             zelph::CreateLinkResponse* response) {
-  return LogIfFailed(RunGuarded([&] {
+  // The reply repeats the client's project URL.
+  return zelph::rpc::AnswerWhole(*reply_budget_, LogIfFailed(RunGuarded([&] {
     if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
     const ObjectUrl url(request->url());
     if (url.GetPath() != "/session/project") {
       return MakeInvalidUrlStatus(request->url(), "/session/project expected");
     }
     return CreateProjectLink(url, *request, *response);
-  }));
+  })),
+                                 *response);
 }
 
 // The ports' own session and project segments are not looked at: the ports are those of the

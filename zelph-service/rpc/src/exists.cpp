@@ -16,6 +16,7 @@
 #include "zelph/projects/store.h"
 #include "zelph/rpc/cache_key.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_size.h"
 #include "zelph/rpc/zelph_service.h"
 #include "zelph/settings/project_configuration.h"
 
@@ -64,6 +65,9 @@ grpc::Status ZelphServiceV2Impl::Exists(grpc::ServerContext*, const zelph::Exist
       return zelph::rpc::LogIfFailed(std::move(status));
     }
   }
+  // Each element repeats its URL: a request near the transport's limit would make a reply past
+  // it.
+  zelph::rpc::ReplySize reply(*reply_budget_);
   for (const std::string& text : request->url()) {
     const ObjectUrl url(text);
     ZELPH_LOG(ZelphSeverityLevel::kTrace, "Object exists url: {}", zelph::QuoteClientText(text));
@@ -88,6 +92,9 @@ grpc::Status ZelphServiceV2Impl::Exists(grpc::ServerContext*, const zelph::Exist
     zelph::GAnyData* element = response->add_exists();
     element->set_url(text);
     element->set_bool_val(exists);
+    if (grpc::Status status = reply.CountElements(response->exists()); !status.ok()) {
+      return zelph::rpc::LogIfFailed(std::move(status));
+    }
   }
-  return grpc::Status::OK;
+  return zelph::rpc::FinishReply(reply, grpc::Status::OK);
 }

@@ -1,17 +1,19 @@
 // get_data.cpp
 //
-// GetData: the URL checks, the dispatch of each URL to the reader of its path, and the
-// profiling timer around each reader.
+// GetData: the URL checks, the dispatch of each URL to the reader of its path, the count of
+// the reply after each reader, and the profiling timer around each reader.
 #include <algorithm>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "handler_frame.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_size.h"
 #include "zelph/rpc/zelph_service.h"
 
 using zelph::QuoteClientText;
@@ -29,11 +31,15 @@ bool Matches(std::string_view path, std::string_view route, PathTest test) {
 grpc::Status ZelphServiceV2Impl::GetData(grpc::ServerContext*, const zelph::GetDataRequest* request,
                                          zelph::GetDataResponse* response) {
   using Reader = grpc::Status (ZelphServiceV2Impl::*)(const ObjectUrl&, zelph::GetDataResponse&);
+  // A reader whose element can be as large as a reply may be; it counts it before building it.
+  using CountingReader = grpc::Status (ZelphServiceV2Impl::*)(
+      const ObjectUrl&, zelph::GetDataResponse&, zelph::rpc::ReplySize&);
   struct Route {
     std::string_view path;
     PathTest test;
-    Reader reader;  // none: the path is refused with UNIMPLEMENTED, under the timer
+    Reader reader;  // neither reader: the path is refused with UNIMPLEMENTED, under the timer
     const char* timer;
+    CountingReader counting_reader = nullptr;
   };
   // Tested in this order; the first that matches reads the URL. The two prefix rows are the
   // first and the last: everything below a worker property is that property, and every
@@ -73,12 +79,13 @@ grpc::Status ZelphServiceV2Impl::GetData(grpc::ServerContext*, const zelph::GetD
       {"/app", PathTest::kExact, &ZelphServiceV2Impl::GetSolutionApp, "GetSolutionApp"},
       {"/app/template", PathTest::kExact, &ZelphServiceV2Impl::GetSolutionTemplate,
        "GetSolutionTemplate"},
-      {"/session/project", PathTest::kPrefix, &ZelphServiceV2Impl::GetCachedData,
-       "GetDataProject..."},
+      {"/session/project", PathTest::kPrefix, nullptr, "GetDataProject...",
+       &ZelphServiceV2Impl::GetCachedData},
   };
 
   zelph::Timer timer("GetData");
-  return zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
+  zelph::rpc::ReplySize reply(*reply_budget_);
+  grpc::Status status = zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
     for (const std::string& url : request->url()) {
       if (grpc::Status status = ValidateObjectUrl(url); !status.ok()) return status;
     }
@@ -95,15 +102,21 @@ grpc::Status ZelphServiceV2Impl::GetData(grpc::ServerContext*, const zelph::GetD
                             "Url not supported: " + QuoteClientText(text));
       }
       zelph::Timer reader_timer(route->timer);
-      if (route->reader == nullptr) {
+      grpc::Status status;
+      if (route->counting_reader != nullptr) {
+        status = (this->*route->counting_reader)(url, *response, reply);
+      } else if (route->reader != nullptr) {
+        status = (this->*route->reader)(url, *response);
+      } else {
         return grpc::Status(grpc::StatusCode::UNIMPLEMENTED,
                             "Get model property not implemented, using "
                             "GetData(/session/project/model) instead");
       }
-      if (grpc::Status status = (this->*route->reader)(url, *response); !status.ok()) {
-        return status;
-      }
+      if (!status.ok()) return status;
+      // One URL may be named many times: the reply is refused before it passes its limit.
+      if (status = reply.CountElements(response->data()); !status.ok()) return status;
     }
     return grpc::Status::OK;
   }));
+  return zelph::rpc::FinishReply(reply, std::move(status));
 }

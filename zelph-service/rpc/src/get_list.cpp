@@ -24,6 +24,7 @@
 #include "zelph/projects/solution_provider.h"
 #include "zelph/projects/store.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_size.h"
 #include "zelph/rpc/zelph_service.h"
 
 using zelph::QuoteClientText;
@@ -75,18 +76,27 @@ grpc::Status ZelphServiceV2Impl::GetList(grpc::ServerContext*, const zelph::GetL
   if (grpc::Status status = CheckUrlNotEmpty(request->url()); !status.ok()) {
     return zelph::rpc::LogIfFailed(std::move(status));
   }
-  return zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
+  zelph::rpc::ReplySize reply(*reply_budget_);
+  grpc::Status status = zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
     const ObjectUrl url(request->url());
     const std::string& path = url.GetPath();
     ZELPH_LOG(ZelphSeverityLevel::kTrace, "URL path: {}", QuoteClientText(path));
     const Route* route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
                                       [&](const Route& r) { return r.path == path; });
-    if (route != std::end(kRoutes)) return (this->*route->builder)(url, *request, *response);
-    if (path.starts_with("/session/project/")) return ListCachedData(url, *request, *response);
-    return grpc::Status(
-        grpc::StatusCode::INVALID_ARGUMENT,
-        "[GetList] Incorrect/Unsupported object url: " + QuoteClientText(request->url()));
+    grpc::Status listed;
+    if (route != std::end(kRoutes)) {
+      listed = (this->*route->builder)(url, *request, *response);
+    } else if (path.starts_with("/session/project/")) {
+      listed = ListCachedData(url, *request, *response);
+    } else {
+      return grpc::Status(
+          grpc::StatusCode::INVALID_ARGUMENT,
+          "[GetList] Incorrect/Unsupported object url: " + QuoteClientText(request->url()));
+    }
+    // The ids listed are the clients' own, as long and as many as they made them.
+    return listed.ok() ? reply.CountElements(response->url()) : listed;
   }));
+  return zelph::rpc::FinishReply(reply, std::move(status));
 }
 
 grpc::Status ZelphServiceV2Impl::ListRoot(const ObjectUrl&, const zelph::GetListRequest&,

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "zelph/projects/wait_limit.h"
 #include "zelph/rpc/object_url.h"
 
 class IDataProcess;
@@ -30,11 +31,17 @@ class Store;
 
 namespace zelph::rpc {
 
-// The status of `work()`, or INTERNAL with the text of the std::exception it threw.
+// The status of `work()`; DEADLINE_EXCEEDED or CANCELLED when it gave up waiting for a
+// project's lock at its client's deadline or cancellation (wait_limit.h), having changed
+// nothing; otherwise INTERNAL with the text of the std::exception it threw.
 template <typename Work>
 grpc::Status RunGuarded(Work&& work) {
   try {
     return work();
+  } catch (const WaitAbandoned& e) {
+    return grpc::Status(e.End() == WaitEnd::kDeadline ? grpc::StatusCode::DEADLINE_EXCEEDED
+                                                      : grpc::StatusCode::CANCELLED,
+                        e.what());
   } catch (const std::exception& e) {
     return grpc::Status(grpc::StatusCode::INTERNAL, e.what());
   }

@@ -8,13 +8,17 @@
 #include "handler_frame.h"
 #include "zelph/projects/project.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_size.h"
 #include "zelph/rpc/zelph_service.h"
 
 grpc::Status ZelphServiceV2Impl::GetProjectConfiguration(
     grpc::ServerContext*, const zelph::GetProjectConfigurationRequest* request,
     zelph::GetProjectConfigurationResponse* response) {
-  return zelph::rpc::RunGuarded(
-      [&] { return ReadProjectConfiguration(ObjectUrl(request->url()), *response); });
+  // The document holds the texts the client uploaded.
+  return zelph::rpc::AnswerWhole(*reply_budget_, zelph::rpc::RunGuarded([&] {
+    return ReadProjectConfiguration(ObjectUrl(request->url()), *response);
+  }),
+                                 *response);
 }
 
 // Only the URL's session and project ids count: a worker's URL reads its project's document.

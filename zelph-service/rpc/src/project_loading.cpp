@@ -14,6 +14,7 @@
 #include "zelph/projects/project.h"
 #include "zelph/projects/solution_provider.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_size.h"
 #include "zelph/rpc/zelph_service.h"
 
 using zelph::QuoteClientText;
@@ -46,18 +47,21 @@ grpc::Status ZelphServiceV2Impl::UploadProject(grpc::ServerContext*,
                                                zelph::UploadProjectResponse* response) {
   zelph::Timer timer("UploadProject");
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Upload project: {}", QuoteClientText(request->url()));
-  return zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
-    if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
-    const ObjectUrl url(request->url());
-    if (url.GetPath() != "/session/project") {
-      return MakeInvalidUrlStatus(request->url(), "/session/project expected");
-    }
-    const std::shared_ptr<zelph::Project> project = GetProject(url);
-    // An unset file reads as one with empty data and path.
-    project->UploadProject(request->file().data(), request->file().path());
-    response->set_chain_id(zelph::rpc::ChainIdOf(*project));
-    return grpc::Status::OK;
-  }));
+  // The reply repeats the chain id of the client's text.
+  return zelph::rpc::AnswerWhole(
+      *reply_budget_, zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
+        if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
+        const ObjectUrl url(request->url());
+        if (url.GetPath() != "/session/project") {
+          return MakeInvalidUrlStatus(request->url(), "/session/project expected");
+        }
+        const std::shared_ptr<zelph::Project> project = GetProject(url);
+        // An unset file reads as one with empty data and path.
+        project->UploadProject(request->file().data(), request->file().path());
+        response->set_chain_id(zelph::rpc::ChainIdOf(*project));
+        return grpc::Status::OK;
+      })),
+      *response);
 }
 
 grpc::Status ZelphServiceV2Impl::LoadSolution(grpc::ServerContext*,

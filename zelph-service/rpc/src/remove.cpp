@@ -19,6 +19,7 @@
 #include "zelph/projects/session.h"
 #include "zelph/projects/store.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_size.h"
 #include "zelph/rpc/zelph_service.h"
 
 using zelph::QuoteClientText;
@@ -50,7 +51,8 @@ grpc::Status ZelphServiceV2Impl::Remove(grpc::ServerContext*, const zelph::Remov
   }
   // Exceptions of the operations that do not catch their own leave the handler on purpose:
   // gRPC answers them with UNKNOWN, which is how clients have always learnt of a missing
-  // session or project here.
+  // session or project here. The removed URLs repeat the request's.
+  zelph::rpc::ReplySize reply(*reply_budget_);
   for (const std::string& text : request->url()) {
     const ObjectUrl url(text);
     const Route* route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
@@ -60,11 +62,13 @@ grpc::Status ZelphServiceV2Impl::Remove(grpc::ServerContext*, const zelph::Remov
           grpc::Status(grpc::StatusCode::INVALID_ARGUMENT,
                        "Failed remove object, invalid url " + QuoteClientText(text)));
     }
-    if (grpc::Status status = (this->*route->operation)(url, *response); !status.ok()) {
+    grpc::Status status = (this->*route->operation)(url, *response);
+    if (status.ok()) status = reply.CountElements(response->removed_url());
+    if (!status.ok()) {
       return zelph::rpc::LogIfFailed(std::move(status));
     }
   }
-  return grpc::Status::OK;
+  return zelph::rpc::FinishReply(reply, grpc::Status::OK);
 }
 
 // The worker's links are reported first, then the worker, even when no worker had the id.

@@ -53,16 +53,18 @@ grpc::Status ZelphServiceV2Impl::SetWorkerProperty(const ObjectUrl& url,
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   const std::shared_ptr<IDataProcess> worker =
       zelph::rpc::FindWorker(*project, worker_node.GetId());
-  // Also mirrored into the system properties when the name begins with "$__system.".
-  const grpc::Status status = SetWorkerPropertyFromAnyData(
-      *worker, std::string(url.Node(UrlPlace::kWorkerProperty).GetId()), request);
-  // The main-settings worker keeps the main settings in its "settings" property; the
-  // project configuration follows whatever was written.
+  // Read before the write: a wait for the lock that ends at the client's limit then leaves
+  // the property as it was.
   long long context_id = 0;
   {
     std::shared_lock lock(project->GetLock());
     context_id = project->GetChain()->GetContextId();
   }
+  // Also mirrored into the system properties when the name begins with "$__system.".
+  const grpc::Status status = SetWorkerPropertyFromAnyData(
+      *worker, std::string(url.Node(UrlPlace::kWorkerProperty).GetId()), request);
+  // The main-settings worker keeps the main settings in its "settings" property; the
+  // project configuration follows whatever was written.
   if (worker->IsMainSetting(context_id)) project->UpdateConfigurationFromMainSetting();
   return status;
 }
@@ -87,12 +89,13 @@ grpc::Status ZelphServiceV2Impl::SetProjectProperty(const ObjectUrl& url,
     return status;
   }
   const std::shared_ptr<zelph::Project> project = GetProject(url);
-  Property* properties = project->GetChainProperties().get();
-  if (properties == nullptr) throw zelph::Exception("Properties not exist");
+  if (project->GetChainProperties() == nullptr) throw zelph::Exception("Properties not exist");
   const std::string name(url.Node(UrlPlace::kProperty).GetId());
-  const grpc::Status status = SetPropertyFromAnyData(properties, name, request);
+  grpc::Status status;
   // Also after a refused value: the chain takes over whatever the mirror now holds.
-  project->ApplyChainProperty(name);
+  project->EditChainProperty(name, [&](Property& properties) {
+    status = SetPropertyFromAnyData(&properties, name, request);
+  });
   return status;
 }
 
@@ -103,13 +106,11 @@ grpc::Status ZelphServiceV2Impl::SetSettingProperty(const ObjectUrl& url,
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   PropertyValue value;
   if (grpc::Status status = PropertyValueFromAnyData(request, value); !status.ok()) return status;
-  const std::shared_ptr<ProjectConfiguration> configuration = project->GetConfiguration();
-  if (configuration &&
-      configuration->SetValue(std::string(url.Node(UrlPlace::kSetting).GetId()),
-                              std::string(url.Node(UrlPlace::kSettingProperty).GetId()),
-                              std::move(value))) {
-    project->ApplyConfiguration();
-  }
+  project->EditConfiguration([&](ProjectConfiguration& configuration) {
+    return configuration.SetValue(std::string(url.Node(UrlPlace::kSetting).GetId()),
+                                  std::string(url.Node(UrlPlace::kSettingProperty).GetId()),
+                                  std::move(value));
+  });
   return grpc::Status::OK;
 }
 

@@ -7,8 +7,11 @@
 #include <fmt/format.h>
 
 #include <string>
+#include <utility>
 
+#include "call_scope.h"
 #include "handler_frame.h"
+#include "zelph/config/zelph_config.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/plugins/simple_plugins_manager.h"
@@ -17,17 +20,26 @@
 #include "zelph/projects/solution_provider.h"
 #include "zelph/projects/store.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_budget.h"
+#include "zelph/rpc/reply_size.h"
 
 using zelph::QuoteClientText;
 using zelph::rpc::LogIfFailed;
 using zelph::rpc::RunGuarded;
 
-ZelphServiceV2Impl::ZelphServiceV2Impl()
+ZelphServiceV2Impl::ZelphServiceV2Impl(std::uint64_t max_reply_bytes_in_flight,
+                                       std::function<void()> on_replies_drained)
     : store_(std::make_shared<zelph::Store>()),
       plugins_(SimplePluginsManager::GetInstance()),
-      solutions_(std::make_unique<SolutionProvider>()) {
+      solutions_(std::make_unique<SolutionProvider>()),
+      reply_budget_(std::make_unique<zelph::rpc::ReplyBudget>(max_reply_bytes_in_flight,
+                                                              std::move(on_replies_drained))) {
+  zelph::rpc::InstallCallScopes();
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Default solution provider created");
 }
+
+ZelphServiceV2Impl::ZelphServiceV2Impl()
+    : ZelphServiceV2Impl(ZelphConfig::GetInstance()->GetMaxReplyBytesInFlight(), {}) {}
 
 // The catalogue goes first, then the store; the members' reverse order says exactly that.
 ZelphServiceV2Impl::~ZelphServiceV2Impl() = default;
@@ -55,7 +67,8 @@ grpc::Status ZelphServiceV2Impl::CreateProject(grpc::ServerContext*,
                                                const zelph::CreateProjectRequest* request,
                                                zelph::CreateProjectResponse* response) {
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Create project, url: {}", QuoteClientText(request->url()));
-  return LogIfFailed(RunGuarded([&] {
+  // The reply repeats the client's ids.
+  return zelph::rpc::AnswerWhole(*reply_budget_, LogIfFailed(RunGuarded([&] {
     if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
     const ObjectUrl url(request->url());
     const std::string& path = url.GetPath();
@@ -73,5 +86,6 @@ grpc::Status ZelphServiceV2Impl::CreateProject(grpc::ServerContext*,
     }
     response->set_url(fmt::format("/session:{}/project:{}", session_id, project_id));
     return grpc::Status::OK;
-  }));
+  })),
+                                 *response);
 }

@@ -38,9 +38,12 @@ void Expect(const grpc::Status& status, const char* call) {
 
 }  // namespace
 
-ServiceHarness::ServiceHarness(Serving serving) {
+ServiceHarness::ServiceHarness(Serving serving,
+                               std::optional<std::uint64_t> max_reply_bytes_in_flight) {
   ConfigureProcessOnce();
-  service_ = std::make_unique<ZelphServiceV2Impl>();
+  service_ = max_reply_bytes_in_flight
+                 ? std::make_unique<ZelphServiceV2Impl>(*max_reply_bytes_in_flight, nullptr)
+                 : std::make_unique<ZelphServiceV2Impl>();
   if (serving == Serving::kLoopback) {
     server_ = std::make_unique<LoopbackServer>(*service_);
     stub_ = server_->NewStub();

@@ -33,7 +33,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "loopback_server.h"
@@ -61,9 +63,11 @@ class ServiceHarness {
 
   // Loads the test plug-in (once per process), points the configured solution folders at
   // the fixtures, and makes the service, served on a loopback port unless `serving` is
-  // kNone (then stub(), NewStub() and Call must not be used). Throws when the server cannot
-  // start.
-  explicit ServiceHarness(Serving serving = Serving::kLoopback);
+  // kNone (then stub(), NewStub() and Call must not be used). The service's budget of reply
+  // bytes in flight is the configured one unless `max_reply_bytes_in_flight` is given.
+  // Throws when the server cannot start.
+  explicit ServiceHarness(Serving serving = Serving::kLoopback,
+                          std::optional<std::uint64_t> max_reply_bytes_in_flight = {});
   // Shuts the server down (waiting for calls in flight), then destroys the service.
   ~ServiceHarness();
   ServiceHarness(const ServiceHarness&) = delete;

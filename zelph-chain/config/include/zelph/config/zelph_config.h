@@ -10,6 +10,7 @@
 // The property bag carries its own lock.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -52,8 +53,9 @@ class ZELPH_CHAIN_API ZelphConfig {
   // Reads the configuration file at `path` (UTF-8) into this object. True when the file
   // was parsed and applied, false on a syntax error (the reason goes to standard error);
   // the result is also kept as IsInitialized. Throws zelph::Exception "Something wrong in
-  // JSON file!" when the file cannot be opened or a section value has the wrong type; the
-  // values applied before that stay applied.
+  // JSON file!" when the file cannot be opened or a section value has the wrong type, and
+  // std::runtime_error "Invalid configuration: ..." naming the key when a bound of the server
+  // is not a whole number in its range; the values applied before that stay applied.
   bool ParseConfigJson(const char* path);
 
   bool IsExtendedMode() const { return extended_mode_; }
@@ -142,6 +144,16 @@ class ZELPH_CHAIN_API ZelphConfig {
   int GetSessionIdleTimeoutMin() const { return session_idle_timeout_min_; }
   void SetSessionIdleTimeoutMin(int minutes) { session_idle_timeout_min_ = minutes; }
 
+  // Bounds of the server ("server" keys of the same names): the threads gRPC may run calls
+  // on, the calls one connection may have open at once, and the bytes the replies of all
+  // calls may hold until they are sent. The file's values are checked when it is read.
+  int GetMaxHandlerThreads() const { return max_handler_threads_; }
+  void SetMaxHandlerThreads(int threads) { max_handler_threads_ = threads; }
+  int GetMaxStreamsPerConnection() const { return max_streams_per_connection_; }
+  void SetMaxStreamsPerConnection(int streams) { max_streams_per_connection_ = streams; }
+  std::uint64_t GetMaxReplyBytesInFlight() const { return max_reply_bytes_in_flight_; }
+  void SetMaxReplyBytesInFlight(std::uint64_t bytes) { max_reply_bytes_in_flight_ = bytes; }
+
   bool IsServiceEnabled() const { return service_enabled_; }
   void SetServiceEnabled(bool value) { service_enabled_ = value; }
   std::string GetServiceName() const { return service_name_; }
@@ -198,6 +210,10 @@ class ZELPH_CHAIN_API ZelphConfig {
   JsonParser chain_reader_type_ = JsonParser::kRapidJson;
   JsonParser chain_writer_type_ = JsonParser::kRapidJson;
   int session_idle_timeout_min_ = 5;
+  int max_handler_threads_ = 128;
+  int max_streams_per_connection_ = 32;
+  // Any one reply the transport can carry (2 GB) fits alone, with its serialised copy.
+  std::uint64_t max_reply_bytes_in_flight_ = std::uint64_t{4} << 30;
   bool service_enabled_ = false;
   std::string service_name_;
   std::vector<std::string> unrecognized_cli_args_;

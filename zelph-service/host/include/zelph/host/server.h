@@ -6,10 +6,12 @@
 
 namespace zelph::host {
 
-// Makes sure nothing listens on 127.0.0.1 at the configured port, creates the service and
-// builds and starts the server on the configured host and port. Throws std::runtime_error
-// when the port is taken, is not a TCP port (1 to 65535), or the server cannot start. Call
-// once per process, from the main or the service thread.
+// Makes sure nothing listens on 127.0.0.1 at the configured port, creates the service (with
+// the configured budget of reply bytes in flight, whose drain returns the allocator's free
+// memory to the system) and builds and starts the server on the configured host and port,
+// with the configured caps of handler threads and of streams per connection. Throws
+// std::runtime_error when the port is taken, is not a TCP port (1 to 65535), or the server cannot
+// start. Call once per process, from the main or the service thread.
 void StartServer();
 
 // Stops the server, giving calls in flight five seconds; then the chains of all projects are

@@ -98,7 +98,8 @@ class Project : public std::enable_shared_from_this<Project> {
   // building the chain is std::runtime_error "Error while loading chain from the file\n
   // {path}\n{cause}"; the project is ready again afterwards, with its cache, statistics and
   // statuses empty and the chain holding what the failed load built. Takes the lock
-  // exclusively.
+  // exclusively before it changes anything (the registered models included), so that a wait
+  // for it that ends at the caller's limit (wait_limit.h) leaves the project as it was.
   void UploadProject(const std::string& json, const std::string& path);
   // UploadProject with the content of the file; std::runtime_error
   // "Failed open project file: '{path}'" when it cannot be read (the project is untouched).
@@ -120,11 +121,17 @@ class Project : public std::enable_shared_from_this<Project> {
   // however it ends. std::runtime_error "Current configuration is empty" without a loaded
   // chain, "Failed parse project configuration" when the reader refuses the document (the
   // reader logs why), and what ApplyConfiguration throws, the tree keeping the new values.
-  // Takes the lock exclusively, twice.
+  // Takes the lock exclusively once, for reading and applying, so that a wait for it that
+  // ends at the caller's limit (wait_limit.h) leaves the tree as it was.
   void UploadConfiguration(const std::string& json);
   // UploadConfiguration with the content of the file; std::runtime_error "Failed open
   // configuration file: '{path}'" when it cannot be read.
   void LoadConfigurationFile(const std::string& path);
+  // `write` changes the configuration's tree; when it answers true, ApplyConfiguration. Both
+  // run under one exclusive hold taken before `write` runs, so that a wait for it that ends at
+  // the caller's limit (wait_limit.h) leaves the tree as it was. Nothing without a
+  // configuration.
+  void EditConfiguration(const std::function<bool(ProjectConfiguration&)>& write);
   // Writes the main-settings values document into the main-settings worker's "settings"
   // property (SetWorkerPropertyFromString). Nothing without a configuration; std::runtime_error
   // "Executor not found with id: {id}" when the chain has no such worker, also for the empty
@@ -165,6 +172,10 @@ class Project : public std::enable_shared_from_this<Project> {
   // that is not JSON throws std::runtime_error "Chain options json parser error: {code}",
   // the text having been stored already. Takes the lock exclusively.
   void ApplyChainProperty(const std::string& name);
+  // `write` changes the mirror, then ApplyChainProperty(name), both under one exclusive hold
+  // taken before `write` runs: a wait for it that ends at the caller's limit (wait_limit.h)
+  // leaves the mirror as it was.
+  void EditChainProperty(const std::string& name, const std::function<void(Property&)>& write);
   // The chain as chain-file text. Takes the lock shared.
   std::string GetChainJson() const;
 
@@ -308,6 +319,10 @@ class Project : public std::enable_shared_from_this<Project> {
   // Run preparation: statistics reset, listeners, the workers' visible-result and
   // all-outputs flags, queued statuses. The caller holds the lock shared.
   void PrepareRun();
+  // ApplyConfiguration for a caller that holds the lock exclusively.
+  void ApplyConfigurationUnlocked();
+  // ApplyChainProperty for a caller that holds the lock exclusively.
+  void ApplyChainPropertyUnlocked(const std::string& name);
   // Hands every worker the chain's "__tmp.create_visible_result" and
   // "__tmp.all_outputs_necessary" flags.
   void PassResultFlagsToWorkers();

@@ -10,6 +10,10 @@
 // of readers cannot starve structural edits. The price is that a thread must never take the
 // lock shared while it already holds it (a waiting writer would deadlock both).
 //
+// lock() and lock_shared() wait within the calling thread's WaitLimit (wait_limit.h): a
+// handler whose client gave up throws WaitAbandoned, holding nothing, instead of waiting out
+// the run in progress. A writer that gives up lets the readers it held back in.
+//
 // Satisfies the standard SharedLockable requirements (std::unique_lock, std::shared_lock).
 #pragma once
 
@@ -24,6 +28,7 @@ class RwLock {
   RwLock(const RwLock&) = delete;
   RwLock& operator=(const RwLock&) = delete;
 
+  // Both may throw WaitAbandoned (wait_limit.h).
   void lock();
   bool try_lock();
   void unlock();

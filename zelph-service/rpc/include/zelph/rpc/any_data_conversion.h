@@ -17,6 +17,8 @@
 // change while it is read, which holds for every published port data object.
 #pragma once
 
+#include <cstdint>
+
 #include <grpcpp/support/status.h>
 
 #include <memory>
@@ -54,6 +56,10 @@ grpc::Status PortDataFromAnyData(const zelph::GAnyData& value, std::shared_ptr<I
 // and leaves the value unset. Any other data type leaves the value unset and answers
 // INTERNAL "Unsupported data type". `url` and `modified` are left alone.
 grpc::Status PortDataToAnyData(const IPortData& data, zelph::GAnyData& value);
+// About the bytes of the value PortDataToAnyData makes of `data`, URL and time aside, known
+// without making it: a matrix's or number block's payload and room for the fields around it;
+// 0 for scalars and texts. For counting a reply before a large value is copied into it.
+std::uint64_t AnyDataBytesBound(const IPortData& data);
 
 // The bool, int32, double, string or int64 value of `request.data()` as the matching
 // alternative of `property`, marked changed (logged with the request's URL). Any other value

@@ -18,13 +18,21 @@
 // project_loading.cpp, execute_command.cpp, set_data.cpp, get_data*.cpp, exists.cpp,
 // get_list*.cpp, remove.cpp, chain_editing.cpp, project_configuration_rpcs.cpp.
 //
+// Replies are counted as they are built (zelph/rpc/reply_size.h): a reply that would pass
+// what protobuf can serialise, or the service's budget of reply bytes in flight, is refused
+// with RESOURCE_EXHAUSTED; the bytes of an answered reply stay in the budget until gRPC has
+// sent it. A handler that waits for a project's lock gives up at its client's deadline or
+// cancellation with DEADLINE_EXCEEDED or CANCELLED, having changed nothing.
+//
 // Threading: the handlers run on any number of threads at once, also for one project. The
 // service object itself is not changed after construction; the store, the sessions, the
-// projects and the catalogue lock themselves.
+// projects, the catalogue and the budget lock themselves.
 #pragma once
 
 #include <grpcpp/grpcpp.h>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "message/ZelphServiceApiV2.grpc.pb.h"
@@ -39,10 +47,21 @@ class Project;
 class Store;
 }  // namespace zelph
 
+namespace zelph::rpc {
+class ReplyBudget;
+class ReplySize;
+}  // namespace zelph::rpc
+
 class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
  public:
-  // Creates the store (with its "default" session and idle watchdog) and an empty solution
-  // catalogue, filled when a client first lists the apps.
+  // Creates the store (with its "default" session and idle watchdog), an empty solution
+  // catalogue, filled when a client first lists the apps, and a budget of
+  // `max_reply_bytes_in_flight` reply bytes, which calls `on_replies_drained` (may be empty)
+  // when a large amount has drained. Installs the hooks through which gRPC reports the end of
+  // each call (call_scope.h): make the first service before the process's first gRPC server.
+  ZelphServiceV2Impl(std::uint64_t max_reply_bytes_in_flight,
+                     std::function<void()> on_replies_drained);
+  // The same with the configured budget and no drain hook.
   ZelphServiceV2Impl();
   // Frees the catalogue, then the store, whose watchdog is joined. The server must have
   // shut down: no handler may run any more.
@@ -163,6 +182,7 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   // For tests and tools that look behind the API; valid while the service lives.
   zelph::Store& GetStore() const { return *store_; }
   SolutionProvider& GetSolutionProvider() const { return *solutions_; }
+  zelph::rpc::ReplyBudget& GetReplyBudget() const { return *reply_budget_; }
 
  private:
   // The project of the URL's session and project ids; failures quote the ids as client
@@ -217,8 +237,10 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   grpc::Status GetProjectError(const ObjectUrl& url, zelph::GetDataResponse& response);
   grpc::Status GetProjectSettings(const ObjectUrl& url, zelph::GetDataResponse& response);
   grpc::Status GetProjectSetting(const ObjectUrl& url, zelph::GetDataResponse& response);
-  // The project cache entry under the URL's cache key (cached_data.cpp).
-  grpc::Status GetCachedData(const ObjectUrl& url, zelph::GetDataResponse& response);
+  // The project cache entry under the URL's cache key (cached_data.cpp). Its bytes are
+  // counted into `reply` before the element is built.
+  grpc::Status GetCachedData(const ObjectUrl& url, zelph::GetDataResponse& response,
+                             zelph::rpc::ReplySize& reply);
 
   // GetList's builders, one per path; each appends to `response` and answers its status.
   // Kinds and objects outside a project (get_list.cpp):
@@ -284,4 +306,5 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   std::shared_ptr<zelph::Store> store_;
   SimplePluginsManager* plugins_;  // the process-wide registry; not owned
   std::unique_ptr<SolutionProvider> solutions_;
+  std::unique_ptr<zelph::rpc::ReplyBudget> reply_budget_;
 };

@@ -1,0 +1,48 @@
+// reply_budget.h
+//
+// ReplyBudget: the bytes that the replies of one service may hold at once, from the moment a
+// handler puts them into its reply until gRPC has sent them (or given up sending them). A
+// client that stops reading leaves its replies in the server's memory; the budget bounds
+// what any number of such calls can hold, and a call that would pass it is refused instead.
+//
+// When a large amount drains (the bytes in flight fall to zero after having reached
+// kReleaseAfterBytes), the budget calls its drain hook, which the program points at the
+// allocator, so that the memory those replies held goes back to the system.
+//
+// Threading: every member may be called from any thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+namespace zelph::rpc {
+
+class ReplyBudget {
+ public:
+  // The most bytes in flight at which a drain calls the hook.
+  static constexpr std::uint64_t kReleaseAfterBytes = std::uint64_t{256} << 20;
+
+  // `limit_bytes` at least 1. `on_drained` (may be empty) runs on the thread that gives back
+  // the last bytes, without a lock held.
+  explicit ReplyBudget(std::uint64_t limit_bytes, std::function<void()> on_drained = {});
+  ReplyBudget(const ReplyBudget&) = delete;
+  ReplyBudget& operator=(const ReplyBudget&) = delete;
+
+  // Takes `bytes` when they fit beside what is in flight; false, taking nothing, otherwise.
+  bool Take(std::uint64_t bytes);
+  // Gives back bytes that Take took.
+  void Give(std::uint64_t bytes);
+
+  std::uint64_t Limit() const { return limit_bytes_; }
+  std::uint64_t InFlight() const;
+
+ private:
+  const std::uint64_t limit_bytes_;
+  const std::function<void()> on_drained_;
+  mutable std::mutex mutex_;
+  std::uint64_t in_flight_bytes_ = 0;
+  std::uint64_t peak_bytes_ = 0;  // the most in flight since the last drain
+};
+
+}  // namespace zelph::rpc

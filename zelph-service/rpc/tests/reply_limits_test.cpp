@@ -1,0 +1,131 @@
+// reply_limits_test.cpp
+//
+// Replies through the client stub against a small budget of reply bytes in flight: a reply
+// past its limit is refused with RESOURCE_EXHAUSTED and the service keeps answering; a
+// client that stops reading holds budget until its call ends, and calls past the budget are
+// refused meanwhile, then answered again.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "readable_objects.h"
+#include "service_harness.h"
+#include "zelph/rpc/reply_budget.h"
+#include "zelph/testing/unread_reply.h"
+
+namespace zelph::testing {
+namespace {
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+
+// Waits until `done()` holds; false when it did not within ten seconds.
+bool WaitUntil(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+// A one-channel matrix of `bytes` bytes stored at `url` through SetData.
+void StoreMatrix(ServiceHarness& harness, const std::string& url, std::uint64_t bytes) {
+  SetDataRequest request;
+  request.set_url(url);
+  request.mutable_data()->set_url(url);
+  GMat* mat = request.mutable_data()->mutable_mat();
+  mat->set_depth(kDepth8U);
+  mat->set_channels(1);
+  mat->add_dims(static_cast<std::int64_t>(bytes));
+  mat->set_buffer(Pattern(bytes));
+  const grpc::Status status = harness.Call(&Stub::SetData, request);
+  ASSERT_TRUE(status.ok()) << status.error_code() << " " << status.error_message();
+}
+
+GetDataRequest Named(const std::string& url, int times) {
+  GetDataRequest request;
+  for (int i = 0; i < times; ++i) request.add_url(url);
+  return request;
+}
+
+TEST(ReplyLimitsTest, AReplyPastItsLimitIsRefusedAndTheServiceKeepsAnswering) {
+  // Each reply may have half the budget: 2 MiB.
+  ServiceHarness harness(Serving::kLoopback, 4 * kMiB);
+  const rpc::ReplyBudget& budget = harness.service().GetReplyBudget();
+  const std::string project = harness.NewProject();
+  const std::string matrix = project + "/input:matrix";
+  StoreMatrix(harness, matrix, kMiB);
+  const std::string long_id(800 * 1024, 'i');
+
+  struct Case {
+    const char* name;
+    std::function<grpc::Status()> call;
+  };
+  const Case cases[] = {
+      {"one matrix named three times",
+       [&] { return harness.Call(&Stub::GetData, Named(matrix, 3)); }},
+      {"sessions of long ids",
+       [&] {
+         for (int i = 0; i < 3; ++i) {
+           CreateSessionRequest create;
+           create.set_id(long_id + std::to_string(i));
+           if (!harness.Call(&Stub::CreateSession, create).ok()) return grpc::Status::CANCELLED;
+         }
+         GetListRequest list;
+         list.set_url("/session");
+         return harness.Call(&Stub::GetList, list);
+       }},
+      {"long URLs asked for",
+       [&] {
+         ExistsRequest exists;
+         for (int i = 0; i < 3; ++i) exists.add_url("/session:" + long_id);
+         return harness.Call(&Stub::Exists, exists);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const grpc::Status status = c.call();
+    EXPECT_EQ(status.error_code(), grpc::StatusCode::RESOURCE_EXHAUSTED);
+    EXPECT_EQ(status.error_message(), "reply would exceed 2097152 bytes");
+    // The refused call holds nothing, and the next one is answered.
+    EXPECT_EQ(budget.InFlight(), 0u);
+    GetDataResponse response;
+    ASSERT_TRUE(harness.Call(&Stub::GetData, Named(matrix, 1), &response).ok());
+    ASSERT_EQ(response.data_size(), 1);
+    EXPECT_EQ(response.data(0).mat().buffer(), Pattern(kMiB));
+  }
+}
+
+TEST(ReplyLimitsTest, UnreadRepliesHoldTheBudgetUntilTheirCallsEnd) {
+  // One reply of the matrix takes 16 MiB and more: a second does not fit beside it.
+  ServiceHarness harness(Serving::kLoopback, 24 * kMiB);
+  const rpc::ReplyBudget& budget = harness.service().GetReplyBudget();
+  const std::string project = harness.NewProject();
+  const std::string matrix = project + "/input:matrix";
+  StoreMatrix(harness, matrix, 8 * kMiB);
+
+  auto unread = std::make_unique<UnreadReply>(harness.stub(), Named(matrix, 1));
+  ASSERT_TRUE(WaitUntil([&] { return budget.InFlight() > 16 * kMiB; }));
+
+  const grpc::Status refused = harness.Call(&Stub::GetData, Named(matrix, 1));
+  EXPECT_EQ(refused.error_code(), grpc::StatusCode::RESOURCE_EXHAUSTED);
+  EXPECT_EQ(refused.error_message(), "replies in flight would exceed 25165824 bytes");
+  // Small replies still fit.
+  GetListRequest list;
+  list.set_url("/session");
+  EXPECT_TRUE(harness.Call(&Stub::GetList, list).ok());
+
+  unread.reset();
+  ASSERT_TRUE(WaitUntil([&] { return budget.InFlight() == 0; }));
+  GetDataResponse response;
+  ASSERT_TRUE(harness.Call(&Stub::GetData, Named(matrix, 1), &response).ok());
+  EXPECT_EQ(response.data(0).mat().buffer().size(), 8 * kMiB);
+}
+
+}  // namespace
+}  // namespace zelph::testing
