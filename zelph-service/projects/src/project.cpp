@@ -26,7 +26,6 @@
 #include "zelph/plugins/simple_plugins_manager.h"
 #include "zelph/settings/project_configuration_reader.h"
 
-#include "channel_range_memo.h"
 #include "project_listeners.h"
 #include "zelph/projects/statistic.h"
 
@@ -52,10 +51,7 @@ std::shared_ptr<Project> Project::Create(const std::string& id) {
   return std::make_shared<Project>(CreationKey{}, id);
 }
 
-Project::Project(CreationKey, const std::string& id)
-    : id_(id),
-      plugin_session_key_(NewUuidText()),
-      channel_ranges_(std::make_unique<ChannelRangeMemo>()) {
+Project::Project(CreationKey, const std::string& id) : id_(id), plugin_session_key_(NewUuidText()) {
   CreateChain();
 }
 

@@ -2,7 +2,6 @@
 //
 // The project's side of statistics: finding and creating them, resetting them after a load
 // and before a run, and completing a worker's statistic when it has finished.
-#include "channel_range_memo.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/model/data_process.h"
 #include "zelph/projects/project.h"
@@ -24,7 +23,6 @@ std::shared_ptr<Statistic> Project::GetOrCreateStatistic(const std::string& obje
 
 void Project::ResetStatistics(int stage) {
   execution_order_.exchange(0);
-  channel_ranges_->Clear();
   std::int64_t index = 0;
   ForEachWorker(
       [&](std::shared_ptr<IDataProcess> worker) { ResetWorkerStatistic(*worker, stage, index); });
@@ -42,7 +40,7 @@ void Project::ResetWorkerStatistic(IDataProcess& worker, int stage, std::int64_t
 void Project::UpdateWorkerStatistic(std::chrono::steady_clock::time_point end,
                                     IDataProcess& worker) {
   if (std::shared_ptr<Statistic> statistic = FindStatistic(worker.GetId())) {
-    statistic->FinishFromWorker(worker, end, ++execution_order_, channel_ranges_.get());
+    statistic->FinishFromWorker(worker, end, ++execution_order_);
   }
 }
 

@@ -55,7 +55,6 @@ class Port;
 class ProjectOnChangeChainFlag;
 class ProjectOnChangeWorkerFlag;
 struct Statistic;
-class ChannelRangeMemo;
 
 class Project : public std::enable_shared_from_this<Project> {
   struct CreationKey {
@@ -332,8 +331,6 @@ class Project : public std::enable_shared_from_this<Project> {
   std::unique_ptr<ProjectOnChangeWorkerFlag> worker_listener_;
   // Numbers the objects in the order they finish a run.
   std::atomic<std::int64_t> execution_order_{0};
-  // The channel ranges the statistics of the current run have found; a run starts it empty.
-  std::unique_ptr<ChannelRangeMemo> channel_ranges_;
   ShardedMap<std::shared_ptr<Statistic>> statistics_;
   ShardedMap<std::shared_ptr<ObjectStatusData>> object_statuses_;
   SimplePluginsManager* plugins_ = nullptr;
