@@ -27,6 +27,7 @@
 #include "zelph/settings/project_configuration_reader.h"
 
 #include "project_listeners.h"
+#include "run_slots.h"
 #include "zelph/projects/statistic.h"
 
 namespace zelph {
@@ -51,7 +52,8 @@ std::shared_ptr<Project> Project::Create(const std::string& id) {
   return std::make_shared<Project>(CreationKey{}, id);
 }
 
-Project::Project(CreationKey, const std::string& id) : id_(id), plugin_session_key_(NewUuidText()) {
+Project::Project(CreationKey, const std::string& id)
+    : id_(id), plugin_session_key_(NewUuidText()), run_slots_(std::make_unique<RunSlots>()) {
   CreateChain();
 }
 
@@ -213,7 +215,7 @@ void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data,
   DataEx entry;
   entry.data = std::move(data);
   entry.modified = modified;
-  cache_->Set(key, std::move(entry));
+  cache_->Assign(key, std::move(entry));
 }
 
 }  // namespace zelph

@@ -6,6 +6,8 @@
 // once it has finished, all before the chain transmits its outputs along the links.
 #include "project_listeners.h"
 
+#include "run_slots.h"
+
 #include "zelph/logger/timer.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/statistic.h"
@@ -44,26 +46,29 @@ void Project::OnChainFinished(IDataProcessChain& chain) {
 }
 
 void Project::OnWorkerStarted(const std::shared_ptr<IDataProcess>& worker) {
-  if (auto statistic = FindStatistic(worker->GetId())) {
-    statistic->BeginWorkerExecution(Statistic::Clock::now());
-  }
-  PushInputData(*worker);
-  SetObjectStatus(worker->GetId(), static_cast<int>(ObjectStatus::kExecuting));
+  const auto now = Statistic::Clock::now();
+  WorkerRunSlot& slot = RunSlotOf(worker);
+  if (slot.statistic) slot.statistic->BeginWorkerExecution(now);
+  PushInputData(*worker, slot);
+  SetWorkerStatus(*worker, slot, static_cast<int>(ObjectStatus::kExecuting));
 }
 
 void Project::OnWorkerFinished(const std::shared_ptr<IDataProcess>& worker) {
   // Before anything else, so that the duration is the worker's own.
   const auto end = Statistic::Clock::now();
-  CacheWorkerPorts(*worker);
+  WorkerRunSlot& slot = RunSlotOf(worker);
+  CacheWorkerPorts(slot);
   {
     Timer timer("PullOutputData");
-    if (worker->GetStructure().GetOptionalFlag(kOutputModel)) CacheSystemOutput(*worker);
-    CacheWorkerOutputs(*worker);
+    if (worker->GetStructure().GetOptionalFlag(kOutputModel)) {
+      CacheSystemOutput(*worker, *slot.system_name);
+    }
+    CacheWorkerOutputs(slot);
   }
   UpdateWorkerPreview(worker);
-  UpdateWorkerStatistic(end, *worker);
+  UpdateWorkerStatistic(end, *worker, slot);
   StoreVisibleResultMetaInformation(*worker);
-  SetObjectStatus(worker->GetId(), static_cast<int>(ObjectStatus::kReady));
+  SetWorkerStatus(*worker, slot, static_cast<int>(ObjectStatus::kReady));
 }
 
 }  // namespace zelph

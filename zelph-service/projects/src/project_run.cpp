@@ -8,6 +8,7 @@
 #include <shared_mutex>
 
 #include "project_listeners.h"
+#include "run_slots.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/model/data_process.h"
 #include "zelph/model/port.h"
@@ -84,9 +85,11 @@ void Project::InstallWorkerFlagListener() {
 void Project::MarkWorkersQueued() {
   ForEachWorker([&](std::shared_ptr<IDataProcess> worker) {
     // In place, time first, as SetObjectStatus does; a worker without an entry gets none.
-    if (auto found = object_statuses_.Find(worker->GetId()); found && *found) {
-      (*found)->time = ObjectStatusData::Now();
-      (*found)->status = static_cast<int>(ObjectStatus::kQueue);
+    WorkerRunSlot& slot = RunSlotOf(worker);
+    if (!slot.status) slot.status = object_statuses_.Find(worker->GetId()).value_or(nullptr);
+    if (slot.status) {
+      slot.status->time = ObjectStatusData::Now();
+      slot.status->status = static_cast<int>(ObjectStatus::kQueue);
     }
   });
 }

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -64,15 +65,33 @@ class ShardedMap {
   bool Set(std::string key, V value) {
     Shard& shard = ShardOf(key);
     std::unique_lock lock(shard.mutex);
-    return shard.entries.insert_or_assign(std::move(key), std::move(value)).second;
+    return Counted(shard.entries.insert_or_assign(std::move(key), std::move(value)).second);
+  }
+
+  // As Set, but the key is copied only when it is new: a value replaced under a key that is
+  // already present costs no allocation for the key.
+  bool Assign(std::string_view key, V value) {
+    Shard& shard = ShardOf(key);
+    std::unique_lock lock(shard.mutex);
+    if (auto it = shard.entries.find(key); it != shard.entries.end()) {
+      it->second = std::move(value);
+      return false;
+    }
+    shard.entries.emplace(std::string(key), std::move(value));
+    return Counted(true);
   }
 
   // Inserts only when the key is absent (an existing key keeps its value); true when it did.
   bool Insert(std::string key, V value) {
     Shard& shard = ShardOf(key);
     std::unique_lock lock(shard.mutex);
-    return shard.entries.try_emplace(std::move(key), std::move(value)).second;
+    return Counted(shard.entries.try_emplace(std::move(key), std::move(value)).second);
   }
+
+  // How many keys have been added so far. A key found absent after this count was read
+  // stays absent while the count is unchanged (removals only take keys away), so a caller
+  // may skip looking for it again.
+  std::uint64_t KeysAdded() const { return keys_added_.load(std::memory_order_acquire); }
 
   // True when the key was present. The removed value is released after the shard lock.
   bool Erase(std::string_view key) {
@@ -119,9 +138,16 @@ class ShardedMap {
     std::map<std::string, V, std::less<>> entries;
   };
 
+  // Counts a new key; called under the shard lock, after the insertion.
+  bool Counted(bool added) {
+    if (added) keys_added_.fetch_add(1, std::memory_order_release);
+    return added;
+  }
+
   Shard& ShardOf(std::string_view key) { return *shards_[ShardIndex(key)]; }
   const Shard& ShardOf(std::string_view key) const { return *shards_[ShardIndex(key)]; }
 
   // Allocated one by one, so that the locks of neighbouring shards share no cache line.
   std::array<std::unique_ptr<Shard>, kShardCount> shards_;
+  std::atomic<std::uint64_t> keys_added_{0};
 };
