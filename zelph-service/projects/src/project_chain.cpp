@@ -296,13 +296,15 @@ bool Project::RemoveStatistic(const std::string& object_id) {
   return removed;
 }
 
-void Project::SetWorkerStatus(IDataProcess& worker, WorkerRunSlot& slot, int status) {
+void Project::SetWorkerStatus(IDataProcess& worker, WorkerRunSlot& slot, int status,
+                              std::chrono::steady_clock::time_point time) {
   if (!slot.status) {
     SetObjectStatus(worker.GetId(), status);
     slot.status = object_statuses_.Find(worker.GetId()).value_or(nullptr);
     return;
   }
-  slot.status->time = ObjectStatusData::Now();
+  // In place, time first, as SetObjectStatus does.
+  slot.status->time = ObjectStatusData::At(time);
   slot.status->status = status;
 }
 

@@ -50,7 +50,7 @@ void Project::OnWorkerStarted(const std::shared_ptr<IDataProcess>& worker) {
   WorkerRunSlot& slot = RunSlotOf(worker);
   if (slot.statistic) slot.statistic->BeginWorkerExecution(now);
   PushInputData(*worker, slot);
-  SetWorkerStatus(*worker, slot, static_cast<int>(ObjectStatus::kExecuting));
+  SetWorkerStatus(*worker, slot, static_cast<int>(ObjectStatus::kExecuting), now);
 }
 
 void Project::OnWorkerFinished(const std::shared_ptr<IDataProcess>& worker) {
@@ -68,7 +68,7 @@ void Project::OnWorkerFinished(const std::shared_ptr<IDataProcess>& worker) {
   UpdateWorkerPreview(worker);
   UpdateWorkerStatistic(end, *worker, slot);
   StoreVisibleResultMetaInformation(*worker);
-  SetWorkerStatus(*worker, slot, static_cast<int>(ObjectStatus::kReady));
+  SetWorkerStatus(*worker, slot, static_cast<int>(ObjectStatus::kReady), end);
 }
 
 }  // namespace zelph

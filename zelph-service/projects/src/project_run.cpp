@@ -83,12 +83,13 @@ void Project::InstallWorkerFlagListener() {
 }
 
 void Project::MarkWorkersQueued() {
+  const std::int64_t now = ObjectStatusData::Now();  // one stamp: the workers queue at once
   ForEachWorker([&](std::shared_ptr<IDataProcess> worker) {
     // In place, time first, as SetObjectStatus does; a worker without an entry gets none.
     WorkerRunSlot& slot = RunSlotOf(worker);
     if (!slot.status) slot.status = object_statuses_.Find(worker->GetId()).value_or(nullptr);
     if (slot.status) {
-      slot.status->time = ObjectStatusData::Now();
+      slot.status->time = now;
       slot.status->status = static_cast<int>(ObjectStatus::kQueue);
     }
   });

@@ -293,8 +293,9 @@ class Project : public std::enable_shared_from_this<Project> {
   // The worker's run slot (run_slots.h), its keys following the worker's system name. Only
   // on the thread that holds the busy state.
   WorkerRunSlot& RunSlotOf(const std::shared_ptr<IDataProcess>& worker);
-  // The slot's status entry set to `status`, made on first use.
-  void SetWorkerStatus(IDataProcess& worker, WorkerRunSlot& slot, int status);
+  // The slot's status entry set to `status` stamped at `time`, made on first use.
+  void SetWorkerStatus(IDataProcess& worker, WorkerRunSlot& slot, int status,
+                       std::chrono::steady_clock::time_point time);
 
   // Statistics of a run (project_statistics.cpp).
   void ResetWorkerStatistic(const std::shared_ptr<IDataProcess>& worker, int stage,
