@@ -210,7 +210,12 @@ void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data) 
 
 void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data,
                        std::int64_t modified) {
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Set cache: {}, value: {}", key,
+  SetCache(ShardedKey(key), std::move(data), modified);
+}
+
+void Project::SetCache(const ShardedKey& key, std::shared_ptr<IPortData> data,
+                       std::int64_t modified) {
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Set cache: {}, value: {}", key.text,
             data ? data->ToString() : std::string());
   DataEx entry;
   entry.data = std::move(data);

@@ -95,8 +95,8 @@ void Project::PushWorkerInputs(WorkerRunSlot& slot) {
   const bool look_for_all = slot.inputs_checked_at != keys_added;
   slot.inputs_checked_at = keys_added;
   for (PortRunKeys& keys : slot.ports) {
-    const std::string* const ordered[] = {&keys.input_by_system_name, &keys.input_by_id,
-                                          &keys.input_by_name};
+    const ShardedKey* const ordered[] = {&keys.input_by_system_name, &keys.input_by_id,
+                                         &keys.input_by_name};
     // All that exist are applied in this order, so the last one present wins.
     for (std::size_t i = 0; i < keys.input_present.size(); ++i) {
       if (!look_for_all && !keys.input_present[i]) continue;
@@ -114,7 +114,7 @@ void Project::CacheWorkerPorts(const WorkerRunSlot& slot) {
     Port* port = keys.port;
     if (port->GetType() != PortType::input && port->GetType() != PortType::output) continue;
     SetCache(keys.port_cache, port->GetData(), now);
-    for (const std::string& linked : keys.linked_cache) SetCache(linked, port->GetData(), now);
+    for (const ShardedKey& linked : keys.linked_cache) SetCache(linked, port->GetData(), now);
   }
 }
 

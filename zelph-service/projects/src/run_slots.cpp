@@ -3,14 +3,16 @@
 // Making the slots and their keys.
 #include "run_slots.h"
 
+#include <utility>
+
 namespace zelph {
 namespace {
 
-std::string WorkerKey(const std::string& worker, const char* direction, const std::string& port) {
+ShardedKey WorkerKey(const std::string& worker, const char* direction, const std::string& port) {
   std::string key;
   key.reserve(8 + worker.size() + 9 + port.size());
   key.append("/worker:").append(worker).append(direction).append(port);
-  return key;
+  return ShardedKey(std::move(key));
 }
 
 // Whether the slot still describes the worker's ports: a worker's ports change only with
@@ -37,9 +39,9 @@ WorkerRunSlot MakeSlot(const std::shared_ptr<IDataProcess>& worker) {
     keys.input_by_name = WorkerKey(worker_id, "/input:", port_name);
     keys.output_by_id = WorkerKey(worker_id, "/output:", port_id);
     keys.output_by_name = WorkerKey(worker_id, "/output:", port_name);
-    keys.port_cache = "/cache:" + port_id;
+    keys.port_cache = ShardedKey("/cache:" + port_id);
     port->ForEachLinkedPorts(
-        [&](Port* linked) { keys.linked_cache.push_back("/cache:" + linked->GetId()); });
+        [&](Port* linked) { keys.linked_cache.emplace_back("/cache:" + linked->GetId()); });
     slot.ports.push_back(std::move(keys));
   }
   return slot;
@@ -53,8 +55,8 @@ void WorkerRunSlot::FollowSystemName(const std::string& name) {
   inputs_checked_at.reset();
   for (PortRunKeys& keys : ports) {
     if (name.empty()) {
-      keys.input_by_system_name.clear();
-      keys.output_by_system_name.clear();
+      keys.input_by_system_name = ShardedKey();
+      keys.output_by_system_name = ShardedKey();
     } else {
       const std::string port_name = keys.port->GetName();
       keys.input_by_system_name = WorkerKey(name, "/input:", port_name);

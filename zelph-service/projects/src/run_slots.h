@@ -25,6 +25,7 @@
 #include "zelph/model/data_process.h"
 #include "zelph/model/port.h"
 #include "zelph/projects/object_status.h"
+#include "zelph/projects/sharded_map.h"
 #include "zelph/projects/statistic.h"
 
 namespace zelph {
@@ -32,18 +33,18 @@ namespace zelph {
 // The cache keys of one port of a worker.
 struct PortRunKeys {
   Port* port = nullptr;
-  std::string input_by_id;     // "/worker:{worker id}/input:{port id}"
-  std::string input_by_name;   // "/worker:{worker id}/input:{port name}"
-  std::string output_by_id;    // "/worker:{worker id}/output:{port id}"
-  std::string output_by_name;  // "/worker:{worker id}/output:{port name}"
+  ShardedKey input_by_id;     // "/worker:{worker id}/input:{port id}"
+  ShardedKey input_by_name;   // "/worker:{worker id}/input:{port name}"
+  ShardedKey output_by_id;    // "/worker:{worker id}/output:{port id}"
+  ShardedKey output_by_name;  // "/worker:{worker id}/output:{port name}"
   // "/worker:{system name}/input:{port name}" and ".../output:...": empty without a name.
-  std::string input_by_system_name;
-  std::string output_by_system_name;
+  ShardedKey input_by_system_name;
+  ShardedKey output_by_system_name;
   // Whether each input key was present when last looked for, in the order input_by_system_
   // name, input_by_id, input_by_name.
   std::array<bool, 3> input_present{};
-  std::string port_cache;                 // "/cache:{port id}"
-  std::vector<std::string> linked_cache;  // "/cache:{id}" of every port linked to this one
+  ShardedKey port_cache;                 // "/cache:{port id}"
+  std::vector<ShardedKey> linked_cache;  // "/cache:{id}" of every port linked to this one
 };
 
 struct WorkerRunSlot {

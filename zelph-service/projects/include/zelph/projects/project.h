@@ -314,6 +314,9 @@ class Project : public std::enable_shared_from_this<Project> {
   // information" property.
   static void StoreVisibleResultMetaInformation(IDataProcess& worker);
 
+  // SetCache for a key whose shard the caller worked out once.
+  void SetCache(const ShardedKey& key, std::shared_ptr<IPortData> data, std::int64_t modified);
+
   // Previews (project_preview.cpp).
   bool NeedsVisibleResult(IDataProcess& worker) const;
   void UpdateWorkerPreview(const std::shared_ptr<IDataProcess>& worker);
