@@ -8,6 +8,7 @@
 #include <exception>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "zelph/logger/log.h"
 #include "zelph/platform/large_buffer.h"
@@ -163,7 +164,9 @@ PortDataMat::PortDataMat(const size_t* dims, int dimsCount, MatDepth depth, int 
 PortDataMat::~PortDataMat() { delete[] dims_; }
 
 void PortDataMat::DataRelease::operator()(char* data) const {
-  if (large_bytes > 0) {
+  if (owner) {
+    owner.reset();
+  } else if (large_bytes > 0) {
     zelph::sys::FreeLargeBuffer(data, large_bytes);
   } else {
     delete[] data;
@@ -243,6 +246,15 @@ void PortDataMat::GetChannelMinMax(int channel, double& min, double& max) const 
   }
 }
 
+std::shared_ptr<const std::vector<zelph::ChannelRange>> PortDataMat::GetChannelRanges() const {
+  std::lock_guard lock(channel_ranges_mutex_);
+  if (!channel_ranges_) {
+    channel_ranges_ =
+        std::make_shared<const std::vector<zelph::ChannelRange>>(zelph::ScanChannelRanges(*this));
+  }
+  return channel_ranges_;
+}
+
 void PortDataMat::SetAllocatedData(size_t width, size_t height, int channels, MatDepth depth,
                                    char* data, size_t size) {
   ResetData();
@@ -280,6 +292,19 @@ void PortDataMat::SetDataAndCopy(const size_t* dims, int dimsCount, int channels
   SetInitialized(true);
 }
 
+void PortDataMat::SetSharedData(const size_t* dims, int dimsCount, int channels, MatDepth depth,
+                                char* data, size_t size, std::shared_ptr<const void> owner) {
+  ResetData();
+  if (size == 0 || data == nullptr) return;
+  Data lent(data, DataRelease(std::move(owner)));  // released even when the dims fail
+  if (!CopyDims(dims, dimsCount)) return;
+  data_ = std::move(lent);
+  size_ = size;
+  channels_ = channels;
+  depth_ = depth;
+  SetInitialized(true);
+}
+
 void PortDataMat::ResetData() {
   delete[] dims_;
   dims_ = nullptr;
@@ -288,6 +313,10 @@ void PortDataMat::ResetData() {
   channels_ = 0;
   depth_ = kDepth8U;
   size_ = 0;
+  {
+    std::lock_guard lock(channel_ranges_mutex_);
+    channel_ranges_.reset();
+  }
   SetInitialized(false);
 }
 

@@ -10,6 +10,7 @@
 #include <new>
 #include <stdexcept>
 #include <type_traits>
+#include <utility>
 
 #include "zelph/chain/exception.h"
 #include "zelph/logger/log.h"
@@ -122,13 +123,25 @@ PortDataNumbers::PortDataNumbers(const PortDataNumbers* source, IDataType* eleme
   SetFlags(source->GetFlags());
 }
 
-PortDataNumbers::~PortDataNumbers() { delete[] data_; }
+PortDataNumbers::~PortDataNumbers() {
+  if (!owner_) delete[] data_;
+}
 
 std::unique_ptr<PortDataNumbers> PortDataNumbers::ConvertTo(IDataType* elementType) const {
   return std::make_unique<PortDataNumbers>(this, elementType);
 }
 
 void PortDataNumbers::SetData(char* data, size_t size, IDataType* elementType) {
+  UseBuffer(data, size, elementType);
+}
+
+void PortDataNumbers::SetSharedData(char* data, size_t size, IDataType* elementType,
+                                    std::shared_ptr<const void> owner) {
+  UseBuffer(data, size, elementType);
+  owner_ = std::move(owner);
+}
+
+void PortDataNumbers::UseBuffer(char* data, size_t size, IDataType* elementType) {
   ResetData();
   if (!IsSupportedElementDataType(elementType)) {
     throw zelph::Exception("Unsupported element data type for number vector container");
@@ -220,7 +233,8 @@ std::string PortDataNumbers::Preview(size_t max) const {
 }
 
 void PortDataNumbers::ResetData() {
-  delete[] data_;
+  if (!owner_) delete[] data_;
+  owner_.reset();
   data_ = nullptr;
   size_ = 0;
   element_size_ = 0;

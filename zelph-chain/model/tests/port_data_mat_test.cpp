@@ -1,7 +1,8 @@
 // port_data_mat_test.cpp
 //
-// Matrices: depths, shapes and sizes, the per-channel scan, copies, setters and the checked
-// byte size that guards every walk of the buffer by its dims.
+// Matrices: depths, shapes and sizes, the per-channel scan and the remembered channel ranges,
+// copies, setters, lent buffers and the checked byte size that guards every walk of the
+// buffer by its dims.
 #include "zelph/model/port_data_mat.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -252,6 +255,79 @@ TEST(PortDataMatTest, LargeBuffersCopyZeroFillAndHandOver) {
   EXPECT_NE(copy_of_handed.GetData(), handed);
   set.ResetData();
   EXPECT_EQ(set.GetData(), nullptr);
+}
+
+// Lent bytes are used where they lie, and their owner is let go with the buffer however the
+// matrix lets go of it.
+TEST(PortDataMatTest, LentBytesAreUsedInPlaceAndTheirOwnerReleasedWithTheBuffer) {
+  struct Case {
+    const char* name;
+    std::function<void(std::unique_ptr<PortDataMat>&)> let_go;
+  };
+  const Case kCases[] = {
+      {"reset", [](std::unique_ptr<PortDataMat>& mat) { mat->ResetData(); }},
+      {"copied bytes set anew",
+       [](std::unique_ptr<PortDataMat>& mat) { mat->SetDataAndCopy(1, 1, 1, kDepth8U, "x", 1); }},
+      {"other bytes lent",
+       [](std::unique_ptr<PortDataMat>& mat) {
+         auto other = std::make_shared<std::string>("y");
+         mat->SetSharedData(nullptr, 0, 1, kDepth8U, other->data(), 1, other);
+       }},
+      {"destroyed", [](std::unique_ptr<PortDataMat>& mat) { mat.reset(); }},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    auto bytes = std::make_shared<std::string>(std::string(24, '\x05'));
+    const std::weak_ptr<std::string> watch = bytes;
+    auto mat = std::make_unique<PortDataMat>();
+    const size_t dims[] = {4, 2};
+    mat->SetSharedData(dims, 2, 3, kDepth8U, bytes->data(), bytes->size(), bytes);
+    EXPECT_EQ(mat->GetData(), bytes->data());
+    EXPECT_TRUE(mat->IsInitialized() && mat->HasCompleteBuffer());
+    EXPECT_EQ(mat->GetDim(1), 2u);
+    bytes.reset();
+    ASSERT_FALSE(watch.expired());  // the matrix keeps its bytes alive
+    c.let_go(mat);
+    EXPECT_TRUE(watch.expired());
+  }
+
+  // No bytes: a reset matrix that keeps no owner, as a copy of no bytes gives.
+  auto empty = std::make_shared<std::string>();
+  const std::weak_ptr<std::string> watch = empty;
+  PortDataMat mat;
+  const size_t dims[] = {4, 2};
+  char* no_bytes = empty->data();
+  mat.SetSharedData(dims, 2, 3, kDepth8U, no_bytes, 0, std::move(empty));
+  EXPECT_FALSE(mat.IsInitialized());
+  EXPECT_EQ(mat.GetDimsSize(), 0);
+  EXPECT_TRUE(watch.expired());
+}
+
+// The ranges are scanned once per matrix object and then answered from memory, which holds
+// because published data is never written; setting a matrix anew forgets them.
+TEST(PortDataMatTest, ChannelRangesAreScannedOnceUntilTheMatrixIsSetAnew) {
+  auto mat = Mat<std::uint8_t>(2, 1, 2, kDepth8U, {10, 20, 30, 40});
+  const auto first = mat->GetChannelRanges();
+  ASSERT_EQ(first->size(), 2u);
+  EXPECT_EQ((*first)[0].min, 10);
+  EXPECT_EQ((*first)[0].max, 30);
+  EXPECT_EQ((*first)[1].min, 20);
+  EXPECT_EQ((*first)[1].max, 40);
+  // Written in place, which no producer may do: the remembered ranges do not see it.
+  mat->GetData()[0] = 1;
+  EXPECT_EQ(mat->GetChannelRanges(), first);
+
+  const std::uint8_t values[] = {7, 9};
+  mat->SetDataAndCopy(2, 1, 1, kDepth8U, reinterpret_cast<const char*>(values), 2);
+  const auto second = mat->GetChannelRanges();
+  ASSERT_EQ(second->size(), 1u);
+  EXPECT_EQ((*second)[0].min, 7);
+  EXPECT_EQ((*second)[0].max, 9);
+  mat->ResetData();
+  EXPECT_TRUE(mat->GetChannelRanges()->empty());
+  // A copy scans for itself.
+  PortDataMat copy(*Mat<std::uint8_t>(1, 1, 1, kDepth8U, {3}));
+  EXPECT_EQ((*copy.GetChannelRanges())[0].max, 3);
 }
 
 }  // namespace

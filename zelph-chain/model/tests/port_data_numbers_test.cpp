@@ -69,6 +69,50 @@ TEST(PortDataNumbersTest, RefusedDataLeavesObjectResetAndLeaksNothing) {
   EXPECT_NE(log.Text().find("Failed set and copy numbers data: no source data"), std::string::npos);
 }
 
+// Lent bytes are used where they lie; a refused buffer's owner is not kept, an accepted one is
+// let go with the buffer.
+TEST(PortDataNumbersTest, LentBytesAreUsedInPlaceAndTheirOwnerReleasedWithTheBuffer) {
+  struct Case {
+    const char* name;
+    size_t size;
+    IDataType* type;
+    bool accepted;
+  };
+  const Case kCases[] = {
+      {"two ints", 8, DataTypeInt32::GetInstance(), true},
+      {"cut in an element", 6, DataTypeInt32::GetInstance(), false},
+      {"no element type", 8, nullptr, false},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    auto bytes = std::make_shared<std::string>(std::string(c.size, '\x01'));
+    const std::weak_ptr<std::string> watch = bytes;
+    auto numbers = std::make_unique<PortDataNumbers>();
+    char* data = bytes->data();
+    if (c.accepted) {
+      numbers->SetSharedData(data, c.size, c.type, std::move(bytes));
+      EXPECT_EQ(numbers->ToByteArray(false), data);
+      EXPECT_EQ(numbers->GetLength(), 2u);
+      EXPECT_FALSE(watch.expired());
+      numbers->ResetData();
+    } else {
+      testing::CapturingLogger log;
+      EXPECT_THROW(numbers->SetSharedData(data, c.size, c.type, std::move(bytes)),
+                   zelph::Exception);
+      EXPECT_FALSE(numbers->IsInitialized());
+    }
+    EXPECT_TRUE(watch.expired());
+  }
+  // Destruction lets go as well.
+  auto bytes = std::make_shared<std::string>("abcd");
+  const std::weak_ptr<std::string> watch = bytes;
+  auto numbers = std::make_unique<PortDataNumbers>();
+  numbers->SetSharedData(bytes->data(), 4, DataTypeByte::GetInstance(), bytes);
+  bytes.reset();
+  numbers.reset();
+  EXPECT_TRUE(watch.expired());
+}
+
 TEST(PortDataNumbersTest, TypedAccessorsShareTheBuffer) {
   auto numbers = Numbers<double>({1.5}, DataTypeDouble::GetInstance());
   EXPECT_EQ(numbers->GetLength(), 1u);

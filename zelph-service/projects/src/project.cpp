@@ -27,8 +27,8 @@
 #include "zelph/plugins/simple_plugins_manager.h"
 #include "zelph/settings/project_configuration_reader.h"
 
-#include "channel_range_memo.h"
 #include "project_listeners.h"
+#include "run_slots.h"
 #include "zelph/projects/statistic.h"
 
 namespace zelph {
@@ -54,9 +54,7 @@ std::shared_ptr<Project> Project::Create(const std::string& id) {
 }
 
 Project::Project(CreationKey, const std::string& id)
-    : id_(id),
-      plugin_session_key_(NewUuidText()),
-      channel_ranges_(std::make_unique<ChannelRangeMemo>()) {
+    : id_(id), plugin_session_key_(NewUuidText()), run_slots_(std::make_unique<RunSlots>()) {
   CreateChain();
 }
 
@@ -223,12 +221,17 @@ void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data) 
 
 void Project::SetCache(const std::string& key, std::shared_ptr<IPortData> data,
                        std::int64_t modified) {
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Set cache: {}, value: {}", QuoteClientText(key),
+  SetCache(ShardedKey(key), std::move(data), modified);
+}
+
+void Project::SetCache(const ShardedKey& key, std::shared_ptr<IPortData> data,
+                       std::int64_t modified) {
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Set cache: {}, value: {}", QuoteClientText(key.text),
             data ? data->ToString() : std::string());
   DataEx entry;
   entry.data = std::move(data);
   entry.modified = modified;
-  cache_->Set(key, std::move(entry));
+  cache_->Assign(key, std::move(entry));
 }
 
 }  // namespace zelph

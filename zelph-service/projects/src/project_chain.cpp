@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "run_slots.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/config/rapidjson.h"
 #include "zelph/logger/client_text.h"
@@ -307,7 +308,21 @@ void Project::RemoveWorker(const std::string& worker_id,
 
 bool Project::RemoveStatistic(const std::string& object_id) {
   cache_->Erase("/statistic:" + object_id);
-  return statistics_.Erase(object_id);
+  const bool removed = statistics_.Erase(object_id);
+  if (removed) ++statistics_removed_;
+  return removed;
+}
+
+void Project::SetWorkerStatus(IDataProcess& worker, WorkerRunSlot& slot, int status,
+                              std::chrono::steady_clock::time_point time) {
+  if (!slot.status) {
+    SetObjectStatus(worker.GetId(), status);
+    slot.status = object_statuses_.Find(worker.GetId()).value_or(nullptr);
+    return;
+  }
+  // In place, time first, as SetObjectStatus does.
+  slot.status->time = ObjectStatusData::At(time);
+  slot.status->status = status;
 }
 
 void Project::SetObjectStatus(const std::string& object_id, int status) {

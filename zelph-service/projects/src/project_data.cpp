@@ -7,6 +7,7 @@
 // nobody changes in place once it is published (producers make new data).
 #include <string>
 
+#include "run_slots.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
@@ -19,32 +20,12 @@
 #include "zelph/projects/worker_property_text.h"
 
 namespace zelph {
-namespace {
-
-std::string WorkerKey(const std::string& worker, const char* direction, const std::string& port) {
-  std::string key;
-  key.reserve(8 + worker.size() + 9 + port.size());
-  key.append("/worker:").append(worker).append(direction).append(port);
-  return key;
-}
-
-std::string WorkerInputKey(const std::string& worker, const std::string& port) {
-  return WorkerKey(worker, "/input:", port);
-}
-
-std::string WorkerOutputKey(const std::string& worker, const std::string& port) {
-  return WorkerKey(worker, "/output:", port);
-}
-
-}  // namespace
-
-void Project::PushInputData(IDataProcess& worker) {
+void Project::PushInputData(IDataProcess& worker, WorkerRunSlot& slot) {
   Timer timer("PushInputData");
   // A worker without a system name gets nothing, not even what names it by id.
-  const std::string system_name = worker.GetSystemName();
-  if (system_name.empty()) return;
-  PushInputDataToPortOrControl(worker, system_name);
-  PushWorkerInputs(worker, system_name);
+  if (!slot.system_name || slot.system_name->empty()) return;
+  PushInputDataToPortOrControl(worker, *slot.system_name);
+  PushWorkerInputs(slot);
 }
 
 void Project::PushInputDataToPortOrControl(IDataProcess& worker, const std::string& system_name) {
@@ -108,33 +89,37 @@ void Project::PushInputDataToPortOrControl(IDataProcess& worker, const std::stri
             type->GetName(), QuoteClientText(key), worker.ToString());
 }
 
-void Project::PushWorkerInputs(IDataProcess& worker, const std::string& system_name) {
-  if (system_name.empty()) return;
-  const std::string& worker_id = worker.GetId();
-  for (Port* port : worker.GetPorts()) {
-    const std::string port_name = port->GetName();
+void Project::PushWorkerInputs(WorkerRunSlot& slot) {
+  // A key found absent before stays absent until the cache adds a key: only the keys present
+  // then are read again.
+  const std::uint64_t keys_added = cache_->KeysAdded();
+  const bool look_for_all = slot.inputs_checked_at != keys_added;
+  slot.inputs_checked_at = keys_added;
+  for (PortRunKeys& keys : slot.ports) {
+    const ShardedKey* const ordered[] = {&keys.input_by_system_name, &keys.input_by_id,
+                                         &keys.input_by_name};
     // All that exist are applied in this order, so the last one present wins.
-    for (const std::string& key :
-         {WorkerInputKey(system_name, port_name), WorkerInputKey(worker_id, port->GetId()),
-          WorkerInputKey(worker_id, port_name)}) {
-      if (std::optional<DataEx> entry = cache_->Find(key)) port->SetData(entry->data);
+    for (std::size_t i = 0; i < keys.input_present.size(); ++i) {
+      if (!look_for_all && !keys.input_present[i]) continue;
+      std::optional<DataEx> entry = cache_->Find(*ordered[i]);
+      keys.input_present[i] = entry.has_value();
+      if (entry) keys.port->SetData(entry->data);
     }
   }
 }
 
-void Project::CacheWorkerPorts(IDataProcess& worker) {
+void Project::CacheWorkerPorts(const WorkerRunSlot& slot) {
   if (!ReadChainFlag(tmp::kEnableCache)) return;
   const std::int64_t now = DataEx::Now();
-  for (Port* port : std::vector<Port*>(worker.GetPorts())) {
+  for (const PortRunKeys& keys : slot.ports) {
+    Port* port = keys.port;
     if (port->GetType() != PortType::input && port->GetType() != PortType::output) continue;
-    SetCache("/cache:" + port->GetId(), port->GetData(), now);
-    port->ForEachLinkedPorts(
-        [&](Port* linked) { SetCache("/cache:" + linked->GetId(), port->GetData(), now); });
+    SetCache(keys.port_cache, port->GetData(), now);
+    for (const ShardedKey& linked : keys.linked_cache) SetCache(linked, port->GetData(), now);
   }
 }
 
-void Project::CacheSystemOutput(IDataProcess& worker) {
-  const std::string system_name = worker.GetSystemName();
+void Project::CacheSystemOutput(IDataProcess& worker, const std::string& system_name) {
   if (system_name.empty()) return;
   Port* output = worker.FindPortByName(PortType::output, "output", true);
   if (output == nullptr) return;
@@ -144,17 +129,14 @@ void Project::CacheSystemOutput(IDataProcess& worker) {
   }
 }
 
-void Project::CacheWorkerOutputs(IDataProcess& worker) {
-  const std::string& worker_id = worker.GetId();
-  const std::string system_name = worker.GetSystemName();
+void Project::CacheWorkerOutputs(const WorkerRunSlot& slot) {
   const std::int64_t now = DataEx::Now();
-  for (Port* port : worker.GetPorts()) {
-    std::shared_ptr<IPortData> data = port->GetData();
-    const std::string port_name = port->GetName();
-    SetCache(WorkerOutputKey(worker_id, port->GetId()), data, now);
-    SetCache(WorkerOutputKey(worker_id, port_name), data, now);
-    if (!system_name.empty()) {
-      SetCache(WorkerOutputKey(system_name, port_name), std::move(data), now);
+  for (const PortRunKeys& keys : slot.ports) {
+    std::shared_ptr<IPortData> data = keys.port->GetData();
+    SetCache(keys.output_by_id, data, now);
+    SetCache(keys.output_by_name, data, now);
+    if (!keys.output_by_system_name.empty()) {
+      SetCache(keys.output_by_system_name, std::move(data), now);
     }
   }
 }

@@ -6,6 +6,8 @@
 // once it has finished, all before the chain transmits its outputs along the links.
 #include "project_listeners.h"
 
+#include "run_slots.h"
+
 #include "zelph/logger/timer.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/statistic.h"
@@ -44,11 +46,11 @@ void Project::OnChainFinished(IDataProcessChain& chain) {
 }
 
 void Project::OnWorkerStarted(const std::shared_ptr<IDataProcess>& worker) {
-  if (auto statistic = FindStatistic(worker->GetId())) {
-    statistic->BeginWorkerExecution(Statistic::Clock::now());
-  }
-  PushInputData(*worker);
-  SetObjectStatus(worker->GetId(), static_cast<int>(ObjectStatus::kExecuting));
+  const auto now = Statistic::Clock::now();
+  WorkerRunSlot& slot = RunSlotOf(worker);
+  if (slot.statistic) slot.statistic->BeginWorkerExecution(now);
+  PushInputData(*worker, slot);
+  SetWorkerStatus(*worker, slot, static_cast<int>(ObjectStatus::kExecuting), now);
 }
 
 void Project::OnWorkerFinished(const std::shared_ptr<IDataProcess>& worker) {
@@ -57,16 +59,19 @@ void Project::OnWorkerFinished(const std::shared_ptr<IDataProcess>& worker) {
   // An interrupt of a removed project may have come before its run began, and the chain
   // clears its flag as a run begins: the chain stops after this worker.
   if (runs_interrupted_.load()) chain_->Interrupt();
-  CacheWorkerPorts(*worker);
+  WorkerRunSlot& slot = RunSlotOf(worker);
+  CacheWorkerPorts(slot);
   {
     Timer timer("PullOutputData");
-    if (worker->GetStructure().GetOptionalFlag(kOutputModel)) CacheSystemOutput(*worker);
-    CacheWorkerOutputs(*worker);
+    if (worker->GetStructure().GetOptionalFlag(kOutputModel)) {
+      CacheSystemOutput(*worker, *slot.system_name);
+    }
+    CacheWorkerOutputs(slot);
   }
   UpdateWorkerPreview(worker);
-  UpdateWorkerStatistic(end, *worker);
+  UpdateWorkerStatistic(end, *worker, slot);
   StoreVisibleResultMetaInformation(*worker);
-  SetObjectStatus(worker->GetId(), static_cast<int>(ObjectStatus::kReady));
+  SetWorkerStatus(*worker, slot, static_cast<int>(ObjectStatus::kReady), end);
 }
 
 }  // namespace zelph

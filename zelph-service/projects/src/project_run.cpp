@@ -8,6 +8,7 @@
 #include <shared_mutex>
 
 #include "project_listeners.h"
+#include "run_slots.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/model/data_process.h"
@@ -105,11 +106,14 @@ void Project::InstallWorkerFlagListener() {
 }
 
 void Project::MarkWorkersQueued() {
+  const std::int64_t now = ObjectStatusData::Now();  // one stamp: the workers queue at once
   ForEachWorker([&](std::shared_ptr<IDataProcess> worker) {
     // In place, time first, as SetObjectStatus does; a worker without an entry gets none.
-    if (auto found = object_statuses_.Find(worker->GetId()); found && *found) {
-      (*found)->time = ObjectStatusData::Now();
-      (*found)->status = static_cast<int>(ObjectStatus::kQueue);
+    WorkerRunSlot& slot = RunSlotOf(worker);
+    if (!slot.status) slot.status = object_statuses_.Find(worker->GetId()).value_or(nullptr);
+    if (slot.status) {
+      slot.status->time = now;
+      slot.status->status = static_cast<int>(ObjectStatus::kQueue);
     }
   });
 }

@@ -29,6 +29,7 @@ bool RwLock::try_lock() {
 void RwLock::unlock() {
   {
     std::lock_guard guard(mutex_);
+    exclusive_holds_ended_.fetch_add(1, std::memory_order_release);
     writer_ = false;
     if (waiting_writers_ != 0) {
       writers_wake_.notify_one();

@@ -86,7 +86,7 @@ void WriteMatDetail(JsonWriter& writer, const MatStatisticDetail& detail) {
   writer.EndArray();
   writer.Key("channels");
   writer.StartArray();
-  for (const auto& [max, min] : detail.channels) {
+  for (const auto& [max, min] : detail.Channels()) {
     writer.StartObject();
     writer.Key("min");
     WriteNumber(writer, min);
@@ -171,15 +171,14 @@ ErrorTexts ReadErrors(IDataProcess& worker) {
 }
 
 // Summaries of the matrix, number and scalar data on the worker's ports, in port order.
-std::vector<std::shared_ptr<StatisticDetail>> SummarisePorts(const IDataProcess& worker,
-                                                             ChannelRangeMemo* memo) {
+std::vector<std::shared_ptr<StatisticDetail>> SummarisePorts(const IDataProcess& worker) {
   std::vector<std::shared_ptr<StatisticDetail>> summaries;
   for (const Port* port : worker.GetPorts()) {
     const std::shared_ptr<IPortData> data = port->GetData();
     if (!data) continue;
     const IDataType* type = data->GetDataType();
     if (DataTypeMat::Equals(type)) {
-      summaries.push_back(std::make_shared<MatStatisticDetail>(port->GetId(), data, memo));
+      summaries.push_back(std::make_shared<MatStatisticDetail>(port->GetId(), data));
     }
     if (DataTypeNumbers::Equals(type)) {
       summaries.push_back(std::make_shared<NumbersStatisticDetail>(port->GetId(), data));
@@ -256,9 +255,9 @@ void Statistic::BeginExecution(Clock::time_point now) {
 }
 
 void Statistic::FinishFromWorker(IDataProcess& worker, Clock::time_point end,
-                                 std::int64_t new_order, ChannelRangeMemo* memo) {
+                                 std::int64_t new_order) {
   ErrorTexts errors = ReadErrors(worker);
-  std::vector<std::shared_ptr<StatisticDetail>> summaries = SummarisePorts(worker, memo);
+  std::vector<std::shared_ptr<StatisticDetail>> summaries = SummarisePorts(worker);
   {
     std::unique_lock guard(lock);
     error_message = std::move(errors.message);

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "channel_range_memo.h"
-#include "channel_ranges.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/port_data_mat.h"
@@ -67,23 +65,23 @@ void SampleNumbers(const PortDataNumbers& data, const std::vector<std::size_t>& 
 }  // namespace
 
 MatStatisticDetail::MatStatisticDetail(const std::string& id,
-                                       const std::shared_ptr<IPortData>& data,
-                                       ChannelRangeMemo* memo) {
+                                       const std::shared_ptr<IPortData>& data) {
   const PortDataMat* mat = CastToMat(data.get());
   if (mat == nullptr) return;
   port_id = id;
   initialized = mat->IsInitialized();
   depth = mat->GetDepth();
   dims.assign(mat->GetDims(), mat->GetDims() + std::max(mat->GetDimsSize(), 0));
-  const std::vector<ChannelRange> ranges =
-      memo != nullptr ? memo->RangesOf(data, *mat) : ScanChannelRanges(*mat);
-  channels.reserve(ranges.size());
-  for (std::size_t channel = 0; channel < ranges.size(); ++channel) {
-    const ChannelRange& range = ranges[channel];
-    ZELPH_LOG(ZelphSeverityLevel::kTrace, "channel={}, min={}, max={}", channel, range.min,
-              range.max);
-    channels.emplace_back(range.max, range.min);
-  }
+  matrix = std::shared_ptr<const PortDataMat>(data, mat);
+}
+
+std::vector<std::pair<double, double>> MatStatisticDetail::Channels() const {
+  std::vector<std::pair<double, double>> channels;
+  if (matrix == nullptr) return channels;
+  const std::shared_ptr<const std::vector<ChannelRange>> ranges = matrix->GetChannelRanges();
+  channels.reserve(ranges->size());
+  for (const ChannelRange& range : *ranges) channels.emplace_back(range.max, range.min);
+  return channels;
 }
 
 NumbersStatisticDetail::NumbersStatisticDetail(const std::string& id,

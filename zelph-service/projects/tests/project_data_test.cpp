@@ -5,6 +5,7 @@
 // entries a finished worker leaves in the cache.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -93,6 +94,46 @@ TEST_F(ProjectDataTest, AStartingWorkerReceivesTheEntryThatWinsAmongThoseNamingI
     const std::string worker_id = c.unnamed_scale ? testing::kLineScaleId : c.worker;
     const auto received = project->GetCache("/worker:" + worker_id + "/output:output").data;
     EXPECT_EQ(received ? names[received] : "", c.received);
+  }
+}
+
+// Runs of one loaded chain reuse what they found out about its workers; each run must still
+// see the entries as they are now and the system name the worker has now.
+TEST_F(ProjectDataTest, RunsOfOneChainFollowEntriesAndSystemNamesChangedBetweenThem) {
+  auto project = LoadedProject("line.json");
+  const auto x = FilledImage(2, 2, 1, kDepth8U);
+  const auto y = FilledImage(2, 2, 1, kDepth8U);
+  const auto z = FilledImage(2, 2, 1, kDepth8U);
+  const std::map<std::shared_ptr<IPortData>, std::string> names = {
+      {nullptr, ""}, {x, "X"}, {y, "Y"}, {z, "Z"}};
+  struct Step {
+    const char* name;
+    std::function<void(Project&)> change;
+    const char* system_name;  // the scale worker's, after the change
+    const char* received;
+  };
+  const Step steps[] = {
+      {"nothing cached", [](Project&) {}, "scale", ""},
+      {"an entry added", [&](Project& p) { p.SetCache("/worker:scale/input:input", x); }, "scale",
+       "X"},
+      {"the entry replaced", [&](Project& p) { p.SetCache("/worker:scale/input:input", y); },
+       "scale", "Y"},
+      {"the entry removed",
+       [](Project& p) { p.GetServiceCache().Erase("/worker:scale/input:input"); }, "scale", ""},
+      {"the worker renamed",
+       [&](Project& p) {
+         p.SetCache("/worker:scale2/input:input", z);
+         p.GetWorker("scale")->GetSystemProperties()->SetValue("name", "scale2");
+       },
+       "scale2", "Z"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    step.change(*project);
+    project->Execute();
+    const auto received =
+        project->GetCache(std::string("/worker:") + step.system_name + "/output:output").data;
+    EXPECT_EQ(names.at(received), step.received);
   }
 }
 

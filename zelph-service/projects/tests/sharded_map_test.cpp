@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -36,6 +38,7 @@ TEST(ShardedMapTest, KeysFallIntoTheShardOfTheirFnv1aHash) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ShardedMap<int>::ShardIndex(c.key), c.shard) << c.key;
+    EXPECT_EQ(ShardedKey(c.key).shard, c.shard) << c.key;
   }
   static_assert(ShardedMap<int>::ShardIndex("abc") == 0, "the shard is known at compile time");
 }
@@ -53,6 +56,36 @@ TEST(ShardedMapTest, SetReplacesInsertKeepsEraseAnswersPresence) {
   EXPECT_TRUE(map.Erase("k"));
   EXPECT_FALSE(map.Erase("k"));
   EXPECT_FALSE(map.Find("k").has_value());
+}
+
+// Assign by text or by a key with its shard reaches the same entry; the count of added keys
+// moves only when a key is new, however it was added.
+TEST(ShardedMapTest, AssignReplacesOrAddsAndOnlyNewKeysAreCounted) {
+  ShardedMap<int> map;
+  const ShardedKey key("/worker:w/output:o");
+  struct Step {
+    const char* name;
+    std::function<bool()> write;
+    bool added;
+  };
+  const Step steps[] = {
+      {"assign a new key", [&] { return map.Assign(key, 1); }, true},
+      {"assign it by text", [&] { return map.Assign(key.text, 2); }, false},
+      {"set it", [&] { return map.Set(key.text, 3); }, false},
+      {"insert another", [&] { return map.Insert("other", 4); }, true},
+      {"assign it by key", [&] { return map.Assign(ShardedKey("other"), 5); }, false},
+      {"erase, then assign again", [&] { return map.Erase("other") && map.Assign("other", 6); },
+       true},
+  };
+  std::uint64_t added = map.KeysAdded();
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    EXPECT_EQ(step.write(), step.added);
+    EXPECT_EQ(map.KeysAdded(), added + (step.added ? 1 : 0));
+    added = map.KeysAdded();
+  }
+  EXPECT_EQ(map.Find(key), 3);
+  EXPECT_EQ(map.Find("other"), 6);
 }
 
 TEST(ShardedMapTest, ForEachVisitsEveryShardInKeyOrderAndClearEmptiesAll) {

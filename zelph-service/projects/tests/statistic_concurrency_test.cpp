@@ -2,7 +2,8 @@
 //
 // One statistic changed by the run thread and by a preview thread while request threads
 // read its document and its error texts: every document a reader gets is complete JSON of
-// this statistic (run under the thread sanitizer as well).
+// this statistic. And one matrix first read by several statistics at once: all get the one
+// scan's ranges (run under the thread sanitizer as well).
 #include <gtest/gtest.h>
 
 #include "zelph/config/rapidjson.h"
@@ -76,6 +77,27 @@ TEST(StatisticConcurrencyTest, ReadersAlwaysGetACompleteDocument) {
   EXPECT_EQ(statistic.order, kRuns);
   const std::string last = statistic.GetDocument().data->GetStr();
   EXPECT_NE(last.find(R"("stage":"executed")"), std::string::npos);
+}
+
+TEST(StatisticConcurrencyTest, AMatrixFirstReadByManyAtOnceIsScannedOnce) {
+  constexpr int kReadersOfOneMatrix = 4;
+  const auto frame = MakeMat(kDepth8U, 3, std::vector<char>(3000, 9), 1000);
+  std::vector<std::shared_ptr<const std::vector<ChannelRange>>> seen(kReadersOfOneMatrix);
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int reader = 0; reader < kReadersOfOneMatrix; ++reader) {
+    threads.emplace_back([&, reader] {
+      Statistic statistic("w", "worker");
+      statistic.AddDetail(std::make_shared<MatStatisticDetail>("port", frame));
+      ++ready;
+      while (ready < kReadersOfOneMatrix) std::this_thread::yield();
+      EXPECT_NE(statistic.GetDocument().data->GetStr().find(R"("min":9.0,"max":9.0)"),
+                std::string::npos);
+      seen[static_cast<std::size_t>(reader)] = frame->GetChannelRanges();
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const auto& ranges : seen) EXPECT_EQ(ranges, seen.front());
 }
 
 }  // namespace

@@ -51,12 +51,12 @@ bool SameValue(double a, double b) { return (std::isnan(a) && std::isnan(b)) || 
 // The matrix's own scan, channel by channel.
 void ExpectRangesOfPerChannelScan(const PortDataMat& mat) {
   const MatStatisticDetail detail("port", std::make_shared<PortDataMat>(mat));
-  ASSERT_EQ(detail.channels.size(), static_cast<std::size_t>(std::max(mat.GetChannels(), 0)));
+  ASSERT_EQ(detail.Channels().size(), static_cast<std::size_t>(std::max(mat.GetChannels(), 0)));
   for (int channel = 0; channel < mat.GetChannels(); ++channel) {
     double min = -1;
     double max = -1;
     mat.GetChannelMinMax(channel, min, max);
-    const auto& [detail_max, detail_min] = detail.channels[static_cast<std::size_t>(channel)];
+    const auto [detail_max, detail_min] = detail.Channels()[static_cast<std::size_t>(channel)];
     EXPECT_TRUE(SameValue(detail_min, min))
         << "channel " << channel << ": " << detail_min << " against " << min;
     EXPECT_TRUE(SameValue(detail_max, max))
@@ -93,9 +93,9 @@ TEST(MatStatisticDetailTest, NotANumberAndInfinitiesAsThePerChannelScanHasThem) 
   const auto mat = MakeMat(kDepth32F, 3, Bytes(values), 100);
   ExpectRangesOfPerChannelScan(*mat);
   const MatStatisticDetail detail("port", mat);
-  EXPECT_TRUE(std::isnan(detail.channels[0].first) && std::isnan(detail.channels[0].second));
-  EXPECT_EQ(detail.channels[1], std::make_pair(1.0, -static_cast<double>(inf)));
-  EXPECT_EQ(detail.channels[2], std::make_pair(static_cast<double>(inf), 1.0));
+  EXPECT_TRUE(std::isnan(detail.Channels()[0].first) && std::isnan(detail.Channels()[0].second));
+  EXPECT_EQ(detail.Channels()[1], std::make_pair(1.0, -static_cast<double>(inf)));
+  EXPECT_EQ(detail.Channels()[2], std::make_pair(static_cast<double>(inf), 1.0));
 }
 
 TEST(MatStatisticDetailTest, ShapeAndRangesOfAMatrix) {
@@ -110,11 +110,11 @@ TEST(MatStatisticDetailTest, ShapeAndRangesOfAMatrix) {
   EXPECT_EQ(detail.depth, kDepth16U);
   EXPECT_EQ(detail.dims, (std::vector<std::size_t>{1, 2, 1}));
   const std::vector<std::pair<double, double>> expected = {{40, 10}, {200, 50}, {60000, 3}};
-  EXPECT_EQ(detail.channels, expected);
+  EXPECT_EQ(detail.Channels(), expected);
 
   // Channels without a value in the buffer read -1.
   const MatStatisticDetail short_buffer("p", MakeMat(kDepth8U, 3, {5}));
-  EXPECT_EQ(short_buffer.channels,
+  EXPECT_EQ(short_buffer.Channels(),
             (std::vector<std::pair<double, double>>{{5, 5}, {-1, -1}, {-1, -1}}));
 }
 
@@ -216,7 +216,7 @@ TEST(StatisticDetailTest, DataOfAnotherKindGivesAnEmptySummary) {
   const MatStatisticDetail from_scalar("p", scalar);
   EXPECT_EQ(from_scalar.port_id, "");
   EXPECT_FALSE(from_scalar.initialized);
-  EXPECT_TRUE(from_scalar.dims.empty() && from_scalar.channels.empty());
+  EXPECT_TRUE(from_scalar.dims.empty() && from_scalar.Channels().empty());
   const NumbersStatisticDetail from_mat("p", mat);
   EXPECT_EQ(from_mat.port_id, "");
   EXPECT_EQ(from_mat.element_data_type, nullptr);

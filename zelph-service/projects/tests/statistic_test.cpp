@@ -123,14 +123,19 @@ TEST(StatisticTest, StageTexts) {
 
 TEST(StatisticTest, SummariesInTheDocument) {
   Statistic worker("w-1", "worker");
-  auto mat = std::make_shared<MatStatisticDetail>("", nullptr);
-  mat->port_id = "m";
-  mat->initialized = true;
-  mat->depth = kDepth32F;
-  mat->dims = {4, 2};
   const double inf = std::numeric_limits<double>::infinity();
-  mat->channels = {{5, std::numeric_limits<double>::quiet_NaN()}, {inf, -inf}};
-  worker.AddDetail(mat);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const auto infinite = static_cast<float>(inf);
+  // Channel 0 begins with NaN, which the range keeps; channel 1 holds both infinities.
+  std::vector<float> values(4 * 2 * 2, 1.0f);
+  values[0] = nan;
+  values[3] = -infinite;
+  values[13] = infinite;
+  const std::vector<char> bytes = Bytes(values);
+  auto mat = std::make_shared<PortDataMat>();
+  const std::size_t dims[] = {4, 2};
+  mat->SetDataAndCopy(dims, 2, 2, kDepth32F, bytes.data(), bytes.size());
+  worker.AddDetail(std::make_shared<MatStatisticDetail>("m", mat));
   worker.AddDetail(std::make_shared<NumbersStatisticDetail>(
       "n", MakeNumbers(DataTypeShort::GetInstance(), Bytes(std::vector<std::int16_t>{-1, 2}), 2)));
   worker.AddDetail(std::make_shared<NumbersStatisticDetail>(
@@ -149,7 +154,7 @@ TEST(StatisticTest, SummariesInTheDocument) {
       R"("error_message":"","error_class_name":"","stack_trace":"","system_name":"",)"
       R"("duration":{"last":0.0,"min":0.0,"max":0.0,"average":0.0,"range":0.0},"details":[)"
       R"({"id":"m","@type":"MatStatisticDetail","initialized":true,"depth":5,"dims":[4,2],)"
-      R"("channels":[{"min":"NaN","max":5.0},{"min":"-Infinity","max":"Infinity"}]},)"
+      R"("channels":[{"min":"NaN","max":"NaN"},{"min":"-Infinity","max":"Infinity"}]},)"
       R"({"id":"n","@type":"NumbersStatisticDetail","initialized":true,"blockLength":2,)"
       R"("numberOfBlocks":1,"dataType":"short","numbers":[65535.0,2.0]},)"
       R"({"id":"d","@type":"NumbersStatisticDetail","initialized":true,"blockLength":4,)"
@@ -157,6 +162,38 @@ TEST(StatisticTest, SummariesInTheDocument) {
       R"({"id":"z","@type":"NumbersStatisticDetail","initialized":true,"blockLength":0,)"
       R"("numberOfBlocks":0,"dataType":"int","numbers":[]},)"
       R"({"id":"s","@type":"ScalarStatisticDetail","initialized":true,"scalar":"say \"hi\""}]})");
+}
+
+// A run only notes the matrices; their ranges are scanned when a document is first rendered,
+// once per matrix object, and every later run with the same object reuses them. The bytes
+// are written in place here, which no producer may do, only to see when they are read.
+TEST(StatisticTest, MatrixRangesAreReadWhenRenderedAndOncePerObject) {
+  const auto worker = MakeTestWorker(Script::kFailing);
+  Port* output = worker->FindPortByName(PortType::output, "output", false);
+  const auto frame = MakeMat(kDepth8U, 1, {3, 9}, 2);
+  output->SetData(frame);
+  Statistic statistic(worker->GetId(), "worker");
+  const auto run = [&](std::int64_t order) {
+    statistic.BeginWorkerExecution(kStart);
+    statistic.FinishFromWorker(*worker, kStart + milliseconds(1), order);
+  };
+  const auto channels = [&] {
+    const std::string text = Rendered(statistic);
+    const auto begin = text.find(R"("channels":)");
+    return begin == std::string::npos ? text
+                                      : text.substr(begin, text.find(']', begin) + 1 - begin);
+  };
+
+  run(1);
+  frame->GetData()[0] = 1;  // after the run, before the first read: the read sees it
+  EXPECT_EQ(channels(), R"("channels":[{"min":1.0,"max":9.0}])");
+  frame->GetData()[0] = 0;  // after the first read: neither a new run nor a read scans again
+  run(2);
+  EXPECT_EQ(channels(), R"("channels":[{"min":1.0,"max":9.0}])");
+  // A new object on the port is scanned for itself.
+  output->SetData(MakeMat(kDepth8U, 1, {4, 5}, 2));
+  run(3);
+  EXPECT_EQ(channels(), R"("channels":[{"min":4.0,"max":5.0}])");
 }
 
 TEST(StatisticTest, ADocumentShowsTheStateOfTheLastChangeStampedWhenItWasMade) {

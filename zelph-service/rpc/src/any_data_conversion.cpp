@@ -6,8 +6,10 @@
 #include <fmt/format.h>
 
 #include <exception>
+#include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -84,20 +86,32 @@ grpc::Status InvalidMat(const std::string& reason) {
   return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT, "Invalid mat: " + reason);
 }
 
-std::shared_ptr<IPortData> NumbersFrom(const GNumbers& numbers) {
+// The bytes of a message's field, moved into a holder that the port data keeps, so that they
+// outlive the message without being copied.
+std::shared_ptr<std::string> TakeBytes(std::string& field) {
+  return std::make_shared<std::string>(std::move(field));
+}
+
+std::shared_ptr<IPortData> NumbersFrom(GNumbers& numbers) {
   IDataType* element_type = ElementTypeOf(numbers.element_type());
   if (element_type == nullptr) ZELPH_LOG(ZelphSeverityLevel::kError, "Unknown data type");
   auto data = std::make_shared<PortDataNumbers>();
-  // Throws for a missing element type or a partial element.
-  data->SetDataAndCopy(numbers.buffer().data(), numbers.buffer().size(), element_type);
+  const std::shared_ptr<std::string> bytes = TakeBytes(*numbers.mutable_buffer());
+  try {
+    // Throws for a missing element type or a partial element.
+    data->SetSharedData(bytes->data(), bytes->size(), element_type, bytes);
+  } catch (...) {
+    *numbers.mutable_buffer() = std::move(*bytes);  // a refused value keeps its bytes
+    throw;
+  }
   if (numbers.block_length() > 0) data->SetBlockLength(numbers.block_length());
   return data;
 }
 
 // Matrices reach previews, workers and the Java bridge, which walk the buffer by its dims,
 // so a buffer shorter than its layout must never be stored. The new matrix is checked by the
-// same rule its readers apply (HasCompleteBuffer); a refused one costs a copy of its bytes.
-grpc::Status MatFrom(const GMat& mat, std::shared_ptr<IPortData>& data) {
+// same rule its readers apply (HasCompleteBuffer); a refused one gives its bytes back.
+grpc::Status MatFrom(GMat& mat, std::shared_ptr<IPortData>& data) {
   if (mat.channels() < 0) return InvalidMat("negative channel count");
   std::vector<size_t> dims;
   dims.reserve(static_cast<size_t>(mat.dims_size()));
@@ -106,19 +120,23 @@ grpc::Status MatFrom(const GMat& mat, std::shared_ptr<IPortData>& data) {
     dims.push_back(static_cast<size_t>(dim));
   }
   auto matrix = std::make_shared<PortDataMat>();
-  matrix->SetDataAndCopy(dims.data(), mat.dims_size(), mat.channels(),
-                         MatDepthFromCode(mat.depth()), mat.buffer().data(), mat.buffer().size());
+  const std::shared_ptr<std::string> bytes = TakeBytes(*mat.mutable_buffer());
+  matrix->SetSharedData(dims.data(), mat.dims_size(), mat.channels(), MatDepthFromCode(mat.depth()),
+                        bytes->data(), bytes->size(), bytes);
   if (!matrix->HasCompleteBuffer()) {
     const std::optional<size_t> layout = matrix->ExpectedByteSize();
-    return InvalidMat(layout ? fmt::format("buffer size {} is smaller than the layout size {}",
-                                           mat.buffer().size(), *layout)
-                             : std::string("the layout size overflows"));
+    grpc::Status refusal =
+        InvalidMat(layout ? fmt::format("buffer size {} is smaller than the layout size {}",
+                                        bytes->size(), *layout)
+                          : std::string("the layout size overflows"));
+    *mat.mutable_buffer() = std::move(*bytes);
+    return refusal;
   }
   data = std::move(matrix);
   return grpc::Status::OK;
 }
 
-grpc::Status ConvertValue(const GAnyData& value, std::shared_ptr<IPortData>& data) {
+grpc::Status ConvertValue(GAnyData& value, std::shared_ptr<IPortData>& data) {
   switch (value.value_case()) {
     case GAnyData::kBoolVal:
       data = std::make_shared<PortDataScalar>(value.bool_val());
@@ -139,10 +157,10 @@ grpc::Status ConvertValue(const GAnyData& value, std::shared_ptr<IPortData>& dat
       data = std::make_shared<PortDataScalar>(value.buffer());
       return grpc::Status::OK;
     case GAnyData::kNumbers:
-      data = NumbersFrom(value.numbers());
+      data = NumbersFrom(*value.mutable_numbers());
       return grpc::Status::OK;
     case GAnyData::kMat:
-      return MatFrom(value.mat(), data);
+      return MatFrom(*value.mutable_mat(), data);
     default:
       return grpc::Status(grpc::StatusCode::INTERNAL, "Unsupported data value case");
   }
@@ -194,7 +212,7 @@ std::string Shown(const PropertyVariant& value) {
 
 }  // namespace
 
-grpc::Status PortDataFromAnyData(const GAnyData& value, std::shared_ptr<IPortData>& data) {
+grpc::Status PortDataFromAnyData(GAnyData& value, std::shared_ptr<IPortData>& data) {
   try {
     return ConvertValue(value, data);
   } catch (const std::exception& e) {

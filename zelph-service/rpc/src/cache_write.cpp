@@ -11,14 +11,15 @@
 
 grpc::Status StoreAnyDataInCache(const std::string& key,
                                  const std::shared_ptr<zelph::Project>& project,
-                                 const zelph::SetDataRequest& request) {
+                                 zelph::SetDataRequest& request) {
   if (request.data().url().empty()) {
     return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT, "Data id required");
   }
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Setting cache data, resource_url={}, url={}",
             zelph::QuoteClientText(key), zelph::QuoteClientText(request.url()));
   std::shared_ptr<IPortData> data;
-  if (grpc::Status status = PortDataFromAnyData(request.data(), data); !status.ok()) return status;
+  if (grpc::Status status = PortDataFromAnyData(*request.mutable_data(), data); !status.ok())
+    return status;
   project->SetCache(key, std::move(data));
   return grpc::Status::OK;
 }

@@ -38,7 +38,9 @@ grpc::Status ZelphServiceV2Impl::SetData(grpc::ServerContext*, const zelph::SetD
     if (path == "/session/project/setting/property") return SetSettingProperty(url, *request);
     if (path == "/session/project/input" || path == "/session/project/output" ||
         path == "/session/project/worker/input") {
-      return SetCacheData(url, *request);
+      // The request is the handler's until it returns and nobody reads it afterwards, so the
+      // cache entry may take over its bytes rather than copy them.
+      return SetCacheData(url, *const_cast<zelph::SetDataRequest*>(request));
     }
     if (path == "/session/project/config") return SetProjectConfig(url, *request);
     return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT,
@@ -115,7 +117,7 @@ grpc::Status ZelphServiceV2Impl::SetSettingProperty(const ObjectUrl& url,
 }
 
 grpc::Status ZelphServiceV2Impl::SetCacheData(const ObjectUrl& url,
-                                              const zelph::SetDataRequest& request) {
+                                              zelph::SetDataRequest& request) {
   const std::string project_url = url.Node(UrlPlace::kProject).BuildUrl();
   if (grpc::Status status = ValidateObjectUrl(project_url); !status.ok()) return status;
   const std::shared_ptr<zelph::Project> project = GetProject(url);

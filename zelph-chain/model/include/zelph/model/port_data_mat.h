@@ -12,15 +12,22 @@
 //
 // Buffers the class allocates itself from 4 MB up are huge-page backed mappings, so that
 // copying a large image is not dominated by the kernel zeroing 4 KB pages one fault at a
-// time; GetData() is the same plain byte pointer either way.
+// time; GetData() is the same plain byte pointer either way. A matrix may also be lent its
+// bytes by another owner (SetSharedData), as SetData lends it the bytes of its request.
+//
+// Once published, a matrix is read by many threads and never written: the channel ranges
+// it was asked for once (GetChannelRanges) stay true for as long as it lives.
 #pragma once
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "zelph/chain/export.h"
+#include "zelph/model/channel_ranges.h"
 #include "zelph/model/port_data.h"
 
 // The type of one channel value.
@@ -83,6 +90,12 @@ class ZELPH_CHAIN_API PortDataMat : public PortData {
   // a channel out of range or no data. 1-bit data ignores the channel and scans all bits.
   void GetChannelMinMax(int channel, double& min, double& max) const;
 
+  // The value range of every channel (ScanChannelRanges), scanned on the first call and then
+  // remembered until the matrix is reset or set anew. Any thread: concurrent first callers
+  // wait for one scan. Answers for the bytes as they were at the first call, which is why
+  // published data must never be changed in place.
+  std::shared_ptr<const std::vector<zelph::ChannelRange>> GetChannelRanges() const;
+
   // The setters reset the matrix first (the encoded text stays).
   // Takes over `data` (allocated with new[]) as a width x height matrix.
   void SetAllocatedData(size_t width, size_t height, int channels, MatDepth depth, char* data,
@@ -92,6 +105,11 @@ class ZELPH_CHAIN_API PortDataMat : public PortData {
                       size_t size);
   void SetDataAndCopy(const size_t* dims, int dimsCount, int channels, MatDepth depth,
                       const char* data, size_t size);
+  // Uses the `size` bytes at `data` in place: `owner` keeps them alive and is released with
+  // the buffer (reset, new data, destruction). Nothing else may change the bytes while the
+  // matrix uses them. No bytes (size 0 or null) leave the matrix reset, as SetDataAndCopy.
+  void SetSharedData(const size_t* dims, int dimsCount, int channels, MatDepth depth, char* data,
+                     size_t size, std::shared_ptr<const void> owner);
 
   // Frees dims and buffer; counts 0, uninitialised; the encoded text stays.
   void ResetData() override;
@@ -104,12 +122,17 @@ class ZELPH_CHAIN_API PortDataMat : public PortData {
 
  private:
   // Releases the element buffer the way it was obtained: delete[] for buffers handed over
-  // through SetAllocatedData and for small ones, the large-buffer release otherwise.
+  // through SetAllocatedData and for small ones, the large-buffer release for large ones,
+  // and for lent bytes the reference to their owner (dropped at once, not when the deleter
+  // is next replaced, so that a reset matrix holds nothing).
   struct DataRelease {
     DataRelease() : large_bytes(0) {}
     explicit DataRelease(size_t largeBytes) : large_bytes(largeBytes) {}
+    explicit DataRelease(std::shared_ptr<const void> lender)
+        : large_bytes(0), owner(std::move(lender)) {}
     void operator()(char* data) const;
-    size_t large_bytes;  // 0: the buffer came from new[]
+    size_t large_bytes;                         // 0: the buffer came from new[] or is lent
+    mutable std::shared_ptr<const void> owner;  // set: the buffer is lent
   };
   using Data = std::unique_ptr<char[], DataRelease>;
 
@@ -125,4 +148,7 @@ class ZELPH_CHAIN_API PortDataMat : public PortData {
   int channels_ = 0;
   MatDepth depth_ = kDepth8U;
   std::string encoded_;
+  // The remembered channel ranges; null until first asked after the last reset.
+  mutable std::mutex channel_ranges_mutex_;
+  mutable std::shared_ptr<const std::vector<zelph::ChannelRange>> channel_ranges_;
 };

@@ -3,7 +3,8 @@
 // Number-block port data: a flat array of numbers of one element type (byte, short, int,
 // long, float or double, in machine byte order), read as consecutive blocks of
 // `block length` elements (points of three coordinates: block length 3). The object owns
-// its buffer; the typed accessors hand out that buffer itself, not a copy.
+// its buffer, or is lent one whose owner it keeps alive (SetSharedData); the typed accessors
+// hand out that buffer itself, not a copy.
 //
 // A reset object has element size 0 and no element type; a block length below 1 counts
 // as no blocks. Both give empty lengths, previews and block counts rather than dividing
@@ -41,6 +42,11 @@ class ZELPH_CHAIN_API PortDataNumbers : public PortData {
   // Copies `size` bytes, then as SetData (its exceptions pass through; the copy is not
   // leaked). A failed allocation is logged and leaves the object reset.
   void SetDataAndCopy(const char* data, size_t size, IDataType* elementType);
+  // Uses the `size` bytes at `data` in place, with the checks and exceptions of SetData:
+  // `owner` keeps them alive and is released with the buffer (reset, new data, destruction);
+  // after a throw it is not kept. Nothing else may change the bytes while the block uses them.
+  void SetSharedData(char* data, size_t size, IDataType* elementType,
+                     std::shared_ptr<const void> owner);
 
   // Stored as given; values below 1 mean "no blocks".
   void SetBlockLength(int length) { block_length_ = length; }
@@ -79,7 +85,11 @@ class ZELPH_CHAIN_API PortDataNumbers : public PortData {
   static bool IsSupportedElementDataType(const IDataType* type);
 
  private:
+  // Checks as SetData and uses `data` as the buffer; the caller settles who frees it.
+  void UseBuffer(char* data, size_t size, IDataType* elementType);
+
   char* data_ = nullptr;
+  std::shared_ptr<const void> owner_;  // set: data_ is lent, not ours to delete
   size_t size_ = 0;
   int element_size_ = 1;
   IDataType* element_type_;

@@ -31,10 +31,10 @@ struct ObjectStatusReading {
 struct ObjectStatusData {
   // Microseconds of the monotonic clock from that clock's own zero: only differences and
   // order mean anything.
-  static std::int64_t Now() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+  static std::int64_t Now() { return At(std::chrono::steady_clock::now()); }
+  // The same stamp for a time of that clock already read, such as a worker's start.
+  static std::int64_t At(std::chrono::steady_clock::time_point time) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
   }
 
   // Sets both in place, the time first, then the status. One writer at a time (the run

@@ -61,8 +61,9 @@ namespace zelph {
 class Port;
 class ProjectOnChangeChainFlag;
 class ProjectOnChangeWorkerFlag;
+class RunSlots;
 struct Statistic;
-class ChannelRangeMemo;
+struct WorkerRunSlot;
 
 class Project : public std::enable_shared_from_this<Project> {
   struct CreationKey {
@@ -333,20 +334,32 @@ class Project : public std::enable_shared_from_this<Project> {
   void OnWorkerStarted(const std::shared_ptr<IDataProcess>& worker);
   void OnWorkerFinished(const std::shared_ptr<IDataProcess>& worker);
 
+  // The worker's run slot (run_slots.h), its keys following the worker's system name. Only
+  // on the thread that holds the busy state.
+  WorkerRunSlot& RunSlotOf(const std::shared_ptr<IDataProcess>& worker);
+  // The slot's status entry set to `status` stamped at `time`, made on first use.
+  void SetWorkerStatus(IDataProcess& worker, WorkerRunSlot& slot, int status,
+                       std::chrono::steady_clock::time_point time);
+
   // Statistics of a run (project_statistics.cpp).
-  void ResetWorkerStatistic(IDataProcess& worker, int stage, std::int64_t& index);
-  void UpdateWorkerStatistic(std::chrono::steady_clock::time_point end, IDataProcess& worker);
+  void ResetWorkerStatistic(const std::shared_ptr<IDataProcess>& worker, int stage,
+                            std::int64_t& index);
+  void UpdateWorkerStatistic(std::chrono::steady_clock::time_point end, IDataProcess& worker,
+                             WorkerRunSlot& slot);
 
   // Data between the cache and the workers (project_data.cpp). Run thread, no project lock.
-  void PushInputData(IDataProcess& worker);
+  void PushInputData(IDataProcess& worker, WorkerRunSlot& slot);
   void PushInputDataToPortOrControl(IDataProcess& worker, const std::string& system_name);
-  void PushWorkerInputs(IDataProcess& worker, const std::string& system_name);
-  void CacheWorkerPorts(IDataProcess& worker);
-  void CacheSystemOutput(IDataProcess& worker);
-  void CacheWorkerOutputs(IDataProcess& worker);
+  void PushWorkerInputs(WorkerRunSlot& slot);
+  void CacheWorkerPorts(const WorkerRunSlot& slot);
+  void CacheSystemOutput(IDataProcess& worker, const std::string& system_name);
+  void CacheWorkerOutputs(const WorkerRunSlot& slot);
   // Keeps the worker's visible-result meta information in its "__tmp.visible_result_meta_
   // information" property.
   static void StoreVisibleResultMetaInformation(IDataProcess& worker);
+
+  // SetCache for a key whose shard the caller worked out once.
+  void SetCache(const ShardedKey& key, std::shared_ptr<IPortData> data, std::int64_t modified);
 
   // Previews (project_preview.cpp).
   bool NeedsVisibleResult(IDataProcess& worker) const;
@@ -383,10 +396,12 @@ class Project : public std::enable_shared_from_this<Project> {
   std::unique_ptr<ProjectOnChangeWorkerFlag> worker_listener_;
   // Numbers the objects in the order they finish a run.
   std::atomic<std::int64_t> execution_order_{0};
-  // The channel ranges the statistics of the current run have found; a run starts it empty.
-  std::unique_ptr<ChannelRangeMemo> channel_ranges_;
   ShardedMap<std::shared_ptr<Statistic>> statistics_;
+  // Counts RemoveStatistic calls, which need no project lock: run slots hold statistics.
+  std::atomic<std::uint64_t> statistics_removed_{0};
   ShardedMap<std::shared_ptr<ObjectStatusData>> object_statuses_;
+  // What runs look up per worker, made again after structural edits; busy-state thread only.
+  std::unique_ptr<RunSlots> run_slots_;
   SimplePluginsManager* plugins_ = nullptr;
   // The chain's id as last published; readable without the project lock.
   mutable std::mutex chain_id_mutex_;

@@ -17,7 +17,9 @@
 // Satisfies the standard SharedLockable requirements (std::unique_lock, std::shared_lock).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 
 namespace zelph {
@@ -37,6 +39,13 @@ class RwLock {
   bool try_lock_shared();
   void unlock_shared();
 
+  // How many exclusive holds have ended: whatever was built from the guarded state under a
+  // shared hold stays true while this count is unchanged. Constant while the caller holds
+  // the lock shared.
+  std::uint64_t ExclusiveHoldsEnded() const {
+    return exclusive_holds_ended_.load(std::memory_order_acquire);
+  }
+
  private:
   std::mutex mutex_;
   std::condition_variable readers_wake_;
@@ -44,6 +53,7 @@ class RwLock {
   int readers_ = 0;
   int waiting_writers_ = 0;
   bool writer_ = false;
+  std::atomic<std::uint64_t> exclusive_holds_ended_{0};
 };
 
 }  // namespace zelph

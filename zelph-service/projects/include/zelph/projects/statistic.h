@@ -83,11 +83,10 @@ struct Statistic {
 
   // A worker has finished at `end`: its error texts (whether or not it is enabled), the
   // duration since the start, stage executed, `new_order`, and a summary of every port
-  // that holds matrix, number or scalar data, in port order, the channel ranges of matrices
-  // that `memo` (when given) has met taken from it. The summaries are built before the lock
-  // is taken. Renders.
-  void FinishFromWorker(IDataProcess& worker, Clock::time_point end, std::int64_t new_order,
-                        ChannelRangeMemo* memo = nullptr);
+  // that holds matrix, number or scalar data, in port order (a matrix's channel ranges are
+  // read when the document is rendered). The summaries are built before the lock is taken.
+  // Renders.
+  void FinishFromWorker(IDataProcess& worker, Clock::time_point end, std::int64_t new_order);
   // The chain has finished at `end`: duration, stage executed, `new_order`. Renders.
   void EndExecution(Clock::time_point end, std::int64_t new_order);
 

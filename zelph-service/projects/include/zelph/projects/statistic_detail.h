@@ -6,7 +6,9 @@
 // block, the (shortened) text of a scalar. A summary is small whatever the data holds.
 //
 // Summaries are built once, on the thread that finished the worker (or that made its
-// preview), and never changed afterwards; they hold nothing of the data they describe.
+// preview), and never changed afterwards. Only a matrix summary holds its data: the channel
+// ranges are read from the matrix when a document is rendered, so that a run whose
+// statistics nobody reads scans nothing, and the matrix remembers them for later readers.
 #pragma once
 
 #include <cstddef>
@@ -18,10 +20,9 @@
 
 #include "zelph/model/data_type.h"
 #include "zelph/model/port_data.h"
+#include "zelph/model/port_data_mat.h"
 
 namespace zelph {
-
-class ChannelRangeMemo;
 
 struct StatisticDetail {
   virtual ~StatisticDetail() = default;
@@ -34,16 +35,19 @@ struct StatisticDetail {
 // a summary whose fields, port id included, all stay empty.
 
 struct MatStatisticDetail : StatisticDetail {
-  // Scans the whole matrix once for the value range of every channel, or takes the ranges
-  // from `memo` (when given) if it has met the matrix already.
-  MatStatisticDetail(const std::string& port_id, const std::shared_ptr<IPortData>& data,
-                     ChannelRangeMemo* memo = nullptr);
+  // Reads the shape and keeps the matrix; its buffer is not read here.
+  MatStatisticDetail(const std::string& port_id, const std::shared_ptr<IPortData>& data);
+
+  // Per channel: the largest, then the smallest value (-1 and -1 for a channel without
+  // data); none without a matrix. Scans the matrix on the first call for that matrix object
+  // (PortDataMat::GetChannelRanges), from any thread.
+  std::vector<std::pair<double, double>> Channels() const;
 
   bool initialized = false;
   int depth = 0;  // a MatDepth value
   std::vector<std::size_t> dims;
-  // Per channel: the largest, then the smallest value (-1 and -1 for a channel without data).
-  std::vector<std::pair<double, double>> channels;
+  // The matrix described; null for data of another kind.
+  std::shared_ptr<const PortDataMat> matrix;
 };
 
 struct NumbersStatisticDetail : StatisticDetail {

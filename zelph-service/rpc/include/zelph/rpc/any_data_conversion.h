@@ -7,11 +7,12 @@
 // as GScalar text.
 //
 //   std::shared_ptr<IPortData> data;
-//   grpc::Status status = PortDataFromAnyData(request.data(), data);
+//   grpc::Status status = PortDataFromAnyData(*request.mutable_data(), data);
 //   if (status.ok()) project->SetCache(key, data);
 //
-// Byte payloads are copied exactly once in each direction: from the request into the new
-// port data, and from the port data into the reply message.
+// Byte payloads of matrices and number blocks are not copied on the way in: the new port
+// data takes over the message's bytes. On the way out they are copied once, from the port
+// data into the reply message.
 //
 // Threading: the functions keep no state. Port data handed to PortDataToAnyData must not
 // change while it is read, which holds for every published port data object.
@@ -35,11 +36,13 @@ struct PropertyValue;
 // New port data for the value of `value`:
 // - bool, int32, int64, double and string values: a scalar of their text ("true", "5",
 //   "2.500000", the text itself); bytes (`buffer`): a scalar holding the bytes;
-// - `numbers`: a number block of the element type of `element_type` with a copy of the
-//   bytes and the block length of `block_length` when that is positive, else 1;
-// - `mat`: a matrix with a copy of the bytes, the dims in order, the channels and the depth
-//   of MatDepthFromCode. An empty buffer gives a matrix that is not initialised.
-// Refused, with `data` left unchanged:
+// - `numbers`: a number block of the element type of `element_type` with the bytes and the
+//   block length of `block_length` when that is positive, else 1;
+// - `mat`: a matrix with the bytes, the dims in order, the channels and the depth of
+//   MatDepthFromCode. An empty buffer gives a matrix that is not initialised.
+// The bytes of an accepted matrix or number block are taken out of `value` (its buffer is
+// left empty) and live on with the port data, whatever becomes of the message.
+// Refused, with `data` and `value` left unchanged:
 // - INVALID_ARGUMENT for a matrix with a negative dimension or channel count, or whose
 //   buffer holds fewer bytes than its dims, channels and depth need (channels 0, as in an
 //   encoded preview, need none; a longer buffer is accepted);
@@ -47,7 +50,7 @@ struct PropertyValue;
 // - INTERNAL with the number block's own text for an element type other than 1 to 6
 //   ("Unknown data type" is logged first) or a size that is not a whole number of elements.
 // Never throws.
-grpc::Status PortDataFromAnyData(const zelph::GAnyData& value, std::shared_ptr<IPortData>& data);
+grpc::Status PortDataFromAnyData(zelph::GAnyData& value, std::shared_ptr<IPortData>& data);
 
 // Sets the value of `value` from `data`, by its data type: numbers to `numbers`, scalars to
 // `scalar`, matrices to `mat`, text to `string_val`. Element types and depths without an API

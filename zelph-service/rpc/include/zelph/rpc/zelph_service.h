@@ -211,7 +211,8 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   grpc::Status SetWorkerSystemProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetProjectProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
   grpc::Status SetSettingProperty(const ObjectUrl& url, const zelph::SetDataRequest& request);
-  grpc::Status SetCacheData(const ObjectUrl& url, const zelph::SetDataRequest& request);
+  // Takes the bytes of a matrix or number value out of `request` (see StoreAnyDataInCache).
+  grpc::Status SetCacheData(const ObjectUrl& url, zelph::SetDataRequest& request);
   grpc::Status SetProjectConfig(const ObjectUrl& url, const zelph::SetDataRequest& request);
 
   // GetData readers, one per path. Each appends at most one element for `url` to `response`

@@ -6,12 +6,14 @@
 // row starts from its channel's first value, so a NaN there stays in every slot (as it stays
 // in GetChannelMinMax's scan), and a later NaN never enters one: the comparisons below are
 // the scan's own, which keep the running value when either side is NaN.
-#include "channel_ranges.h"
+#include "zelph/model/channel_ranges.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+
+#include "zelph/model/port_data_mat.h"
 
 namespace zelph {
 namespace {

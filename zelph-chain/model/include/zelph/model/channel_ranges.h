@@ -6,11 +6,15 @@
 // reads the buffer once instead of three times. The results equal what GetChannelMinMax
 // gives channel by channel (called with -1 for both values), NaN included: a channel whose
 // first value is NaN reads NaN, later NaN values are passed over.
+//
+// Readers ask the matrix (PortDataMat::GetChannelRanges), which scans once and remembers.
 #pragma once
 
 #include <vector>
 
-#include "zelph/model/port_data_mat.h"
+#include "zelph/chain/export.h"
+
+class PortDataMat;
 
 namespace zelph {
 
@@ -21,6 +25,6 @@ struct ChannelRange {
 
 // One range per channel (GetChannels() of them, none for a count below 1); -1 and -1 for a
 // channel that has no value within the buffer, and for every channel of an empty matrix.
-std::vector<ChannelRange> ScanChannelRanges(const PortDataMat& mat);
+ZELPH_CHAIN_API std::vector<ChannelRange> ScanChannelRanges(const PortDataMat& mat);
 
 }  // namespace zelph
