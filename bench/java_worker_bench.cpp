@@ -23,6 +23,7 @@
 #include <memory>
 #include <vector>
 
+#include "java_plugin_main.h"
 #include "java_test_home.h"
 #include "plugin_test_support.h"
 #include "test_model.h"
@@ -235,16 +236,7 @@ BENCHMARK(BM_JavaWorkerCreation)->Unit(benchmark::kMicrosecond)->MinTime(1);
 }  // namespace
 
 int main(int argc, char** argv) {
-  zelph::testing::MakePluginHome("bench-plugin", {});
-  SimplePluginsManager* manager = SimplePluginsManager::GetInstance();
-  if (manager->LoadPlugin("plugins/zelph-java") != 0) {
-    std::cerr << "The Java plug-in did not load: "
-              << ZelphConfig::GetInstance()->GetInitializationExceptionReason() << "\n";
-    return 1;
-  }
-  manager->RegisterAvailableModels(kSession);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return zelph::bench::RunWithJavaPlugin(argc, argv, "bench-plugin", [] {
+    SimplePluginsManager::GetInstance()->RegisterAvailableModels(kSession);
+  });
 }

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "java_plugin_main.h"
 #include "java_test_home.h"
 #include "service_harness.h"
 #include "zelph/plugins/simple_plugins_manager.h"
@@ -168,14 +169,5 @@ BENCHMARK_CAPTURE(BM_Clients, java, Workers::kJava)
 }  // namespace zelph::testing
 
 int main(int argc, char** argv) {
-  // The Java plug-in first, from a home of its own; the harness then adds the test plug-in.
-  zelph::testing::MakePluginHome("bench-service-clients", {});
-  if (SimplePluginsManager::GetInstance()->LoadPlugin("plugins/zelph-java") != 0) {
-    std::cerr << "the Java plug-in did not load\n";
-    return 1;
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return zelph::bench::RunWithJavaPlugin(argc, argv, "bench-service-clients");
 }

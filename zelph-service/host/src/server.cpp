@@ -1,12 +1,8 @@
 // server.cpp
 #include "zelph/host/server.h"
 
-#include <arpa/inet.h>
 #include <fmt/format.h>
 #include <grpcpp/grpcpp.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -21,6 +17,7 @@
 #include "zelph/config/zelph_config.h"
 #include "zelph/host/allocator_release.h"
 #include "zelph/logger/log.h"
+#include "zelph/platform/local_port.h"
 #include "zelph/projects/service_background_tasks.h"
 #include "zelph/rpc/zelph_service.h"
 
@@ -40,21 +37,6 @@ constexpr std::chrono::seconds kShutdownGrace{5};
 constexpr std::chrono::milliseconds kMemoryReleaseDelay{500};
 // An interrupt may reach a chain before its run has begun; it is repeated at this pace.
 constexpr std::chrono::milliseconds kInterruptRepeat{100};
-
-// Whether something accepts a connection on 127.0.0.1 at `port`, whatever host the server
-// is configured to listen on.
-bool IsLocalPortTaken(int port) {
-  const int socket_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (socket_fd < 0) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool connected =
-      ::connect(socket_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(socket_fd);
-  return connected;
-}
 
 // While the server shuts down, waits out the grace and then interrupts every run in progress
 // (those the service's background work counts: asynchronous runs and synchronous evaluations
@@ -114,7 +96,7 @@ void StartServer() {
   // Port 0 would let gRPC pick any free port and a value past 65535 would be probed on
   // another port than the one listened on: neither is the port a client was told about.
   if (port < 1 || port > 65535) throw CannotStart(port);
-  if (IsLocalPortTaken(port)) {
+  if (sys::AcceptsLocalConnection(port)) {
     throw std::runtime_error(fmt::format(
         "Server can't use port {} for communitation: it is already in use.\nProbably the "
         "server is already running...",

@@ -117,46 +117,42 @@ TEST(ConsoleServerTest, JavaVmLeavesTheStoppingSignalToTheProgram) {
 
 // A synchronous evaluation holds its request thread, which the server's shutdown waits for:
 // once the grace is over the run is interrupted, and the program ends with 0 instead of
-// running on for as long as the evaluation would.
+// running on for as long as the evaluation would. A project removed while its evaluation runs
+// is no longer in the store, yet its run is reached all the same.
 TEST(ConsoleServerTest, StoppingSignalEndsALongEvaluation) {
-  ProgramInstallation installation(ProgramInstallation::kWithJava);
-  installation.AddJavaTestModels();
-  installation.WriteConfig(installation.Config("info"));
-  std::unique_ptr<ChildProcess> server = installation.Start({});
-  ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server));
-  ProgramClient client(installation.Address());
-  std::thread evaluation = client.StartSlowEvaluation(false);
-  ASSERT_TRUE(server->WaitForError("Start chain execution ('run_time')"));
-  server->Signal(SIGINT);
-  const ChildResult result = server->Wait();
-  evaluation.join();
-  EXPECT_FALSE(result.timed_out);
-  EXPECT_TRUE(result.exited) << result.signal;
-  EXPECT_EQ(result.exit_code, 0) << result.err;
-}
-
-// A project removed while its synchronous evaluation runs is no longer in the store, yet the
-// run is reached: the program still ends promptly on the signal.
-TEST(ConsoleServerTest, StoppingSignalEndsALongEvaluationOfARemovedProject) {
-  ProgramInstallation installation(ProgramInstallation::kWithJava);
-  installation.AddJavaTestModels();
-  installation.WriteConfig(installation.Config("info"));
-  std::unique_ptr<ChildProcess> server = installation.Start({});
-  ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server));
-  ProgramClient client(installation.Address());
-  std::thread evaluation = client.StartSlowEvaluation(false);
-  ASSERT_TRUE(server->WaitForError("Start chain execution ('run_time')"));
-  zelph::RemoveRequest remove;
-  remove.add_url("/session:slow/project:p");
-  EXPECT_TRUE(client.Call(&ProgramStub::Remove, remove).ok());
-  server->Signal(SIGTERM);
-  // The grace of the server's shutdown is 5 s; an evaluation left running would hold it
-  // for as long as the worker waits, which is until it is interrupted.
-  const ChildResult result = server->Wait(std::chrono::seconds(20));
-  evaluation.join();
-  EXPECT_FALSE(result.timed_out);
-  EXPECT_TRUE(result.exited) << result.signal;
-  EXPECT_EQ(result.exit_code, 0) << result.err;
+  struct Case {
+    const char* name;
+    bool remove_project;
+    int signal;
+  };
+  const Case kCases[] = {
+      {"project in the store, SIGINT", false, SIGINT},
+      {"project removed, SIGTERM", true, SIGTERM},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ProgramInstallation installation(ProgramInstallation::kWithJava);
+    installation.AddJavaTestModels();
+    installation.WriteConfig(installation.Config("info"));
+    std::unique_ptr<ChildProcess> server = installation.Start({});
+    ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*server));
+    ProgramClient client(installation.Address());
+    std::thread evaluation = client.StartSlowEvaluation(false);
+    ASSERT_TRUE(server->WaitForError("Start chain execution ('run_time')"));
+    if (c.remove_project) {
+      zelph::RemoveRequest remove;
+      remove.add_url("/session:slow/project:p");
+      EXPECT_TRUE(client.Call(&ProgramStub::Remove, remove).ok());
+    }
+    server->Signal(c.signal);
+    // The grace of the server's shutdown is 5 s; an evaluation left running would hold it
+    // for as long as the worker waits, which is until it is interrupted.
+    const ChildResult result = server->Wait(std::chrono::seconds(20));
+    evaluation.join();
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_TRUE(result.exited) << result.signal;
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+  }
 }
 
 }  // namespace

@@ -1,18 +1,15 @@
 // Process tests of the program as a service: the test plays the service manager, holding the
 // notify socket's end and sending SIGTERM as the stop control.
-#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "zelph/platform/local_port.h"
 #include "zelph/platform/testing/notify_socket.h"
 #include "zelph/testing/program_installation.h"
 
@@ -61,20 +58,6 @@ class ServiceInstallation {
   NotifySocket notify_;
 };
 
-// Whether something accepts a TCP connection on 127.0.0.1 at `port` right now.
-bool AcceptsConnection(int port) {
-  const int socket_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (socket_fd < 0) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool connected =
-      ::connect(socket_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(socket_fd);
-  return connected;
-}
-
 TEST(ServiceProgramTest, RunsUnderTheManagerUntilSigterm) {
   ServiceInstallation service;
   std::unique_ptr<ChildProcess> child = service.Start();
@@ -108,7 +91,7 @@ TEST(ServiceProgramTest, ReadyOnlyOnceThePortIsOpen) {
   service.Notify().AdmitReports(1);
   std::unique_ptr<ChildProcess> child = service.Start();
   ASSERT_TRUE(ProgramInstallation::WaitUntilListening(*child)) << child->Wait().err;
-  EXPECT_TRUE(AcceptsConnection(service.Installation().Port()));
+  EXPECT_TRUE(zelph::sys::AcceptsLocalConnection(service.Installation().Port()));
   EXPECT_EQ(service.Notify().Receive(), "STATUS=running");
   EXPECT_EQ(service.Notify().Receive(), "READY=1");
   child->Signal(SIGTERM);
