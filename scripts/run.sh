@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the program, the Java plug-in, the demo models and the
-# example client (build/bin/zelph-client), and runs the demo installation (the build folder) in the foreground: zelph-service serves on
-# 127.0.0.1:50471 until Ctrl+C. Arguments go to zelph-service (try --help).
+# example client (build/bin/zelph-client), and runs the demo installation (the build folder)
+# in the foreground: zelph-service serves on 127.0.0.1:50471 until Ctrl+C. Arguments go to
+# zelph-service (try --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
