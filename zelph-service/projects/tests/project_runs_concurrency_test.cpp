@@ -236,6 +236,14 @@ std::shared_ptr<Project> SlowProject(Store& store, std::string& plugin_key) {
   return project;
 }
 
+// A run of SlowProject waiting in its Slow worker, the project held by `store` alone; null
+// when the run did not reach the worker.
+std::unique_ptr<WaitingRun> StartSlowRun(Store& store, std::string& plugin_key, bool asynchronous) {
+  auto run = std::make_unique<WaitingRun>(SlowProject(store, plugin_key), asynchronous);
+  if (!TestPluginControl::Get().SlowGate().WaitForInside(1)) return nullptr;
+  return run;
+}
+
 TEST_F(ProjectRunsConcurrencyTest, RemovalInterruptsARunAndTheProjectLivesUntilTheRunHasEnded) {
   enum class Removal { kFromItsSession, kWithItsSession };
   for (const Removal removal : {Removal::kFromItsSession, Removal::kWithItsSession}) {
@@ -244,12 +252,8 @@ TEST_F(ProjectRunsConcurrencyTest, RemovalInterruptsARunAndTheProjectLivesUntilT
       control().Reset();
       Store store;
       std::string key;
-      std::unique_ptr<WaitingRun> run;
-      {
-        auto project = SlowProject(store, key);
-        run = std::make_unique<WaitingRun>(project, asynchronous);
-        ASSERT_TRUE(control().SlowGate().WaitForInside(1));
-      }
+      std::unique_ptr<WaitingRun> run = StartSlowRun(store, key, asynchronous);
+      ASSERT_TRUE(run);
       std::atomic<int> inside_at_destruction{-1};
       control().SetClearSessionHook([&](const std::string& cleared) {
         if (cleared == key) inside_at_destruction = control().SlowGate().Inside();
@@ -276,12 +280,8 @@ TEST_F(ProjectRunsConcurrencyTest, ARunInProgressKeepsItsSessionFromExpiring) {
     control().Reset();
     Store store;
     std::string key;
-    std::unique_ptr<WaitingRun> run;
-    {
-      auto project = SlowProject(store, key);
-      run = std::make_unique<WaitingRun>(project, asynchronous);
-      ASSERT_TRUE(control().SlowGate().WaitForInside(1));
-    }
+    std::unique_ptr<WaitingRun> run = StartSlowRun(store, key, asynchronous);
+    ASSERT_TRUE(run);
     store.GetSession("s1")->SetIdleTimeout(1);
     const auto long_after = [] { return std::chrono::steady_clock::now() + std::chrono::hours(1); };
     store.RemoveIdleSessions(long_after());

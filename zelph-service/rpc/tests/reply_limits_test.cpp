@@ -17,21 +17,12 @@
 #include "service_harness.h"
 #include "zelph/rpc/reply_budget.h"
 #include "zelph/testing/unread_reply.h"
+#include "zelph/testing/wait_until.h"
 
 namespace zelph::testing {
 namespace {
 
 constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
-
-// Waits until `done()` holds; false when it did not within ten seconds.
-bool WaitUntil(const std::function<bool()>& done) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::yield();
-  }
-  return true;
-}
 
 // A one-channel matrix of `bytes` bytes stored at `url` through SetData.
 void StoreMatrix(ServiceHarness& harness, const std::string& url, std::uint64_t bytes) {

@@ -20,19 +20,10 @@
 #include "zelph/projects/wait_limit.h"
 #include "zelph/testing/service_fixtures.h"
 #include "zelph/testing/test_plugin_control.h"
+#include "zelph/testing/wait_until.h"
 
 namespace zelph::testing {
 namespace {
-
-// Waits until `done()` holds; false when it did not within ten seconds.
-bool WaitUntil(const std::function<bool()>& done) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::yield();
-  }
-  return true;
-}
 
 // Whether a writer waits for the lock while a reader (the run) holds it: a new reader is then
 // refused.
