@@ -20,9 +20,9 @@ void ApplyTransportOptions(grpc::ServerBuilder& builder) {
   // another to wait for the next; an answered call's thread ends when enough threads wait
   // already. At gRPC's default of two waiting threads, concurrent clients made the server
   // start and end a thread for nearly every call, and those starts and the kernel's release
-  // of the threads' stacks on every processor held eight clients to 1.8 times the rate of
-  // one. Waiting threads past one still end after ten seconds without a call; the server's
-  // thread cap bounds them all.
+  // of the threads' stacks on every processor held eight clients to about twice the rate of
+  // one. The waiting threads stay once started (one per processor at most); the server's
+  // thread cap bounds them with the handlers.
   const unsigned processors = std::thread::hardware_concurrency();
   builder.SetSyncServerOption(grpc::ServerBuilder::SyncServerOption::MAX_POLLERS,
                               static_cast<int>(std::max(2U, processors)));
