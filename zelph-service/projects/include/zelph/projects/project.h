@@ -39,6 +39,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "zelph/projects/background_tasks.h"
 #include "zelph/projects/object_status.h"
@@ -228,6 +229,13 @@ class Project : public std::enable_shared_from_this<Project> {
   // id that is not a uuid throws std::runtime_error "invalid uuid string". Takes the lock
   // exclusively; `removed` runs under it.
   void RemoveWorker(const std::string& worker_id, const std::function<void(std::string)>& removed);
+  // As RemoveWorker, for a caller that already holds the lock exclusively: a removal of
+  // several objects takes every lock it needs before its first change.
+  void RemoveWorkerHeld(const std::string& worker_id,
+                        const std::function<void(std::string)>& removed);
+  // The ids of the links that removing the worker would remove. The caller holds the lock;
+  // throws as RemoveWorker for an id that is not a uuid.
+  std::vector<std::string> LinkIdsOfWorker(const std::string& worker_id) const;
 
   // Statistics and statuses (no project lock) --------------------------------------------
 
