@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,9 +21,12 @@
 #include "zelph/logger/log.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/rw_lock.h"
+#include "zelph/projects/service_cache.h"
 #include "zelph/projects/session.h"
 #include "zelph/projects/store.h"
+#include "zelph/rpc/any_data_conversion.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_budget.h"
 #include "zelph/rpc/reply_size.h"
 #include "zelph/rpc/zelph_service.h"
 
@@ -239,9 +243,12 @@ grpc::Status ZelphServiceV2Impl::RemoveProjectData(const ObjectUrl& url, zelph::
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Remove project data: {}", QuoteClientText(url.GetUrl()));
   const std::string& text = url.GetUrl();
   const std::string project_url = url.Node(UrlPlace::kProject).BuildUrl();
-  if (text.starts_with(project_url) &&
-      project->GetServiceCache().Erase(std::string_view(text).substr(project_url.size()))) {
+  if (!text.starts_with(project_url)) return grpc::Status::OK;
+  const std::string key = text.substr(project_url.size());
+  const std::optional<DataEx> entry = project->GetServiceCache().Find(key);
+  if (project->GetServiceCache().Erase(key)) {
     response.add_removed_url(text);
+    if (entry && entry->data) reply_budget_->NoteFreed(AnyDataBytesBound(*entry->data));
   }
   return grpc::Status::OK;
 }

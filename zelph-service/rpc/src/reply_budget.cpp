@@ -32,6 +32,19 @@ void ReplyBudget::Give(std::uint64_t bytes) {
   if (drained && on_drained_) on_drained_();
 }
 
+void ReplyBudget::NoteFreed(std::uint64_t bytes) {
+  bool release = false;
+  {
+    std::lock_guard lock(mutex_);
+    freed_bytes_ += bytes;
+    if (freed_bytes_ >= kReleaseAfterFreedBytes) {
+      release = true;
+      freed_bytes_ = 0;
+    }
+  }
+  if (release && on_drained_) on_drained_();
+}
+
 std::uint64_t ReplyBudget::InFlight() const {
   std::lock_guard lock(mutex_);
   return in_flight_bytes_;

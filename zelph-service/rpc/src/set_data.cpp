@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include <memory>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <utility>
@@ -19,8 +20,10 @@
 #include "zelph/model/data_process.h"
 #include "zelph/model/property.h"
 #include "zelph/projects/project.h"
+#include "zelph/projects/service_cache.h"
 #include "zelph/rpc/any_data_conversion.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_budget.h"
 #include "zelph/rpc/zelph_service.h"
 #include "zelph/settings/project_configuration.h"
 
@@ -119,7 +122,14 @@ grpc::Status ZelphServiceV2Impl::SetCacheData(const ObjectUrl& url,
   if (grpc::Status status = ValidateObjectUrl(project_url); !status.ok()) return status;
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   // The key is the URL's tail as the client wrote it, ids included ("/worker:w/input:i").
-  return StoreAnyDataInCache(url.GetUrl().substr(project_url.size()), project, request);
+  const std::string key = url.GetUrl().substr(project_url.size());
+  const std::optional<DataEx> replaced = project->GetServiceCache().Find(key);
+  grpc::Status status = StoreAnyDataInCache(key, project, request);
+  // The memory of the entry it replaced goes back to the system as drained replies' does.
+  if (status.ok() && replaced && replaced->data) {
+    reply_budget_->NoteFreed(AnyDataBytesBound(*replaced->data));
+  }
+  return status;
 }
 
 grpc::Status ZelphServiceV2Impl::SetProjectConfig(const ObjectUrl& url,

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <shared_mutex>
 #include <string>
@@ -18,6 +19,7 @@
 #include "zelph/projects/project.h"
 #include "zelph/projects/rw_lock.h"
 #include "zelph/rpc/reply_budget.h"
+#include "zelph/rpc/zelph_service.h"
 #include "zelph/testing/service_fixtures.h"
 #include "zelph/testing/wait_until.h"
 
@@ -202,6 +204,41 @@ TEST(RemoveTest, ARemoveWhoseReplyPassesItsLimitHasRemovedNothing) {
   // (Exists would repeat the long URL in its reply.)
   EXPECT_TRUE(harness.ProjectOf(p)->GetCache(long_key).data);
   EXPECT_EQ(harness.service().GetReplyBudget().InFlight(), 0u);
+}
+
+// Data that a client removes or replaces goes back to the system as drained replies do: the
+// service calls its release hook once enough has gone. Handlers are called directly.
+TEST(RemoveTest, RemovedAndReplacedDataGiveTheirMemoryBack) {
+  int releases = 0;
+  ZelphServiceV2Impl service(std::uint64_t{1} << 30, [&] { ++releases; });
+  CreateSessionRequest session;
+  session.set_id("s");
+  CreateSessionResponse session_response;
+  ASSERT_TRUE(service.CreateSession(nullptr, &session, &session_response).ok());
+  CreateProjectRequest project;
+  project.set_url("/session:s/project:p");
+  CreateProjectResponse project_response;
+  ASSERT_TRUE(service.CreateProject(nullptr, &project, &project_response).ok());
+  const std::string url = "/session:s/project:p/input:m";
+  const auto store = [&] {
+    SetDataRequest set;
+    set.set_url(url);
+    set.mutable_data()->set_url(url);
+    GNumbers* numbers = set.mutable_data()->mutable_numbers();
+    numbers->set_element_type(kByte);
+    numbers->set_buffer(std::string(40 << 20, 'n'));
+    SetDataResponse response;
+    return service.SetData(nullptr, &set, &response);
+  };
+  ASSERT_TRUE(store().ok());
+  ASSERT_TRUE(store().ok());  // 40 MiB replaced
+  EXPECT_EQ(releases, 0);
+  RemoveRequest remove;
+  remove.add_url(url);
+  RemoveResponse removed;
+  ASSERT_TRUE(service.Remove(nullptr, &remove, &removed).ok());
+  ASSERT_EQ(removed.removed_url_size(), 1);
+  EXPECT_EQ(releases, 1);  // 80 MiB gone
 }
 
 }  // namespace

@@ -191,5 +191,21 @@ TEST(ReplyBudgetTest, ADrainFarBelowThePeakReleasesWhateverStillWaits) {
   }
 }
 
+// Clients' data removed or replaced goes back as drained replies do, once enough has gone.
+TEST(ReplyBudgetTest, FreedDataReleasesOnceEnoughHasGone) {
+  int releases = 0;
+  ReplyBudget budget(kGiB, [&] { ++releases; });
+  budget.NoteFreed(ReplyBudget::kReleaseAfterFreedBytes - 1);
+  EXPECT_EQ(releases, 0);
+  budget.NoteFreed(1);
+  EXPECT_EQ(releases, 1);
+  // Counted again from nothing.
+  budget.NoteFreed(ReplyBudget::kReleaseAfterFreedBytes - 1);
+  EXPECT_EQ(releases, 1);
+  budget.NoteFreed(5 * kGiB);
+  EXPECT_EQ(releases, 2);
+  EXPECT_EQ(budget.InFlight(), 0u);
+}
+
 }  // namespace
 }  // namespace zelph::rpc
