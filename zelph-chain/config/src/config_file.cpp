@@ -28,6 +28,7 @@ using rapidjson::Value;
 
 // gRPC counts threads in an int, and one more than these waits for new calls.
 constexpr int kMostHandlerThreads = 100000;
+constexpr int kMostRuns = 100000;
 
 // The member `key` of `parent`, or null; the first of repeated keys counts.
 const Value* Find(const Value& parent, const char* key) {
@@ -92,6 +93,7 @@ void ApplyServerSection(const Value& root, ZelphConfig& config) {
           config);
   IfBound(*server, "max_streams_per_connection", std::numeric_limits<int>::max(),
           &ZelphConfig::SetMaxStreamsPerConnection, config);
+  IfBound(*server, "max_runs", kMostRuns, &ZelphConfig::SetMaxRuns, config);
   IfBound(*server, "max_reply_bytes_in_flight", std::numeric_limits<std::uint64_t>::max() / 2,
           &ZelphConfig::SetMaxReplyBytesInFlight, config);
 
