@@ -441,8 +441,7 @@ TEST(StartupTest, CrashInAPluginLeavesOneReportOfTheFault) {
     EXPECT_THAT(report, HasSubstr("\nAddress: 0x10\n")) << report;
     // The program exports none of its functions; the kept symbol table names them.
     EXPECT_THAT(report, HasSubstr(installation.Program().string() + "(main+0x")) << report;
-    EXPECT_THAT(report, HasSubstr(installation.Program().string() + "(_ZN5zelph4host"))
-        << report;
+    EXPECT_THAT(report, HasSubstr(installation.Program().string() + "(_ZN5zelph4host")) << report;
 
     if (*c.vm_log_line != '\0') {
       std::string vm_logs;
