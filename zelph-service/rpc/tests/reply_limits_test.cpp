@@ -14,6 +14,8 @@
 #include <thread>
 
 #include "readable_objects.h"
+#include "zelph/model/port_data_scalar.h"
+#include "zelph/projects/project.h"
 #include "service_harness.h"
 #include "zelph/rpc/reply_budget.h"
 #include "zelph/testing/unread_reply.h"
@@ -60,15 +62,14 @@ TEST(ReplyLimitsTest, AReplyPastItsLimitIsRefusedAndTheServiceKeepsAnswering) {
   const Case cases[] = {
       {"one matrix named three times",
        [&] { return harness.Call(&Stub::GetData, Named(matrix, 3)); }},
-      {"sessions of long ids",
+      {"cache entries of long keys listed",
        [&] {
          for (int i = 0; i < 3; ++i) {
-           CreateSessionRequest create;
-           create.set_id(long_id + std::to_string(i));
-           if (!harness.Call(&Stub::CreateSession, create).ok()) return grpc::Status::CANCELLED;
+           harness.ProjectOf(project)->SetCache("/output:" + long_id + std::to_string(i),
+                                                std::make_shared<PortDataScalar>(std::string("1")));
          }
          GetListRequest list;
-         list.set_url("/session");
+         list.set_url(project + "/output");
          return harness.Call(&Stub::GetList, list);
        }},
       {"long URLs asked for",
