@@ -28,6 +28,7 @@ using rapidjson::Value;
 
 // gRPC counts threads in an int, and one more than these waits for new calls.
 constexpr int kMostHandlerThreads = 100000;
+constexpr int kMostRuns = 100000;
 // Days of log files and crash reports kept: a century of either is as good as all.
 constexpr int kMostKept = 36500;
 constexpr const char* kServer = "\"server\"";
@@ -95,6 +96,7 @@ void ApplyServerSection(const Value& root, ZelphConfig& config) {
           &ZelphConfig::SetMaxHandlerThreads, config);
   IfBound(*server, kServer, "max_streams_per_connection", 1, std::numeric_limits<int>::max(),
           &ZelphConfig::SetMaxStreamsPerConnection, config);
+  IfBound(*server, kServer, "max_runs", 1, kMostRuns, &ZelphConfig::SetMaxRuns, config);
   IfBound(*server, kServer, "max_reply_bytes_in_flight", std::uint64_t{1},
           std::numeric_limits<std::uint64_t>::max() / 2, &ZelphConfig::SetMaxReplyBytesInFlight,
           config);

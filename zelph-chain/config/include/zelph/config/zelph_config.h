@@ -161,6 +161,10 @@ class ZELPH_CHAIN_API ZelphConfig {
   void SetMaxStreamsPerConnection(int streams) { max_streams_per_connection_ = streams; }
   std::uint64_t GetMaxReplyBytesInFlight() const { return max_reply_bytes_in_flight_; }
   void SetMaxReplyBytesInFlight(std::uint64_t bytes) { max_reply_bytes_in_flight_ = bytes; }
+  // The chain runs in progress at once ("server" key "max_runs"), synchronous and
+  // asynchronous: each asynchronous run takes a thread of its own.
+  int GetMaxRuns() const { return max_runs_; }
+  void SetMaxRuns(int runs) { max_runs_ = runs; }
 
   bool IsServiceEnabled() const { return service_enabled_; }
   void SetServiceEnabled(bool value) { service_enabled_ = value; }
@@ -224,6 +228,7 @@ class ZELPH_CHAIN_API ZelphConfig {
   int max_streams_per_connection_ = 32;
   // Any one reply the transport can carry (2 GB) fits alone, with its serialised copy.
   std::uint64_t max_reply_bytes_in_flight_ = std::uint64_t{4} << 30;
+  int max_runs_ = 64;
   bool service_enabled_ = false;
   std::string service_name_;
   std::vector<std::string> unrecognized_cli_args_;
