@@ -352,6 +352,10 @@ int InstallCrashReportHandler(const std::string& program_path) {
   return 0;
 }
 
+void ReadCrashReportSymbols() {
+  if (program_prefix.length != 0) LoadFunctionSymbols();
+}
+
 int SetCrashReportFolder(const std::string& folder) {
   if (program_prefix.length == 0) return EINVAL;
   if (folder.empty()) {

@@ -99,7 +99,6 @@ bool AddObject(const char* path, std::uintptr_t base, const char* object, Table&
 
 void LoadFunctionSymbols() {
   auto* table = new Table;
-  // Paths first: the entries point into these strings, so they must not move.
   std::vector<std::pair<std::string, std::uintptr_t>> loaded;
   dl_iterate_phdr(
       [](dl_phdr_info* info, size_t, void* data) {
@@ -114,6 +113,7 @@ void LoadFunctionSymbols() {
         return 0;
       },
       &loaded);
+  // Every path first: the entries point into these strings, so they must not move.
   table->objects.reserve(loaded.size());
   for (const auto& [path, base] : loaded) table->objects.push_back(path);
   for (size_t i = 0; i < loaded.size(); ++i) {
@@ -129,8 +129,9 @@ FunctionAtAddress FindFunction(std::uintptr_t address) {
   const Table* table = published.load();
   if (table == nullptr) return {};
   const std::vector<Function>& functions = table->functions;
-  // The last function that starts at or before the address; aliases and nested symbols
-  // share starts, so look back while one of them still covers the address.
+  // The last function that starts at or before the address may end before it while an
+  // earlier symbol still covers it (an alias of a larger size, a function with a part moved
+  // away): look further back, as far as a function of reasonable size could reach.
   auto after = std::upper_bound(functions.begin(), functions.end(), address,
                                 [](std::uintptr_t a, const Function& f) { return a < f.start; });
   while (after != functions.begin()) {
