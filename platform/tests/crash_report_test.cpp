@@ -125,11 +125,19 @@ TEST(CrashReportTest, CrashingChildLeavesOneReportAndDiesByItsSignal) {
     std::vector<std::string> report_lines;
     Thread thread;
     const char* error_line;
+    // A function of the program on the crashing thread's stack, mangled; the program exports
+    // none of them, so only the symbol table the file keeps names it.
+    const char* function = "main";
   };
   const Case kCases[] = {
       {"segv", SIGSEGV, {"Signal: 11 (SIGSEGV)\n", "Address: 0x10\n"}, kMain, ""},
-      {"segv-thread", SIGSEGV, {"Address: 0x10\n"}, kPrinted, ""},
-      {"overflow", SIGSEGV, {"Signal: 11 (SIGSEGV)\n"}, kMain, ""},
+      {"segv-thread",
+       SIGSEGV,
+       {"Address: 0x10\n"},
+       kPrinted,
+       "",
+       "_ZNSt6thread11_State_implINS_8_InvokerISt5tupleIJZ4mainEUlvE_"},
+      {"overflow", SIGSEGV, {"Signal: 11 (SIGSEGV)\n"}, kMain, "", "_ZN12_GLOBAL__N_17RecurseEi"},
       {"bus", SIGBUS, {"Signal: 7 (SIGBUS)\n"}, kMain, ""},
       {"ill", SIGILL, {"Signal: 4 (SIGILL)\n"}, kMain, ""},
       {"abort", SIGABRT, {"Signal: 6 (SIGABRT)\n", "Sent by process: "}, kMain, ""},
@@ -169,6 +177,8 @@ TEST(CrashReportTest, CrashingChildLeavesOneReportAndDiesByItsSignal) {
     const size_t backtrace = report.find("Backtrace:\n");
     ASSERT_NE(backtrace, std::string::npos) << report;
     EXPECT_GT(report.size(), backtrace + 12) << "no frame in the backtrace";
+    const std::string frame = "crash_child(" + std::string(c.function);
+    EXPECT_NE(report.find(frame, backtrace), std::string::npos) << frame << "\n" << report;
   }
 }
 
