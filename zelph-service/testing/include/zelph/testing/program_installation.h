@@ -127,6 +127,9 @@ class DemoServer {
   // `installed_home` empty: the build's program and demo solutions.
   explicit DemoServer(const std::filesystem::path& installed_home = {});
   const ProgramInstallation& installation() const { return *installation_; }
+  // Reads what the program has logged so far; a suite that makes many calls does this now
+  // and then, or the program blocks on a full pipe.
+  void DrainOutput() { server_->DrainOutput(); }
   // Sends `signal` and waits for the program to end; answers all it wrote and how it ended.
   ChildResult Stop(int signal);
 
