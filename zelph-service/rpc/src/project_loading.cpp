@@ -48,22 +48,22 @@ grpc::Status ZelphServiceV2Impl::UploadProject(grpc::ServerContext*,
   zelph::Timer timer("UploadProject");
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Upload project: {}", QuoteClientText(request->url()));
   // The reply repeats the chain id of the client's text.
-  return zelph::rpc::AnswerWhole(
-      *reply_budget_, zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
-        if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
-        const ObjectUrl url(request->url());
-        if (url.GetPath() != "/session/project") {
-          return MakeInvalidUrlStatus(request->url(), "/session/project expected");
-        }
-        const std::shared_ptr<zelph::Project> project = GetProject(url);
-        // An unset file reads as one with empty data and path.
-        // The id comes with the load: a second wait for the lock could end at the client's
-        // deadline after the chain had changed.
-        response->set_chain_id(
-            project->UploadProject(request->file().data(), request->file().path()));
-        return grpc::Status::OK;
-      })),
-      *response);
+  return zelph::rpc::AnswerWhole(*reply_budget_, *request, *response, [&] {
+    return zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
+      if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
+      const ObjectUrl url(request->url());
+      if (url.GetPath() != "/session/project") {
+        return MakeInvalidUrlStatus(request->url(), "/session/project expected");
+      }
+      const std::shared_ptr<zelph::Project> project = GetProject(url);
+      // An unset file reads as one with empty data and path.
+      // The id comes with the load: a second wait for the lock could end at the client's
+      // deadline after the chain had changed.
+      response->set_chain_id(
+          project->UploadProject(request->file().data(), request->file().path()));
+      return grpc::Status::OK;
+    }));
+  });
 }
 
 grpc::Status ZelphServiceV2Impl::LoadSolution(grpc::ServerContext*,

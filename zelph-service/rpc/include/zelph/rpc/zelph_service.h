@@ -319,9 +319,11 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   grpc::Status CreateProjectLink(const ObjectUrl& url, const zelph::CreateLinkRequest& request,
                                  zelph::CreateLinkResponse& response);
   grpc::Status UpdateProjectLink(const ObjectUrl& url, const zelph::UpdateLinkRequest& request);
-  // The body of GetProjectConfiguration (project_configuration_rpcs.cpp).
+  // The body of GetProjectConfiguration (project_configuration_rpcs.cpp); the document is
+  // reserved in `reply` before it joins the response.
   grpc::Status ReadProjectConfiguration(const ObjectUrl& url,
-                                        zelph::GetProjectConfigurationResponse& response);
+                                        zelph::GetProjectConfigurationResponse& response,
+                                        zelph::rpc::ReplySize& reply);
 
   std::shared_ptr<zelph::Store> store_;
   SimplePluginsManager* plugins_;  // the process-wide registry; not owned
