@@ -90,14 +90,15 @@ class BackgroundTasks {
 
   // StartRun(TakeRunPlace(), run, interrupt).
   [[nodiscard]] bool StartRun(Task run, Task interrupt);
-  // Runs `run` on a new thread of its own and counts it, in `place`, until `run` has returned and
-  // been destroyed and the thread is ending, past its thread-local destructors. While it counts,
-  // Shutdown calls `interrupt` (if set), and calls it again every 100 ms while it waits, since the
-  // first call may come before the run has begun. It must make the run end soon and be safe to call
-  // at any time, also after `run` has returned, on the thread of Shutdown. Returns false after
-  // Shutdown began: nothing is started or kept, and both functions are destroyed on the calling
-  // thread. Throws std::system_error when no thread can be started (nothing counts, `run` is
-  // destroyed unrun). The place is given back whenever nothing is started.
+  // Runs `run` on a new thread of its own, in the place taken for it (TakeRunPlace), and
+  // counts it until `run` has returned and been destroyed and the thread is ending, past its
+  // thread-local destructors. While it counts, Shutdown calls `interrupt` (if set), and calls
+  // it again every 100 ms while it waits, since the first call may come before the run has
+  // begun. It must make the run end soon and be safe to call at any time, also after `run`
+  // has returned, on the thread of Shutdown. Returns false after Shutdown began: nothing is
+  // started or kept, and both functions are destroyed on the calling thread. Throws
+  // std::system_error when no thread can be started (nothing counts, `run` is destroyed
+  // unrun). The place is given back whenever nothing is started.
   [[nodiscard]] bool StartRun(RunPlace place, Task run, Task interrupt);
 
   // Counts a run that goes on the calling thread until the returned hold is destroyed (on any
