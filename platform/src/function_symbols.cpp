@@ -32,6 +32,8 @@ struct Function {
 struct Table {
   std::vector<Function> functions;
   std::vector<std::string> objects;
+  // The table this one replaced, kept for a handler that may still read it.
+  const Table* previous = nullptr;
 };
 
 std::atomic<const Table*> published{nullptr};
@@ -121,7 +123,7 @@ void LoadFunctionSymbols() {
   }
   std::sort(table->functions.begin(), table->functions.end(),
             [](const Function& a, const Function& b) { return a.start < b.start; });
-  // The previous table stays: a handler may be reading it.
+  table->previous = published.load();
   published.store(table);
 }
 
