@@ -42,6 +42,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "zelph/projects/abandoned_call_watch.h"
 #include "zelph/projects/background_tasks.h"
 #include "zelph/projects/object_status.h"
 #include "zelph/projects/project_state.h"
@@ -279,7 +280,10 @@ class Project : public std::enable_shared_from_this<Project> {
   // A project runs one thing at a time: a run, a worker run or a step entered while another
   // one, a load or a configuration upload is under way is refused at once with
   // EvaluateCancelled; each holds the lock shared for its whole length, so structural edits
-  // wait for it to end while readers go on.
+  // wait for it to end while readers go on. Each is counted among the service's runs in
+  // progress: past their cap (BackgroundTasks::SetMaxRuns) a run is refused with TooManyRuns
+  // before anything changes. A run on the calling thread whose call is given up (the thread's
+  // WaitLimit ends) is interrupted (abandoned_call_watch.h).
 
   // Runs the chain at the run-time stage on the calling thread, between the plug-ins'
   // BeforeExecutingAll and AfterExecutingAll. Refused with "Chain not ready to execute, {id}".
@@ -329,13 +333,15 @@ class Project : public std::enable_shared_from_this<Project> {
 
   // What a run on the calling thread holds while it goes on: its count in the session's
   // activity, and in the service's runs, so that the shutdown interrupts it wherever the
-  // project is.
+  // project is, and the watch of its call, so that a caller who gives up interrupts it.
   struct CallingThreadRun {
     RunActivity::Hold activity;
     BackgroundTasks::CallingThreadRun service;
+    AbandonedCallWatch::Hold abandoned;
   };
   // Counts a run that has entered the executing state. Throws EvaluateCancelled with
-  // `refusal` for a project whose runs are interrupted for good.
+  // `refusal` for a project whose runs are interrupted for good, and TooManyRuns at the cap
+  // of runs in progress.
   CallingThreadRun CountRunOnThisThread(const std::string& refusal);
 
   // Run preparation: statistics reset, listeners, the workers' visible-result and
