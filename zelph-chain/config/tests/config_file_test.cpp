@@ -39,6 +39,8 @@ void ResetConfig() {
   config.SetMaxStreamsPerConnection(32);
   config.SetMaxReplyBytesInFlight(std::uint64_t{4} << 30);
   config.SetMaxRuns(64);
+  config.SetCrashReportsKept(20);
+  config.SetLogDaysKept(0);
   config.SetServiceName("");
   config.SetServiceEnabled(false);
   config.SetIgnoreExtInitError(false);
@@ -192,8 +194,22 @@ TEST_F(ConfigFileTest, ServerBoundsAreWholeNumbersInTheirRanges) {
       {"", "",
        [](auto& c) {
          return c.GetMaxHandlerThreads() == 128 && c.GetMaxStreamsPerConnection() == 32 &&
-                c.GetMaxReplyBytesInFlight() == std::uint64_t{4} << 30 && c.GetMaxRuns() == 64;
+                c.GetMaxReplyBytesInFlight() == std::uint64_t{4} << 30 && c.GetMaxRuns() == 64 &&
+                c.GetCrashReportsKept() == 20 && c.GetLogDaysKept() == 0;
        }},
+      {R"("crash_reports_kept":0,"log":{"days_kept":0})", "",
+       [](auto& c) { return c.GetCrashReportsKept() == 0 && c.GetLogDaysKept() == 0; }},
+      {R"("crash_reports_kept":36500,"log":{"days_kept":36500})", "",
+       [](auto& c) { return c.GetCrashReportsKept() == 36500 && c.GetLogDaysKept() == 36500; }},
+      {R"("crash_reports_kept":-1)",
+       R"(Invalid configuration: "server": "crash_reports_kept" must be a whole number from 0 to 36500, not -1)",
+       [](auto& c) { return c.GetCrashReportsKept() == 20; }},
+      {R"("log":{"days_kept":36501})",
+       R"(Invalid configuration: "server": "log": "days_kept" must be a whole number from 0 to 36500, not 36501)",
+       [](auto& c) { return c.GetLogDaysKept() == 0; }},
+      {R"("log":{"days_kept":"7"})",
+       R"(Invalid configuration: "server": "log": "days_kept" must be a whole number from 0 to 36500, not "7")",
+       [](auto& c) { return c.GetLogDaysKept() == 0; }},
       {R"("max_handler_threads":1,"max_streams_per_connection":1,"max_reply_bytes_in_flight":1,"max_runs":1)",
        "",
        [](auto& c) {

@@ -31,7 +31,8 @@ bool Matches(std::string_view path, std::string_view route, PathTest test) {
 grpc::Status ZelphServiceV2Impl::GetData(grpc::ServerContext*, const zelph::GetDataRequest* request,
                                          zelph::GetDataResponse* response) {
   using Reader = grpc::Status (ZelphServiceV2Impl::*)(const ObjectUrl&, zelph::GetDataResponse&);
-  // A reader whose element can be as large as a reply may be; it counts it before building it.
+  // A reader whose element can be as large as a reply may be; it reserves it before copying it
+  // into the reply.
   using CountingReader = grpc::Status (ZelphServiceV2Impl::*)(
       const ObjectUrl&, zelph::GetDataResponse&, zelph::rpc::ReplySize&);
   struct Route {
@@ -45,35 +46,36 @@ grpc::Status ZelphServiceV2Impl::GetData(grpc::ServerContext*, const zelph::GetD
   // first and the last: everything below a worker property is that property, and every
   // project path that no row names is a cache entry.
   static constexpr Route kRoutes[] = {
-      {"/session/project/worker/property", PathTest::kPrefix,
-       &ZelphServiceV2Impl::GetDataWorkerProperty, "GetDataWorkerProperty"},
-      {"/session/project/worker/system", PathTest::kExact, &ZelphServiceV2Impl::GetDataWorkerSystem,
-       "GetDataWorkerSystem"},
-      {"/session/project/property", PathTest::kExact, &ZelphServiceV2Impl::GetDataProjectProperty,
-       "GetDataProjectProperty"},
-      {"/model", PathTest::kExact, &ZelphServiceV2Impl::GetDataModel, "GetDataModel"},
+      {"/session/project/worker/property", PathTest::kPrefix, nullptr, "GetDataWorkerProperty",
+       &ZelphServiceV2Impl::GetDataWorkerProperty},
+      {"/session/project/worker/system", PathTest::kExact, nullptr, "GetDataWorkerSystem",
+       &ZelphServiceV2Impl::GetDataWorkerSystem},
+      {"/session/project/property", PathTest::kExact, nullptr, "GetDataProjectProperty",
+       &ZelphServiceV2Impl::GetDataProjectProperty},
+      {"/model", PathTest::kExact, nullptr, "GetDataModel", &ZelphServiceV2Impl::GetDataModel},
       {"/model/property", PathTest::kExact, nullptr, "GetDataModelProperty"},
       {"/session/project/execution_status", PathTest::kExact,
        &ZelphServiceV2Impl::GetProjectExecutionStatus, "GetProjectExecutionStatus"},
-      {"/session/project/worker", PathTest::kExact, &ZelphServiceV2Impl::GetDataProjectWorker,
-       "GetDataProjectWorker"},
+      {"/session/project/worker", PathTest::kExact, nullptr, "GetDataProjectWorker",
+       &ZelphServiceV2Impl::GetDataProjectWorker},
       {"/session/project/link", PathTest::kExact, &ZelphServiceV2Impl::GetDataProjectLink,
        "GetDataProjectLink"},
-      {"/session/project/model", PathTest::kExact, &ZelphServiceV2Impl::GetDataProjectModel,
-       "GetDataProjectModel"},
+      {"/session/project/model", PathTest::kExact, nullptr, "GetDataProjectModel",
+       &ZelphServiceV2Impl::GetDataProjectModel},
       {"/session/project/status", PathTest::kExact, &ZelphServiceV2Impl::GetProjectStatus,
        "GetProjectStatus"},
-      {"/session/project/statistic", PathTest::kExact, &ZelphServiceV2Impl::GetProjectStatistic,
-       "GetProjectStatistic"},
+      {"/session/project/statistic", PathTest::kExact, nullptr, "GetProjectStatistic",
+       &ZelphServiceV2Impl::GetProjectStatistic},
       {"/session/project/error", PathTest::kExact, &ZelphServiceV2Impl::GetProjectError,
        "GetProjectError"},
-      {"/session/project/setting", PathTest::kExact, &ZelphServiceV2Impl::GetProjectSetting,
-       "GetProjectSetting"},
-      {"/session/project/settings", PathTest::kExact, &ZelphServiceV2Impl::GetProjectSettings,
-       "GetProjectSettings"},
-      {"/session/project/setting/property", PathTest::kExact,
-       &ZelphServiceV2Impl::GetProjectSettingProperty, "GetProjectSettingProperty"},
-      {"/session/project", PathTest::kExact, &ZelphServiceV2Impl::GetProject, "GetProject"},
+      {"/session/project/setting", PathTest::kExact, nullptr, "GetProjectSetting",
+       &ZelphServiceV2Impl::GetProjectSetting},
+      {"/session/project/settings", PathTest::kExact, nullptr, "GetProjectSettings",
+       &ZelphServiceV2Impl::GetProjectSettings},
+      {"/session/project/setting/property", PathTest::kExact, nullptr, "GetProjectSettingProperty",
+       &ZelphServiceV2Impl::GetProjectSettingProperty},
+      {"/session/project", PathTest::kExact, nullptr, "GetProject",
+       &ZelphServiceV2Impl::GetProject},
       {"/session/project/worker/status", PathTest::kExact, &ZelphServiceV2Impl::GetWorkerStatus,
        "GetWorkerStatus"},
       {"/app", PathTest::kExact, &ZelphServiceV2Impl::GetSolutionApp, "GetSolutionApp"},

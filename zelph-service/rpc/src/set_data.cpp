@@ -55,19 +55,16 @@ grpc::Status ZelphServiceV2Impl::SetWorkerProperty(const ObjectUrl& url,
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   const std::shared_ptr<IDataProcess> worker =
       zelph::rpc::FindWorker(*project, worker_node.GetId());
-  // Read before the write: a wait for the lock that ends at the client's limit then leaves
-  // the property as it was.
-  long long context_id = 0;
-  {
-    std::shared_lock lock(project->GetLock());
-    context_id = project->GetChain()->GetContextId();
-  }
+  // One hold for the write and the configuration that follows it, taken before the write: a
+  // wait for the lock that ends at the client's limit then leaves the property as it was.
+  std::shared_lock lock(project->GetLock());
+  const long long context_id = project->GetChain()->GetContextId();
   // Also mirrored into the system properties when the name begins with "$__system.".
   const grpc::Status status = SetWorkerPropertyFromAnyData(
       *worker, std::string(url.Node(UrlPlace::kWorkerProperty).GetId()), request);
   // The main-settings worker keeps the main settings in its "settings" property; the
   // project configuration follows whatever was written.
-  if (worker->IsMainSetting(context_id)) project->UpdateConfigurationFromMainSetting();
+  if (worker->IsMainSetting(context_id)) project->UpdateConfigurationFromMainSettingHeld();
   return status;
 }
 

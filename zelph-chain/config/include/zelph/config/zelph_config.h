@@ -97,9 +97,17 @@ class ZELPH_CHAIN_API ZelphConfig {
   std::string GetLogFormat() const { return log_format_; }
   void SetLogFormat(const char* format) { log_format_ = format ? format : ""; }
   // The folder for crash reports ("server" → "crash_reports"), as written; empty for beside
-  // the program. The host resolves a relative folder against the program's folder.
+  // the program. At start-up the host replaces it by the absolute folder the reports go to.
   std::string GetCrashReportFolder() const { return crash_report_folder_; }
   void SetCrashReportFolder(const std::string& folder) { crash_report_folder_ = folder; }
+  // How many crash reports of each kind (the program's, the Java VM's error logs) the crash
+  // report folder keeps ("server" → "crash_reports_kept"); 0 keeps all.
+  int GetCrashReportsKept() const { return crash_reports_kept_; }
+  void SetCrashReportsKept(int count) { crash_reports_kept_ = count; }
+  // The days of daily log files kept ("server" → "log" → "days_kept"), today's among them;
+  // 0 keeps all.
+  int GetLogDaysKept() const { return log_days_kept_; }
+  void SetLogDaysKept(int days) { log_days_kept_ = days; }
 
   ServerCacheType GetCacheType() const { return cache_type_; }
   // Exactly "none" or "mem"; other texts keep the value.
@@ -202,6 +210,8 @@ class ZELPH_CHAIN_API ZelphConfig {
   std::string log_sink_;
   std::string log_format_;
   std::string crash_report_folder_;
+  int crash_reports_kept_ = 20;
+  int log_days_kept_ = 0;
   ServerCacheType cache_type_ = ServerCacheType::kNone;
   JavaExceptionHandle java_exception_handle_ = JavaExceptionHandle::kStackTrace;
   ChainImplType chain_impl_type_ = ChainImplType::kLinkedChain;
