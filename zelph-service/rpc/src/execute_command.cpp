@@ -129,7 +129,7 @@ grpc::Status ZelphServiceV2Impl::EvaluateAsync(const zelph::ExecuteCommandReques
 grpc::Status ZelphServiceV2Impl::Interrupt(const zelph::ExecuteCommandRequest& request,
                                            zelph::ExecuteCommandResponse& response) {
   return ForEachUrl(request, {kProjectPath}, [&](const ObjectUrl& url) {
-    GetProject(url)->GetChain()->Interrupt();
+    GetProject(url)->InterruptRun();
     response.set_status(zelph::kOk);
     return grpc::Status::OK;
   });
