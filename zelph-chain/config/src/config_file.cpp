@@ -26,8 +26,10 @@ namespace {
 
 using rapidjson::Value;
 
-// gRPC counts threads in an int, and one more than these waits for new calls.
+// gRPC counts threads in an int, and the server's thread cap is about twice this.
 constexpr int kMostHandlerThreads = 100000;
+// A day: a reply that a client has not read in a day is one no one reads.
+constexpr int kMostReplySendSeconds = 86400;
 
 // The member `key` of `parent`, or null; the first of repeated keys counts.
 const Value* Find(const Value& parent, const char* key) {
@@ -94,6 +96,10 @@ void ApplyServerSection(const Value& root, ZelphConfig& config) {
           &ZelphConfig::SetMaxStreamsPerConnection, config);
   IfBound(*server, "max_reply_bytes_in_flight", std::numeric_limits<std::uint64_t>::max() / 2,
           &ZelphConfig::SetMaxReplyBytesInFlight, config);
+  IfBound(*server, "reply_send_timeout_s", kMostReplySendSeconds,
+          &ZelphConfig::SetReplySendTimeoutSeconds, config);
+  IfBound(*server, "max_request_bytes_in_flight", std::numeric_limits<std::uint64_t>::max() / 2,
+          &ZelphConfig::SetMaxRequestBytesInFlight, config);
 
   if (const Value* log = FindSection(*server, "log")) {
     IfString(*log, "severity", [&](const char* name) { config.SetSeverityLevel(name); });

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/client_text.h"
@@ -26,8 +27,11 @@ using zelph::QuoteClientText;
 using zelph::rpc::IdOf;
 using zelph::rpc::RunGuarded;
 
-grpc::Status ZelphServiceV2Impl::Remove(grpc::ServerContext*, const zelph::RemoveRequest* request,
+grpc::Status ZelphServiceV2Impl::Remove(grpc::ServerContext* context,
+                                        const zelph::RemoveRequest* request,
                                         zelph::RemoveResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   using Operation = grpc::Status (ZelphServiceV2Impl::*)(const ObjectUrl&, zelph::RemoveResponse&);
   struct Route {
     std::string_view path;
