@@ -4,7 +4,8 @@
 # /var/log/zelph and the systemd unit "zelph" (packaging/). Prints the package's path.
 #
 # Install it with "sudo apt install ./build/package/zelph_*.deb", start it with
-# "sudo systemctl start zelph".
+# "sudo systemctl start zelph". JOBS sets the compile jobs (default: the number of
+# processors).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -15,7 +16,7 @@ if [ ! -f build/CMakeCache.txt ]; then
   command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake -S . -B build -G Ninja "${launcher[@]}" >/dev/null
 fi
-cmake --build build -j "$(nproc)" --target zelph-service zelph-java
+cmake --build build -j "${JOBS:-$(nproc)}" --target zelph-service zelph-java
 rm -f build/package/*.deb
 (cd build && cpack -G DEB >/dev/null)
 ls build/package/*.deb

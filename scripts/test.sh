@@ -6,12 +6,13 @@
 # under the thread sanitizer. Any failure exits non-zero.
 #
 # The cases of every test program run in a shuffled order. The seed is printed first; set
-# GTEST_RANDOM_SEED to it (1 to 99999) to run the same orders again.
+# GTEST_RANDOM_SEED to it (1 to 99999) to run the same orders again. JOBS sets the compile and
+# test jobs (default: the number of processors).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-jobs=$(nproc)
+jobs=${JOBS:-$(nproc)}
 run_suite() {  # folder, cmake options..., then -- ctest options
   local dir=$1; shift
   local cmake_args=() ctest_args=()

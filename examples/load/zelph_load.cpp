@@ -62,7 +62,8 @@ void RunClient(const LoadOptions& options, int index, Clock::time_point end, Loa
     ++failures[call + ": " + zelph::client::StatusCodeText(code)];
   };
   try {
-    const zelph::GMat frame = zelph::client::TestFrame(options.width, options.height);
+    zelph::client::InputValues frame;
+    frame.image = zelph::client::TestFrame(options.width, options.height);
     zelph::client::ClientSession session(zelph::client::MakeChannel(options.address),
                                          "load-" + std::to_string(index));
     session.LoadApp(zelph::client::ChooseApp(session.ListApps(), options.app).id());

@@ -113,7 +113,8 @@ TEST_F(EndToEndTest, ExampleSessionGetsWhatTheDemoModelsCompute) {
   EXPECT_EQ(std::vector<std::int64_t>(output.dims().begin(), output.dims().end()),
             (std::vector<std::int64_t>{61, 37}));
   EXPECT_EQ(output.channels(), 1);
-  EXPECT_EQ(BytesOf(output.buffer()), ImageCleanup(BytesOf(result.image.buffer()), 61, 37, 3));
+  EXPECT_EQ(BytesOf(output.buffer()),
+            ImageCleanup(BytesOf(result.inputs.image.buffer()), 61, 37, 3));
   // Every worker of the chain has its statistic.
   EXPECT_GE(result.statistics.size(), 4u) << log.str();
   for (const zelph::GAnyData& statistic : result.statistics) {
@@ -125,6 +126,34 @@ TEST_F(EndToEndTest, ExampleSessionGetsWhatTheDemoModelsCompute) {
 
   // The session went with the run: its id is free for a new one.
   zelph::client::ClientSession again(zelph::client::MakeChannel(options.address), "end-to-end");
+}
+
+// The demo apps of numbers and of text run with the values given for their inputs: the
+// numbers scaled by 2 and summed, the value written as a label with two decimals.
+TEST_F(EndToEndTest, ExampleSessionSendsNumbersAndText) {
+  struct Case {
+    std::string app;
+    std::string output_worker;
+    std::string output;  // DescribeValue of the one output
+  };
+  const Case cases[] = {
+      {"Number summary", "sum", "numbers of type kDouble, block length 1, 8 bytes: 13"},
+      {"Label", "label", "scalar \"Total: 2.35 units\""},
+  };
+  for (const Case& c : cases) {
+    zelph::client::ExampleOptions options;
+    options.address = demo_->installation().Address();
+    options.app = c.app;
+    options.numbers = {1, 2.5, 3};
+    options.value = "2.345";
+    std::ostringstream log;
+    const zelph::client::ExampleResult result = zelph::client::RunExampleSession(options, log);
+    ASSERT_EQ(result.outputs.size(), 1u) << log.str();
+    EXPECT_EQ(result.outputs[0].worker_name, c.output_worker);
+    ASSERT_EQ(result.output_data.size(), 1u);
+    EXPECT_EQ(zelph::client::DescribeValue(result.output_data[0]), c.output) << log.str();
+    EXPECT_EQ(result.preview_bytes, 0u);  // no image output to preview
+  }
 }
 
 // The client program as a user runs it: a picture file, then each way it can fail, each
@@ -149,7 +178,22 @@ TEST_F(EndToEndTest, ClientProgramRunsAndReportsFailures) {
         "--preview=" + preview.string()},
        0,
        "Output invert/image: matrix 30x20, 1 channel(s), depth kDepth8U, 600 bytes"},
+      // Every demo app runs with its inputs' defaults, and with values given.
+      {{address, "--app=Number summary"},
+       0,
+       "Output sum/sums: numbers of type kDouble, block length 1, 8 bytes: 12"},
+      {{address, "--app=Number summary", "--numbers=0.5,-4"},
+       0,
+       "Output sum/sums: numbers of type kDouble, block length 1, 8 bytes: -7"},
+      {{address, "--app=Label"}, 0, "Output label/text: scalar \"Total: 2.50 units\""},
+      {{address, "--app=Label", "--value=not a number"},
+       0,
+       "Output label/text: scalar \"Total: not a number units\""},
+      {{address, "--app=Image cleanup"},
+       0,
+       "Output invert/image: matrix 640x480, 1 channel(s), depth kDepth8U, 307200 bytes"},
       {{address, "--app=nope"}, 1, "No solution app 'nope'; the service lists:\n"},
+      {{address, "--numbers=1,x"}, 2, "--numbers takes numbers separated by commas, not 'x'"},
       {{address, "--image=" + Scratch("missing.png").string()}, 1, "Cannot read an image from"},
       {{unused_address}, 1, "CreateSession failed: UNAVAILABLE (14): "},
       {{"--no-such-option"}, 2, "unrecognised option '--no-such-option'"},

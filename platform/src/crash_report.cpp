@@ -5,8 +5,11 @@
 // buffer on the stack and reads report paths prepared before; the once-only state is
 // lock-free atomics. backtrace() has no safe counterpart: it is run once at installation, so
 // that the unwinder is loaded then and not inside the handler, and backtrace_symbols_fd
-// writes without allocating.
+// writes without allocating. The function names of the frames come from the symbol tables
+// read at installation (function_symbols.h).
 #include "zelph/platform/crash_report.h"
+
+#include "function_symbols.h"
 
 #include <execinfo.h>
 #include <fcntl.h>
@@ -17,6 +20,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -184,6 +188,31 @@ bool IsFault(int signal_number, const siginfo_t* info) {
   return signal_number != SIGABRT && info->si_code > 0;
 }
 
+// One line per frame, "<object>(<function>+0x<offset>)[0x<address>]" as backtrace_symbols_fd
+// writes them, the function taken from the symbol tables read at installation; a frame they
+// do not cover (a stripped system library) is left to backtrace_symbols_fd and the dynamic
+// symbols.
+void WriteFrames(void* const* frames, int count, int fd) {
+  for (int i = 0; i < count; ++i) {
+    const auto address = reinterpret_cast<std::uintptr_t>(frames[i]);
+    // A return address may lie just past the end of a call that never returns.
+    const FunctionAtAddress function = FindFunction(i == 0 ? address : address - 1);
+    if (function.name == nullptr) {
+      backtrace_symbols_fd(&frames[i], 1, fd);
+      continue;
+    }
+    ReportWriter line(fd);
+    line.Text(function.object);
+    line.Text("(");
+    line.Text(function.name);
+    line.Text("+0x");
+    line.Number(i == 0 ? function.offset : function.offset + 1, 16);
+    line.Text(")[0x");
+    line.Number(address, 16);
+    line.Text("]\n");
+  }
+}
+
 void WriteReport(int signal_number, const siginfo_t* info) {
   const long long now = time(nullptr);
   const int folder = published_folder.load();
@@ -228,7 +257,7 @@ void WriteReport(int signal_number, const siginfo_t* info) {
   }
   void* frames[kMaxFrames];
   const int count = backtrace(frames, kMaxFrames);
-  backtrace_symbols_fd(frames, count, fd);
+  WriteFrames(frames, count, fd);
   close(fd);
 }
 
@@ -301,6 +330,7 @@ int InstallCrashReportHandler(const std::string& program_path) {
 
   void* frames[1];
   backtrace(frames, 1);
+  LoadFunctionSymbols();
 
   // Mapped rather than static: a runtime that replaces the alternate stack of a thread may
   // unmap the one it finds.
@@ -320,6 +350,10 @@ int InstallCrashReportHandler(const std::string& program_path) {
     if (sigaction(kCrashSignals[i], &action, &previous_actions[i]) != 0) return errno;
   }
   return 0;
+}
+
+void ReadCrashReportSymbols() {
+  if (program_prefix.length != 0) LoadFunctionSymbols();
 }
 
 int SetCrashReportFolder(const std::string& folder) {

@@ -17,6 +17,9 @@
 //                    it writes "chainer: fault came back at <address>" (or "chainer: signal
 //                    came back sent by a process") to standard error and aborts
 //   chained-forever  segv under a handler that chains to ours every time
+//   library <path>   segv in a function that the library at <path> does not export, the
+//                    library loaded after the handler and the symbol tables read again
+//   library-unread <path>  the same without reading the symbol tables again
 // Exit codes: 2 bad argument, 3 no handler, 4 still alive, 5 no chaining handler.
 #include <signal.h>
 #include <sys/mman.h>
@@ -32,6 +35,7 @@
 #include <thread>
 
 #include "zelph/platform/crash_report.h"
+#include "zelph/platform/dynamic_library.h"
 #include "zelph/platform/process_info.h"
 
 namespace {
@@ -91,6 +95,16 @@ void ReadBeyondEndOfFile() {
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
   if (zelph::sys::InstallCrashReportHandler(zelph::sys::ExecutablePath()) != 0) return 3;
+  const std::string kind = argv[1];
+  if (kind == "library" || kind == "library-unread") {
+    if (argc != 3) return 2;
+    auto library = zelph::sys::DynamicLibrary::Open(argv[2]);
+    const auto crash = reinterpret_cast<void (*)()>(library.Symbol("CrashInLibrary"));
+    if (crash == nullptr) return 2;
+    if (kind == "library") zelph::sys::ReadCrashReportSymbols();
+    crash();
+    return 4;
+  }
   std::string folder;
   for (int i = 2; i < argc; ++i) {
     if (std::string(argv[i]) == "remove") {
@@ -100,7 +114,6 @@ int main(int argc, char** argv) {
       std::cout << "folder " << zelph::sys::SetCrashReportFolder(folder) << std::endl;
     }
   }
-  const std::string kind = argv[1];
   if (kind == "segv") {
     StoreToUnmappedAddress();
   } else if (kind == "chained-segv" || kind == "chained-forever") {

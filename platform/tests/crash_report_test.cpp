@@ -75,14 +75,17 @@ std::vector<fs::path> ReportsIn(const fs::path& folder) {
 // the folder set last again.
 class CrashingChild {
  public:
+  // `report_folders` are below the child's folder; `arguments` follow them as given.
   explicit CrashingChild(const std::string& kind,
-                         const std::vector<std::string>& report_folders = {})
+                         const std::vector<std::string>& report_folders = {},
+                         const std::vector<std::string>& arguments = {})
       : program_(folder_.Path() / "crash_child") {
     fs::copy_file(CRASH_CHILD, program_);
     std::vector<std::string> argv{program_.string(), kind};
     for (const std::string& folder : report_folders) {
       argv.push_back(folder == "remove" ? folder : (folder_.Path() / folder).string());
     }
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
     // The sanitizers must leave these signals to the program's own handler.
     const std::string no_sanitizer_handlers =
         "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:handle_abort=0";
@@ -125,11 +128,19 @@ TEST(CrashReportTest, CrashingChildLeavesOneReportAndDiesByItsSignal) {
     std::vector<std::string> report_lines;
     Thread thread;
     const char* error_line;
+    // A function of the program on the crashing thread's stack, mangled; the program exports
+    // none of them, so only the symbol table the file keeps names it.
+    const char* function = "main";
   };
   const Case kCases[] = {
       {"segv", SIGSEGV, {"Signal: 11 (SIGSEGV)\n", "Address: 0x10\n"}, kMain, ""},
-      {"segv-thread", SIGSEGV, {"Address: 0x10\n"}, kPrinted, ""},
-      {"overflow", SIGSEGV, {"Signal: 11 (SIGSEGV)\n"}, kMain, ""},
+      {"segv-thread",
+       SIGSEGV,
+       {"Address: 0x10\n"},
+       kPrinted,
+       "",
+       "_ZNSt6thread11_State_implINS_8_InvokerISt5tupleIJZ4mainEUlvE_"},
+      {"overflow", SIGSEGV, {"Signal: 11 (SIGSEGV)\n"}, kMain, "", "_ZN12_GLOBAL__N_17RecurseEi"},
       {"bus", SIGBUS, {"Signal: 7 (SIGBUS)\n"}, kMain, ""},
       {"ill", SIGILL, {"Signal: 4 (SIGILL)\n"}, kMain, ""},
       {"abort", SIGABRT, {"Signal: 6 (SIGABRT)\n", "Sent by process: "}, kMain, ""},
@@ -169,6 +180,30 @@ TEST(CrashReportTest, CrashingChildLeavesOneReportAndDiesByItsSignal) {
     const size_t backtrace = report.find("Backtrace:\n");
     ASSERT_NE(backtrace, std::string::npos) << report;
     EXPECT_GT(report.size(), backtrace + 12) << "no frame in the backtrace";
+    const std::string frame = "crash_child(" + std::string(c.function);
+    EXPECT_NE(report.find(frame, backtrace), std::string::npos) << frame << "\n" << report;
+  }
+}
+
+// A library loaded after the handler is named in reports once the symbol tables are read
+// again; before that only the functions it exports would be.
+TEST(CrashReportTest, LibraryLoadedLaterIsNamedOnceItsSymbolsAreRead) {
+  struct Case {
+    const char* kind;
+    const char* frame;  // after the library's path
+  };
+  const Case kCases[] = {
+      {"library", "(_ZN12_GLOBAL__N_111HiddenStoreEv+0x"},
+      {"library-unread", "(+0x"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.kind);
+    const CrashingChild child(c.kind, {}, {CRASH_LIBRARY});
+    EXPECT_EQ(child.Result().signal, SIGSEGV) << child.Result().err;
+    const std::vector<fs::path> reports = ReportsIn(child.Folder());
+    ASSERT_EQ(reports.size(), 1u);
+    const std::string report = ReadFile(reports[0]);
+    EXPECT_NE(report.find(std::string(CRASH_LIBRARY) + c.frame), std::string::npos) << report;
   }
 }
 

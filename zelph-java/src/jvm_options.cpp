@@ -68,6 +68,9 @@ void InitializeJvmOptions(JvmOptions& options) {
 
   std::vector<zelph::DataExtension> extensions;
   ReadJavaExtensions(home / "ext", extensions);
+  if (const std::string folder = config->GetCrashReportFolder(); !folder.empty()) {
+    options.vm_options.push_back(MakeErrorFileOption(folder));
+  }
   AddJvmVariable(options, "$(running.home.directory)", home.string());
   if (IsRegularFile(home / "conf" / "jvm.json")) {
     ReadJvmFile(home, home / "conf" / "jvm.json", options);
@@ -132,6 +135,10 @@ void AddCliArguments(const std::vector<std::string>& arguments, JvmOptions& opti
       options.vm_options.push_back(argument);
     }
   }
+}
+
+std::string MakeErrorFileOption(const fs::path& folder) {
+  return "-XX:ErrorFile=" + (folder / "hs_err_pid%p.log").string();
 }
 
 std::string MakeRootProperty(const fs::path& home) {

@@ -4,6 +4,10 @@
 // the output its description promises.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "plugin_environment.h"
 #include "plugin_test_support.h"
 #include "zelph/chains/linked_chain.h"
@@ -92,6 +96,35 @@ TEST_F(DemoModelTest, ImageModelsGiveTheDescribedPixels) {
     EXPECT_EQ(output->GetChannels(), c.out_channels) << c.model;
     EXPECT_EQ(output->GetDepth(), kDepth8U) << c.model;
   }
+}
+
+// A demo model's long loop polls its interrupt: a blur that would take minutes ends within
+// moments of the interrupt, with its output left unwritten. The interrupt is repeated until
+// the run ends, since the worker clears it as its run begins.
+TEST_F(DemoModelTest, ALongBlurEndsSoonAfterItsInterrupt) {
+  constexpr size_t kSide = 1500;  // with a box of 201 x 201: about 10^11 values to add
+  auto worker = NewJavaWorker(kSession, "BoxBlur");
+  ASSERT_TRUE(worker);
+  chain_->AddWorker(worker);
+  worker->SetPropertyValue("size", 201);
+  PortOf(*worker, PortType::input, "image")
+      ->SetData(Image(kSide, kSide, 1, Bytes(kSide * kSide, 7)));
+  std::atomic<bool> ended{false};
+  std::thread run([&] {
+    worker->Execute(ExecutionStage::kRunTime);
+    ended = true;
+  });
+  const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!ended && std::chrono::steady_clock::now() < bound) {
+    worker->Interrupt();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(ended.load());
+  run.join();
+  EXPECT_FALSE(worker->HasLastError()) << worker->GetLastError();
+  const auto output =
+      std::dynamic_pointer_cast<PortDataMat>(PortOf(*worker, PortType::output, "image")->GetData());
+  EXPECT_TRUE(!output || BytesOf(output).empty());
 }
 
 TEST_F(DemoModelTest, NumberModelsGiveDoubles) {

@@ -85,7 +85,7 @@ TEST(JavaModelApi, FindsModelsThroughTheServiceLoader) {
     names.push_back(specification.substr(specification.find("\"name\"")));
     if (specification.find("\"name\": \"Echo\"") != std::string::npos) echo = specification;
   }
-  ASSERT_EQ(names.size(), 13u);  // every test model of META-INF/services, in its order
+  ASSERT_EQ(names.size(), 14u);  // every test model of META-INF/services, in its order
   EXPECT_TRUE(names[0].starts_with(R"("name": "Echo")")) << names[0];
   EXPECT_TRUE(names[1].starts_with(R"("name": "ParameterProbe")")) << names[1];
 

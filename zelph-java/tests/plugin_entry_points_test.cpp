@@ -62,19 +62,19 @@ TEST(JavaPlugin, SecondLoadModelsReusesTheVmAndStartsJavaAgain) {
 
 TEST(JavaPlugin, ModelsOfASessionAreRegisteredOnceWhenAskedTwice) {
   const std::vector<std::string> expected{
-      "BoxBlur",      "Echo",           "Faulty",    "Format",  "Grey",
-      "InputWriter",  "Invert",         "MatInvert", "NoOp",    "NotAModel",
-      "NumbersScale", "ParameterProbe", "Pass",      "Preview", "Repeat",
-      "ScalarJoin",   "Scale",          "Slow",      "Sum",     "Threshold"};
+      "BoxBlur",        "Echo",      "Faulty",    "Format", "Grey",       "InputWriter",
+      "Invert",         "Lingering", "MatInvert", "NoOp",   "NotAModel",  "NumbersScale",
+      "ParameterProbe", "Pass",      "Preview",   "Repeat", "ScalarJoin", "Scale",
+      "Slow",           "Sum",       "Threshold"};
   CapturingLogger logger;
   Manager().RegisterAvailableModels("Asked-Twice");
   const auto models = Manager().GetModels("asked-twice");
   EXPECT_EQ(NamesOf(models), expected);
   const std::string first = logger.Text();
-  EXPECT_THAT(first, HasSubstr("[debug] ZelphJava session: Asked-Twice, available models: 20"));
+  EXPECT_THAT(first, HasSubstr("[debug] ZelphJava session: Asked-Twice, available models: 21"));
   EXPECT_THAT(first, HasSubstr("[debug] Register available models session: Asked-Twice"));
   EXPECT_THAT(first, HasSubstr("[trace] Registered session model (Java) [0]: "));
-  EXPECT_THAT(first, HasSubstr("[debug] Count of new registered models: 20"));
+  EXPECT_THAT(first, HasSubstr("[debug] Count of new registered models: 21"));
 
   logger.Clear();
   Manager().RegisterAvailableModels("Asked-Twice");

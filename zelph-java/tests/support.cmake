@@ -7,7 +7,7 @@
 set(ZELPH_JAVA_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR}/java)
 set(ZELPH_JAVA_TEST_CLASSES ${ZELPH_JAVA_TESTS_DIR}/net/morvex/executors/tests)
 set(test_models Echo Faulty InputWriter MatInvert NoOp NotAModel NumbersScale ParameterProbe Pass Preview
-                Repeat ScalarJoin Slow)
+                Repeat ScalarJoin Slow Lingering)
 set(test_model_sources "")
 set(test_model_descriptions "")
 foreach(model ${test_models})

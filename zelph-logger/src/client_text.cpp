@@ -17,6 +17,19 @@ bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 bool IsControlCharacter(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
 
+// The code point of a C1 control character (U+0080 to U+009F, NEL among them) or of the line
+// and paragraph separators (U+2028, U+2029) that `character` encodes, 0 for any other: log
+// readers take several of them for line ends, and terminals act on C1 controls.
+char32_t UnicodeControlOf(std::string_view character) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(character[i]); };
+  if (character.size() == 2 && byte(0) == 0xC2 && byte(1) <= 0x9F) return byte(1);
+  if (character.size() == 3 && byte(0) == 0xE2 && byte(1) == 0x80 &&
+      (byte(2) == 0xA8 || byte(2) == 0xA9)) {
+    return 0x2000 + (byte(2) - 0x80);
+  }
+  return 0;
+}
+
 // The bytes of the character that starts at `at`: a lead byte and the continuation bytes
 // that follow it, as many as the lead announces. A byte that leads nothing is one unit, so a
 // text that is not UTF-8 is taken byte by byte.
@@ -57,9 +70,15 @@ std::string QuoteClientText(std::string_view text) {
     const auto byte = static_cast<unsigned char>(text[at]);
     const bool control = IsControlCharacter(byte);
     const std::size_t consumed = control ? 1 : CharacterLength(text, at);
+    const std::string_view character = text.substr(at, consumed);
+    const char32_t unicode_control = control ? 0 : UnicodeControlOf(character);
     escape.clear();
     if (control) AppendEscaped(byte, escape);
-    const std::string_view piece = control ? std::string_view(escape) : text.substr(at, consumed);
+    if (unicode_control != 0) {
+      fmt::format_to(std::back_inserter(escape), "\\u{:04X}",
+                     static_cast<unsigned>(unicode_control));
+    }
+    const std::string_view piece = escape.empty() ? character : std::string_view(escape);
     if (quoted.size() + piece.size() > kMaxQuotedClientBytes) {
       quoted += kEllipsis;
       break;

@@ -20,6 +20,7 @@ std::string LogConfig::GetSink() const { return sink_; }
 std::string LogConfig::GetFile() const { return file_; }
 std::string LogConfig::GetLogFormat() const { return format_; }
 ZelphSeverityLevel LogConfig::GetSeverity() const { return severity_; }
+int LogConfig::GetDaysKept() const { return days_kept_; }
 
 std::string LogConfig::GetConsoleLogFormat() const {
   return boost::algorithm::replace_all_copy(format_, "%l", "%^%l%$");
@@ -35,6 +36,7 @@ void LogConfig::SetLogFormat(const std::string& format) {
   if (!format.empty()) format_ = format;
 }
 void LogConfig::SetSeverity(ZelphSeverityLevel severity) { severity_ = severity; }
+void LogConfig::SetDaysKept(int days) { days_kept_ = days < 0 ? 0 : days; }
 
 bool LogConfig::IsDebugMode() { return debug_mode; }
 void LogConfig::SetDebugMode(bool debug) { debug_mode = debug; }

@@ -1,8 +1,8 @@
 // logging.cpp
 //
-// Creation, gate and release of the two process-wide loggers. The exported pointers are
-// swapped atomically, so a detached thread that logs during ReleaseSpdLogging sees either
-// a live logger or none, never a freed one.
+// Creation, gate and release of the two process-wide loggers, with the bound on the days of
+// log files kept. The exported pointers are swapped atomically, so a detached thread that
+// logs during ReleaseSpdLogging sees either a live logger or none, never a freed one.
 #include <spdlog/sinks/daily_file_sink.h>
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/spdlog.h>
@@ -10,11 +10,13 @@
 #include <atomic>
 #include <boost/algorithm/string/replace.hpp>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <stdexcept>
 
+#include "log_retention.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/log_config.h"
 #include "zelph/platform/known_folders.h"
@@ -75,17 +77,32 @@ void CreateFileLogger(const LogConfig& config) {
     }
   }
   const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(file));
-  std::cout << "Log file: " << absolute.string() << std::endl;
   if (!std::filesystem::exists(absolute.parent_path())) {
     std::filesystem::create_directories(absolute.parent_path());
   }
   DebugTrace("Main logger created: " + absolute.string());
   try {
     DebugTrace("Creating daily Spd logger...");
-    auto logger = spdlog::daily_logger_mt("file", file, 0, 0, false, 0);
+    spdlog::file_event_handlers handlers;
+    if (const int days_kept = config.GetDaysKept(); days_kept > 0) {
+      // Runs for the first file and at each day's rotation, so a program that runs for
+      // months still drops what falls out of the window.
+      handlers.after_open = [absolute, days_kept](const spdlog::filename_t&, std::FILE*) {
+        const std::time_t now = std::time(nullptr);
+        std::tm today{};
+        localtime_r(&now, &today);
+        zelph::logger::RemoveExpiredLogFiles(absolute, days_kept, today);
+      };
+    }
+    auto logger = spdlog::daily_logger_mt("file", file, 0, 0, false, 0, handlers);
     if (!logger) {
       std::cerr << "Cannot create daily logger!" << std::endl;
     } else {
+      // The name of today's file, which the configured name only stands for.
+      const auto sink =
+          std::static_pointer_cast<spdlog::sinks::daily_file_sink_mt>(logger->sinks().front());
+      std::cout << "Log file: " << std::filesystem::absolute(sink->filename()).string()
+                << std::endl;
       logger->set_pattern(config.GetLogFormat());
       logger->set_level(ToSpdLevel(config.GetSeverity()));
       std::atomic_store(&kFileLogger, logger);

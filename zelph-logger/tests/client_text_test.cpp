@@ -51,6 +51,15 @@ TEST(ClientTextTest, QuotesAtMost256BytesWithControlCharactersEscaped) {
       {"UTF-8 kept around escapes", euro + "\n" + emoji, euro + R"(\n)" + emoji},
       {"escapes count towards the limit", std::string(200, '\n'), Repeated("\\n", 128) + "..."},
       {"an escape is never split", std::string(254, 'a') + "\x01", std::string(254, 'a') + "..."},
+      {"next line, C1 controls and separators as code points",
+       "a\xC2\x85"
+       "b\xC2\x80\xC2\x9F\xE2\x80\xA8\xE2\x80\xA9"
+       "c",
+       R"(a\u0085b\u0080\u009F\u2028\u2029c)"},
+      {"neighbours of the escaped characters stay", "\xC2\xA0\xE2\x80\xA7\xE2\x80\xAA",
+       "\xC2\xA0\xE2\x80\xA7\xE2\x80\xAA"},
+      {"a unicode escape is never split", std::string(251, 'a') + "\xE2\x80\xA8",
+       std::string(251, 'a') + "..."},
       {"escape ends at the limit", std::string(252, 'a') + "\x01", std::string(252, 'a') + "\\x01"},
   };
   for (const Case& c : kCases) {

@@ -10,7 +10,9 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
+#include <vector>
 
 #include "zelph/logger/log.h"
 
@@ -33,12 +35,20 @@ fs::path FreshTempFolder(const std::string& name) {
   return folder;
 }
 
-std::string Today() {
+// "YYYY-MM-DD" of the local day `days` days before today.
+std::string DaysAgo(int days) {
   const std::time_t now = std::time(nullptr);
+  std::tm day{};
+  localtime_r(&now, &day);
+  day.tm_mday -= days;
+  day.tm_isdst = -1;
+  std::mktime(&day);
   char text[16];
-  std::strftime(text, sizeof text, "%Y-%m-%d", std::localtime(&now));
+  std::strftime(text, sizeof text, "%Y-%m-%d", &day);
   return text;
 }
+
+std::string Today() { return DaysAgo(0); }
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path);
@@ -70,11 +80,12 @@ void FileLoggerWithFolderVariable() {
   testing::internal::CaptureStdout();
   InitializeSpdLogging(config);
   const std::string out = testing::internal::GetCapturedStdout();
-  Check(out == "Log file: " + (folder / "sub/x.log").string() + "\n", "log file line: " + out);
+  // The line names the file written, not the configured name it stands for.
+  const fs::path dated = folder / "sub" / ("x_" + Today() + ".log");
+  Check(out == "Log file: " + dated.string() + "\n", "log file line: " + out);
   Check(kFileLogger && kConsoleLogger, "both loggers made");
   ZELPH_LOG(ZelphSeverityLevel::kInfo, "hello {}", 7);
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "hidden");
-  const fs::path dated = folder / "sub" / ("x_" + Today() + ".log");
   Check(ReadAll(dated) == "info|hello 7\n", "file content: " + ReadAll(dated));
   ReleaseSpdLogging();
   Check(ReadAll(dated) == "info|hello 7\ninfo|Release file logging\n", "release line");
@@ -107,10 +118,11 @@ void FolderVariableResolves(const std::string& variable) {
   setenv("HOME", home.c_str(), 1);
   setenv("TMPDIR", home.c_str(), 1);
   unsetenv("XDG_DOCUMENTS_DIR");
+  const std::string dated = "v_" + Today() + ".log";
   const std::map<std::string, fs::path> expected = {
-      {"$(temp)", home / "logs/v.log"},
-      {"$(user.home)", home / "logs/v.log"},
-      {"$(user.documents)", home / "Documents/logs/v.log"},
+      {"$(temp)", home / "logs" / dated},
+      {"$(user.home)", home / "logs" / dated},
+      {"$(user.documents)", home / "Documents/logs" / dated},
   };
   LogConfig config;
   config.SetSink("FileText");
@@ -122,6 +134,35 @@ void FolderVariableResolves(const std::string& variable) {
   Check(out == "Log file: " + file.string() + "\n", "log file line: " + out);
   Check(fs::is_directory(file.parent_path()), "folder created");
   fs::remove_all(home);
+  std::_Exit(0);
+}
+
+// The file logger keeps the daily files of the last `days_kept` days, today's among them, and
+// leaves every other file of the folder alone.
+void OldLogFilesGo(int days_kept, const std::set<std::string>& expected) {
+  const fs::path folder = FreshTempFolder("zelph-retention");
+  fs::create_directories(folder / ("x_" + DaysAgo(9) + ".log"));  // a folder, not a log
+  for (const std::string& name : std::vector<std::string>{
+           "x_" + DaysAgo(1) + ".log", "x_" + DaysAgo(2) + ".log", "x_" + DaysAgo(3) + ".log",
+           "x_" + DaysAgo(400) + ".log", "y_" + DaysAgo(400) + ".log", "x_" + DaysAgo(400) + ".txt",
+           "x_" + DaysAgo(400) + ".log.1", "x_2000-1-011.log", "x_.log", "notes"}) {
+    std::ofstream(folder / name) << "old\n";
+  }
+  LogConfig config;
+  config.SetSink("FileText");
+  config.SetFile((folder / "x.log").string());
+  config.SetDaysKept(days_kept);
+  testing::internal::CaptureStdout();
+  InitializeSpdLogging(config);
+  testing::internal::GetCapturedStdout();
+  std::set<std::string> left;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    left.insert(entry.path().filename().string());
+  }
+  std::string names;
+  for (const std::string& name : left) names += name + " ";
+  Check(left == expected, "files left: " + names);
+  fs::remove_all(folder);
   std::_Exit(0);
 }
 
@@ -174,6 +215,32 @@ TEST(LoggerInitTest, UnknownVariableStaysLiteral) {
 TEST(LoggerInitTest, FolderVariablesResolve) {
   for (const char* variable : {"$(temp)", "$(user.home)", "$(user.documents)"}) {
     EXPECT_EXIT(FolderVariableResolves(variable), testing::ExitedWithCode(0), "") << variable;
+  }
+}
+TEST(LoggerInitTest, DaysKeptBoundTheDailyFiles) {
+  const std::set<std::string> others = {"x_" + DaysAgo(9) + ".log",
+                                        "y_" + DaysAgo(400) + ".log",
+                                        "x_" + DaysAgo(400) + ".txt",
+                                        "x_" + DaysAgo(400) + ".log.1",
+                                        "x_2000-1-011.log",
+                                        "x_.log",
+                                        "notes"};
+  auto with = [&others](std::initializer_list<int> days_ago) {
+    std::set<std::string> names = others;
+    for (int days : days_ago) names.insert("x_" + DaysAgo(days) + ".log");
+    return names;
+  };
+  struct Case {
+    int days_kept;
+    std::set<std::string> left;
+  };
+  const Case kCases[] = {
+      {0, with({0, 1, 2, 3, 400})},   {1, with({0})},
+      {3, with({0, 1, 2})},           {400, with({0, 1, 2, 3})},
+      {401, with({0, 1, 2, 3, 400})},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EXIT(OldLogFilesGo(c.days_kept, c.left), testing::ExitedWithCode(0), "") << c.days_kept;
   }
 }
 TEST(LoggerInitTest, SinkWithoutKnownWordMakesNoLogger) {

@@ -72,6 +72,17 @@ bool ChainPort::IsMatrix() const {
   return EqualsIgnoringCase(data_type, "mat");
 }
 
+bool ChainPort::IsNumbers() const { return EqualsIgnoringCase(data_type, "numbers"); }
+
+GNumbers NumberBlock(const std::vector<double>& values) {
+  GNumbers numbers;
+  numbers.set_element_type(kDouble);
+  numbers.set_block_length(static_cast<std::int32_t>(values.size()));
+  numbers.set_buffer(
+      std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(double)));
+  return numbers;
+}
+
 CallError::CallError(std::string call, const grpc::Status& status)
     : std::runtime_error(
           call + " failed: " + StatusCodeText(status.error_code()) + ": " +
@@ -194,16 +205,19 @@ void ClientSession::EnablePreviews() {
   Call("SetData", &ZelphServiceApiV2::Stub::SetData, request);
 }
 
-void ClientSession::SetInputs(const GMat& image) {
-  GAnyData value;
-  *value.mutable_mat() = image;
-  bool sent = false;
+void ClientSession::SetInputs(const InputValues& values) {
+  if (inputs_.empty()) throw std::runtime_error("The chain of " + project_url_ + " has no input");
   for (const ChainPort& input : inputs_) {
-    if (!input.IsMatrix()) continue;
+    GAnyData value;
+    if (input.IsMatrix()) {
+      *value.mutable_mat() = values.image;
+    } else if (input.IsNumbers()) {
+      *value.mutable_numbers() = values.numbers;
+    } else {
+      value.set_string_val(values.text);
+    }
     SetInput(input, value);
-    sent = true;
   }
-  if (!sent) throw std::runtime_error("The chain of " + project_url_ + " has no matrix input");
 }
 
 void ClientSession::SetInput(const ChainPort& input, const GAnyData& value) {

@@ -4,6 +4,7 @@
 #include "zelph/client/example_session.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -27,6 +28,48 @@ std::string Shape(const GMat& mat) {
     shape += (shape.empty() ? "" : "x") + std::to_string(dim);
   }
   return shape.empty() ? "no dims" : shape;
+}
+
+// The elements of a block of numbers, in the type the service wrote them.
+template <typename Element>
+std::string Elements(const std::string& buffer) {
+  std::ostringstream text;
+  for (size_t at = 0; at + sizeof(Element) <= buffer.size(); at += sizeof(Element)) {
+    Element element;
+    std::memcpy(&element, buffer.data() + at, sizeof(Element));
+    text << (at == 0 ? "" : " ") << +element;
+  }
+  return text.str();
+}
+
+std::string DescribeNumbers(const GNumbers& numbers) {
+  std::string text = "numbers of type " + GElementType_Name(numbers.element_type()) +
+                     ", block length " + std::to_string(numbers.block_length()) + ", " +
+                     std::to_string(numbers.buffer().size()) + " bytes";
+  std::string elements;
+  switch (numbers.element_type()) {
+    case kByte:
+      elements = Elements<std::int8_t>(numbers.buffer());
+      break;
+    case kShort:
+      elements = Elements<std::int16_t>(numbers.buffer());
+      break;
+    case kInt32:
+      elements = Elements<std::int32_t>(numbers.buffer());
+      break;
+    case kInt64:
+      elements = Elements<std::int64_t>(numbers.buffer());
+      break;
+    case kFloat:
+      elements = Elements<float>(numbers.buffer());
+      break;
+    case kDouble:
+      elements = Elements<double>(numbers.buffer());
+      break;
+    default:
+      break;
+  }
+  return elements.empty() ? text : text + ": " + elements;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
@@ -54,8 +97,7 @@ std::string DescribeValue(const GAnyData& value) {
       return text;
     }
     case GAnyData::kNumbers:
-      return "numbers of type " + GElementType_Name(value.numbers().element_type()) + ", " +
-             std::to_string(value.numbers().buffer().size()) + " bytes";
+      return DescribeNumbers(value.numbers());
     case GAnyData::kScalar:
       return "scalar \"" + value.scalar().value() + "\"";
     case GAnyData::kStringVal:
@@ -69,8 +111,11 @@ std::string DescribeValue(const GAnyData& value) {
 
 ExampleResult RunExampleSession(const ExampleOptions& options, std::ostream& log) {
   ExampleResult result;
-  result.image = options.image_path.empty() ? TestFrame(options.frame_width, options.frame_height)
-                                            : ReadImage(options.image_path);
+  result.inputs.image = options.image_path.empty()
+                            ? TestFrame(options.frame_width, options.frame_height)
+                            : ReadImage(options.image_path);
+  result.inputs.numbers = NumberBlock(options.numbers);
+  result.inputs.text = options.value;
 
   ClientSession session(MakeChannel(options.address),
                         options.session_id.empty() ? NewSessionId() : options.session_id);
@@ -81,15 +126,24 @@ ExampleResult RunExampleSession(const ExampleOptions& options, std::ostream& log
   result.app = ChooseApp(result.apps, options.app);
   result.chain_id = session.LoadApp(result.app.id());
   log << "Loaded " << AppName(result.app) << ", chain " << result.chain_id << "\n";
-  for (const ChainPort& input : session.inputs()) {
-    log << "Input: " << input.worker_name << "/" << input.port_name << " (" << input.data_type
-        << ")\n";
-  }
 
   session.EnablePreviews();
-  session.SetInputs(result.image);
-  log << "Sent " << (options.image_path.empty() ? "a test frame" : options.image_path) << ": "
-      << Shape(result.image) << ", " << result.image.channels() << " channel(s)\n";
+  session.SetInputs(result.inputs);
+  for (const ChainPort& input : session.inputs()) {
+    log << "Sent " << input.worker_name << "/" << input.port_name << " (" << input.data_type
+        << "): ";
+    if (input.IsMatrix()) {
+      log << (options.image_path.empty() ? "a test frame" : options.image_path) << ", "
+          << Shape(result.inputs.image) << ", " << result.inputs.image.channels()
+          << " channel(s)\n";
+    } else if (input.IsNumbers()) {
+      GAnyData numbers;
+      *numbers.mutable_numbers() = result.inputs.numbers;
+      log << DescribeValue(numbers) << "\n";
+    } else {
+      log << "\"" << result.inputs.text << "\"\n";
+    }
+  }
   if (session.Evaluate() == kCancelled) {
     throw std::runtime_error("The project was busy and did not run");
   }
@@ -110,17 +164,18 @@ ExampleResult RunExampleSession(const ExampleOptions& options, std::ostream& log
     log << "Statistic " << statistic.url() << ": " << statistic.string_val() << "\n";
   }
 
-  // The first image among the outputs is previewed.
+  // The first image among the outputs is previewed; chains of numbers and text have none.
   const auto image_output = std::find_if(result.outputs.begin(), result.outputs.end(),
                                          [](const ChainPort& output) { return output.IsMatrix(); });
   if (image_output == result.outputs.end()) {
-    throw std::runtime_error("The chain has no image output to preview");
+    log << "No image output to preview\n";
+  } else {
+    const GMat preview = session.WaitForPreview(image_output->worker_id, options.preview_timeout);
+    WriteFile(options.preview_path, preview.buffer());
+    result.preview_bytes = preview.buffer().size();
+    log << "Preview of " << image_output->worker_name << ": " << Shape(preview) << " JPEG, "
+        << result.preview_bytes << " bytes, written to " << options.preview_path << "\n";
   }
-  const GMat preview = session.WaitForPreview(image_output->worker_id, options.preview_timeout);
-  WriteFile(options.preview_path, preview.buffer());
-  result.preview_bytes = preview.buffer().size();
-  log << "Preview of " << image_output->worker_name << ": " << Shape(preview) << " JPEG, "
-      << result.preview_bytes << " bytes, written to " << options.preview_path << "\n";
 
   session.Close();
   log << "Removed " << session.project_url() << " and " << session.session_url() << "\n";

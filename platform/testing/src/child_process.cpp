@@ -164,6 +164,15 @@ bool ChildProcess::WaitFor(std::string ChildResult::*stream, const std::string& 
   return true;
 }
 
+void ChildProcess::DrainOutput() {
+  // Pump reads a piece of each pipe per call and answers true also when nothing was there.
+  size_t read = 0;
+  do {
+    read = result_.out.size() + result_.err.size();
+    if (!Pump(std::chrono::milliseconds(0))) return;
+  } while (result_.out.size() + result_.err.size() != read);
+}
+
 void ChildProcess::WriteInput(const std::string& text) {
   size_t done = 0;
   while (done < text.size()) {

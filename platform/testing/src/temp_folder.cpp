@@ -18,8 +18,16 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
+  namespace fs = std::filesystem;
   std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  // A folder a test made read-only gives up its entries only once it is writable again.
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (fs::recursive_directory_iterator it(path_, ignored), end; it != end; it.increment(ignored)) {
+    if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+  }
+  fs::remove_all(path_, ignored);
 }
 
 std::filesystem::path TempFolder::WriteFile(const std::filesystem::path& relative,

@@ -2,8 +2,8 @@
 //
 // Which ports a linked chain reports as touched by a link, after each kind of link edit:
 // through the chain (add, remove, clear) and through the link itself (plug, unplug, unlink,
-// assignment; a copy of a link is not the chain's). Three recorder workers A, B and C start
-// joined as A -> B -> C.
+// copy and move assignment; a copy of a link is not the chain's). Three recorder workers A, B and C
+// start joined as A -> B -> C.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -67,6 +67,9 @@ const Case kCases[] = {
     {"unlinked", [](Line& line) { line.first->Unlink(); }, {"B.output", "C.input"}},
     {"assigned the other link's ends",
      [](Line& line) { *line.first = *line.second; },
+     {"B.output", "C.input"}},
+    {"move-assigned a copy of the other link",
+     [](Line& line) { *line.first = Link(*line.second); },
      {"B.output", "C.input"}},
     {"copy of a link unlinked",
      [](Line& line) {

@@ -28,6 +28,10 @@ using rapidjson::Value;
 
 // gRPC counts threads in an int, and the server's thread cap is about twice this.
 constexpr int kMostHandlerThreads = 100000;
+constexpr int kMostRuns = 100000;
+// Days of log files and crash reports kept: a century of either is as good as all.
+constexpr int kMostKept = 36500;
+constexpr const char* kServer = "\"server\"";
 // A day: a reply that a client has not read in a day is one no one reads.
 constexpr int kMostReplySendSeconds = 86400;
 
@@ -48,22 +52,22 @@ const Value* FindPath(const Value& root, const char* path) {
   return rapidjson::Pointer(path).Get(root);
 }
 
-// A bound of the server: absent keeps the default; anything but a whole number from 1 to
-// `most` stops the start-up with a text naming the key.
+// A bound of the server: absent keeps the default; anything but a whole number from `least`
+// to `most` stops the start-up with a text naming the key and its section (`where`).
 template <typename Number>
-void IfBound(const Value& server, const char* key, Number most, void (ZelphConfig::*set)(Number),
-             ZelphConfig& config) {
-  const Value* value = Find(server, key);
+void IfBound(const Value& section, const char* where, const char* key, Number least, Number most,
+             void (ZelphConfig::*set)(Number), ZelphConfig& config) {
+  const Value* value = Find(section, key);
   if (value == nullptr) return;
-  if (!value->IsUint64() || value->GetUint64() < 1 ||
+  if (!value->IsUint64() || value->GetUint64() < static_cast<std::uint64_t>(least) ||
       value->GetUint64() > static_cast<std::uint64_t>(most)) {
     rapidjson::StringBuffer text;
     rapidjson::Writer<rapidjson::StringBuffer> writer(text);
     value->Accept(writer);
     throw std::runtime_error(
-        fmt::format("Invalid configuration: \"server\": \"{}\" must be a whole number from 1 to "
-                    "{}, not {:.64}",
-                    key, most, std::string_view(text.GetString(), text.GetSize())));
+        fmt::format("Invalid configuration: {}: \"{}\" must be a whole number from {} to {}, not "
+                    "{:.64}",
+                    where, key, least, most, std::string_view(text.GetString(), text.GetSize())));
   }
   (config.*set)(static_cast<Number>(value->GetUint64()));
 }
@@ -90,22 +94,29 @@ void ApplyServerSection(const Value& root, ZelphConfig& config) {
   if (const Value* port = Find(*server, "port")) config.SetPort(port->GetInt());
   IfString(*server, "crash_reports",
            [&](const char* folder) { config.SetCrashReportFolder(folder); });
-  IfBound(*server, "max_handler_threads", kMostHandlerThreads, &ZelphConfig::SetMaxHandlerThreads,
-          config);
-  IfBound(*server, "max_streams_per_connection", std::numeric_limits<int>::max(),
+  IfBound(*server, kServer, "max_handler_threads", 1, kMostHandlerThreads,
+          &ZelphConfig::SetMaxHandlerThreads, config);
+  IfBound(*server, kServer, "max_streams_per_connection", 1, std::numeric_limits<int>::max(),
           &ZelphConfig::SetMaxStreamsPerConnection, config);
-  IfBound(*server, "max_reply_bytes_in_flight", std::numeric_limits<std::uint64_t>::max() / 2,
-          &ZelphConfig::SetMaxReplyBytesInFlight, config);
-  IfBound(*server, "reply_send_timeout_s", kMostReplySendSeconds,
+  IfBound(*server, kServer, "max_runs", 1, kMostRuns, &ZelphConfig::SetMaxRuns, config);
+  IfBound(*server, kServer, "max_reply_bytes_in_flight", std::uint64_t{1},
+          std::numeric_limits<std::uint64_t>::max() / 2, &ZelphConfig::SetMaxReplyBytesInFlight,
+          config);
+  IfBound(*server, kServer, "crash_reports_kept", 0, kMostKept, &ZelphConfig::SetCrashReportsKept,
+          config);
+  IfBound(*server, kServer, "reply_send_timeout_s", 1, kMostReplySendSeconds,
           &ZelphConfig::SetReplySendTimeoutSeconds, config);
-  IfBound(*server, "max_request_bytes_in_flight", std::numeric_limits<std::uint64_t>::max() / 2,
-          &ZelphConfig::SetMaxRequestBytesInFlight, config);
+  IfBound(*server, kServer, "max_request_bytes_in_flight", std::uint64_t{1},
+          std::numeric_limits<std::uint64_t>::max() / 2, &ZelphConfig::SetMaxRequestBytesInFlight,
+          config);
 
   if (const Value* log = FindSection(*server, "log")) {
     IfString(*log, "severity", [&](const char* name) { config.SetSeverityLevel(name); });
     IfString(*log, "file", [&](const char* file) { config.SetLogFile(file); });
     IfString(*log, "sink", [&](const char* sink) { config.SetLogSink(sink); });
     IfString(*log, "format", [&](const char* format) { config.SetLogFormat(format); });
+    IfBound(*log, "\"server\": \"log\"", "days_kept", 0, kMostKept, &ZelphConfig::SetLogDaysKept,
+            config);
   }
   if (const Value* exception = FindSection(*server, "exception")) {
     IfString(*exception, "handle", [&](const char* handle) { config.SetExceptionHandle(handle); });

@@ -38,6 +38,11 @@ void ResetConfig() {
   config.SetMaxHandlerThreads(128);
   config.SetMaxStreamsPerConnection(32);
   config.SetMaxReplyBytesInFlight(std::uint64_t{4} << 30);
+  config.SetMaxRuns(64);
+  config.SetReplySendTimeoutSeconds(30);
+  config.SetMaxRequestBytesInFlight(std::uint64_t{4} << 30);
+  config.SetCrashReportsKept(20);
+  config.SetLogDaysKept(0);
   config.SetServiceName("");
   config.SetServiceEnabled(false);
   config.SetIgnoreExtInitError(false);
@@ -81,6 +86,7 @@ TEST_F(ConfigFileTest, EveryKeyOfAFullFile) {
   EXPECT_EQ(config.GetMaxHandlerThreads(), 16);
   EXPECT_EQ(config.GetMaxStreamsPerConnection(), 4);
   EXPECT_EQ(config.GetMaxReplyBytesInFlight(), std::uint64_t{8} << 30);
+  EXPECT_EQ(config.GetMaxRuns(), 8);
   EXPECT_EQ(config.GetServiceName(), "zelph");
   EXPECT_TRUE(config.IsServiceEnabled());
   EXPECT_TRUE(config.IsIgnoreExtInitError());
@@ -190,7 +196,8 @@ TEST_F(ConfigFileTest, ServerBoundsAreWholeNumbersInTheirRanges) {
       {"", "",
        [](auto& c) {
          return c.GetMaxHandlerThreads() == 128 && c.GetMaxStreamsPerConnection() == 32 &&
-                c.GetMaxReplyBytesInFlight() == std::uint64_t{4} << 30 &&
+                c.GetMaxReplyBytesInFlight() == std::uint64_t{4} << 30 && c.GetMaxRuns() == 64 &&
+                c.GetCrashReportsKept() == 20 && c.GetLogDaysKept() == 0 &&
                 c.GetReplySendTimeoutSeconds() == 30 &&
                 c.GetMaxRequestBytesInFlight() == std::uint64_t{4} << 30;
        }},
@@ -204,12 +211,32 @@ TEST_F(ConfigFileTest, ServerBoundsAreWholeNumbersInTheirRanges) {
       {R"("max_request_bytes_in_flight":0)",
        R"(Invalid configuration: "server": "max_request_bytes_in_flight" must be a whole number from 1 to 9223372036854775807, not 0)",
        [](auto& c) { return c.GetMaxRequestBytesInFlight() == std::uint64_t{4} << 30; }},
-      {R"("max_handler_threads":1,"max_streams_per_connection":1,"max_reply_bytes_in_flight":1)",
+      {R"("crash_reports_kept":0,"log":{"days_kept":0})", "",
+       [](auto& c) { return c.GetCrashReportsKept() == 0 && c.GetLogDaysKept() == 0; }},
+      {R"("crash_reports_kept":36500,"log":{"days_kept":36500})", "",
+       [](auto& c) { return c.GetCrashReportsKept() == 36500 && c.GetLogDaysKept() == 36500; }},
+      {R"("crash_reports_kept":-1)",
+       R"(Invalid configuration: "server": "crash_reports_kept" must be a whole number from 0 to 36500, not -1)",
+       [](auto& c) { return c.GetCrashReportsKept() == 20; }},
+      {R"("log":{"days_kept":36501})",
+       R"(Invalid configuration: "server": "log": "days_kept" must be a whole number from 0 to 36500, not 36501)",
+       [](auto& c) { return c.GetLogDaysKept() == 0; }},
+      {R"("log":{"days_kept":"7"})",
+       R"(Invalid configuration: "server": "log": "days_kept" must be a whole number from 0 to 36500, not "7")",
+       [](auto& c) { return c.GetLogDaysKept() == 0; }},
+      {R"("max_handler_threads":1,"max_streams_per_connection":1,"max_reply_bytes_in_flight":1,"max_runs":1)",
        "",
        [](auto& c) {
          return c.GetMaxHandlerThreads() == 1 && c.GetMaxStreamsPerConnection() == 1 &&
-                c.GetMaxReplyBytesInFlight() == 1;
+                c.GetMaxReplyBytesInFlight() == 1 && c.GetMaxRuns() == 1;
        }},
+      {R"("max_runs":100000)", "", [](auto& c) { return c.GetMaxRuns() == 100000; }},
+      {R"("max_runs":0)",
+       R"(Invalid configuration: "server": "max_runs" must be a whole number from 1 to 100000, not 0)",
+       [](auto& c) { return c.GetMaxRuns() == 64; }},
+      {R"("max_runs":100001)",
+       R"(Invalid configuration: "server": "max_runs" must be a whole number from 1 to 100000, not 100001)",
+       [](auto&) { return true; }},
       {R"("max_handler_threads":100000,"max_streams_per_connection":2147483647)", "",
        [](auto& c) {
          return c.GetMaxHandlerThreads() == 100000 && c.GetMaxStreamsPerConnection() == 2147483647;

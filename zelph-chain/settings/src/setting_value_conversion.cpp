@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -19,7 +20,12 @@ bool IsInt32Type(const IDataType* type) {
   return Is<DataTypeShort>(type) || Is<DataTypeInt32>(type);
 }
 
-PropertyValue Changed(PropertyVariant value) { return PropertyValue{true, std::move(value)}; }
+// The variant is made in place: a variant passed by value and moved in makes g++ 12 warn
+// (maybe-uninitialized) in optimised builds with the sanitizers.
+template <typename Value>
+PropertyValue Changed(Value&& value) {
+  return PropertyValue{true, PropertyVariant(std::forward<Value>(value))};
+}
 
 // `long` is 64 bits here: reading through it into an int would wrap, not saturate.
 int ReadInt32(const char* text) {

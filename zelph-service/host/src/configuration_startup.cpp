@@ -45,6 +45,7 @@ void InitializeLogger(const ZelphConfig& config) {
   log_config.SetSink(config.GetLogSink());
   DebugPrint(fmt::format("  Log file name: {}", config.GetLogFileName()));
   log_config.SetFile(config.GetLogFileName());
+  log_config.SetDaysKept(config.GetLogDaysKept());
   DebugPrint(fmt::format("  Log severity: {}", config.GetSeverityCode()));
   ZelphSeverityLevel severity = config.GetSeverity();
   if (debug && static_cast<int>(severity) > static_cast<int>(ZelphSeverityLevel::kDebug)) {

@@ -2,6 +2,7 @@
 #include "zelph/host/console_events.h"
 
 #include "zelph/host/server.h"
+#include "zelph/host/serving_end.h"
 #include "zelph/platform/console_control.h"
 
 namespace zelph::host {
@@ -13,7 +14,8 @@ bool ConsoleCtrlHandler(int event) {
     case sys::kCtrlCloseEvent:
     case sys::kCtrlLogoffEvent:
     case sys::kCtrlShutdownEvent:
-      ShutdownServer();
+      // A server that was stopped ends in order before the handler returns (serving_end.h).
+      if (ShutdownServer()) AwaitServingEnd();
       return true;
     default:
       return false;

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "zelph/config/zelph_config.h"
+#include "zelph/host/crash_report_retention.h"
 #include "zelph/host/message_boxes.h"
 #include "zelph/logger/log.h"
 #include "zelph/platform/crash_report.h"
@@ -43,14 +44,18 @@ void InstallCrashReport() {
   if (!program.empty()) sys::InstallCrashReportHandler(program);
 }
 
-void UseCrashReportFolder(const ZelphConfig& config) {
-  const std::string configured = config.GetCrashReportFolder();
-  const std::filesystem::path folder = CrashReportFolder(sys::ExecutablePath(), configured);
+void UseCrashReportFolder(ZelphConfig& config) {
+  const std::filesystem::path program = sys::ExecutablePath();
+  std::filesystem::path folder = CrashReportFolder(program, config.GetCrashReportFolder());
   if (const int error = sys::SetCrashReportFolder(folder.string())) {
     ZELPH_LOG(ZelphSeverityLevel::kWarning,
               "Crash reports stay beside the program, folder '{}' can't be used: {}",
               folder.string(), std::system_category().message(error));
+    folder.clear();
   }
+  if (folder.empty()) folder = program.parent_path();
+  config.SetCrashReportFolder(folder.string());
+  RemoveOldCrashReports(folder, program.filename().string(), config.GetCrashReportsKept());
 }
 
 bool IsPathRepresentable(std::filesystem::path path) { return sys::IsValidUtf8(path.native()); }

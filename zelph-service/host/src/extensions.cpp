@@ -10,6 +10,7 @@
 #include "zelph/host/jdk_discovery.h"
 #include "zelph/logger/log.h"
 #include "zelph/logger/timer.h"
+#include "zelph/platform/crash_report.h"
 #include "zelph/plugins/simple_plugins_manager.h"
 
 namespace zelph::host {
@@ -49,6 +50,8 @@ void InitializeExtensions() {
   ReadExtensionFiles(config->GetDavodavoraHome(false) / "ext", product_extensions);
   if (HasJavaExtension(product_extensions)) UseFoundJdk(*config, SystemJava::FromEnvironment());
   LoadExtensionPlugins(extensions);
+  // Crash reports name the functions of the plug-ins too.
+  sys::ReadCrashReportSymbols();
 }
 
 bool HasJavaExtension(const std::vector<DataExtension>& extensions) {

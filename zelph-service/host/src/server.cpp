@@ -92,6 +92,7 @@ void StartServer() {
         "server is already running...",
         port));
   }
+  ServiceBackgroundTasks().SetMaxRuns(static_cast<std::size_t>(config->GetMaxRuns()));
   kMemoryRelease = std::make_unique<DeferredMemoryRelease>(kMemoryReleaseDelay);
   kServiceImpl = std::make_unique<ZelphServiceV2Impl>(config->GetMaxReplyBytesInFlight(),
                                                       [] { kMemoryRelease->Request(); });
@@ -108,9 +109,9 @@ void StartServer() {
   ZELPH_LOG(ZelphSeverityLevel::kInfo, "Server starts listening on {}", address);
 }
 
-void ShutdownServer() noexcept {
+bool ShutdownServer() noexcept {
   grpc::Server* server = kPublishedServer.load(std::memory_order_acquire);
-  if (server == nullptr) return;
+  if (server == nullptr) return false;
   const auto deadline = std::chrono::system_clock::now() + kShutdownGrace;
   std::unique_ptr<RunInterrupter> interrupter;
   try {
@@ -119,6 +120,7 @@ void ShutdownServer() noexcept {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Runs will not be interrupted at shutdown: {}", e.what());
   }
   server->Shutdown(deadline);
+  return true;
 }
 
 void WaitServer() {

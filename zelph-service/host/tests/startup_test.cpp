@@ -344,9 +344,11 @@ std::string ReadFile(const fs::path& path) {
 }
 
 // A plug-in crash leaves one report, in the configured folder or else beside the program,
-// that names the fault and its address, also when the Java VM runs beside the plug-in and
-// handles the crash after the program's handler: the fault comes back to the VM as a fault,
-// so its own error log names the address too, and it ends the process its own way.
+// that names the fault, its address and the program's functions on the stack, also when the
+// Java VM runs beside the plug-in and handles the crash after the program's handler: the
+// fault comes back to the VM as a fault, so its own error log, written beside the report
+// whatever the VM's working folder allows, names the address too, and it ends the process
+// its own way.
 TEST(StartupTest, CrashInAPluginLeavesOneReportOfTheFault) {
   struct Case {
     const char* name;
@@ -355,7 +357,8 @@ TEST(StartupTest, CrashInAPluginLeavesOneReportOfTheFault) {
     const char* report_folder;  // below the home
     std::vector<int> signals;   // any of them may end the process
     const char* warning;
-    const char* vm_log_line;  // in the Java VM's error log beside the program
+    const char* vm_log_line;  // in the Java VM's error log beside the report
+    bool read_only_program_folder = false;
   };
   const Case kCases[] = {
       {"beside the program", ProgramInstallation::kNoPlugins, "", "bin", {SIGSEGV}, "", ""},
@@ -366,6 +369,14 @@ TEST(StartupTest, CrashInAPluginLeavesOneReportOfTheFault) {
        {SIGSEGV, SIGABRT},
        "",
        "si_addr: 0x0000000000000010"},
+      {"beside the Java VM, read-only program folder",
+       ProgramInstallation::kWithJava,
+       "{home}/var/crash",
+       "var/crash",
+       {SIGSEGV, SIGABRT},
+       "",
+       "si_addr: 0x0000000000000010",
+       true},
       {"relative folder made",
        ProgramInstallation::kNoPlugins,
        "crashes/zelph",
@@ -403,6 +414,7 @@ TEST(StartupTest, CrashInAPluginLeavesOneReportOfTheFault) {
     }
     // ext/ is read after plugins/: the Java VM runs by the time the plug-in crashes.
     installation.AddExtension("ext/crashing", kNativeExtension, CRASHING_PLUGIN);
+    if (c.read_only_program_folder) installation.MakeProgramFolderReadOnly();
     const ChildResult result = installation.Run({});
     EXPECT_FALSE(result.timed_out);
     EXPECT_NE(std::find(c.signals.begin(), c.signals.end(), result.signal), c.signals.end())
@@ -427,10 +439,14 @@ TEST(StartupTest, CrashInAPluginLeavesOneReportOfTheFault) {
     const std::string report = ReadFile(reports[0]);
     EXPECT_THAT(report, HasSubstr("\nSignal: 11 (SIGSEGV)\n")) << report;
     EXPECT_THAT(report, HasSubstr("\nAddress: 0x10\n")) << report;
+    // The program exports none of its functions; the kept symbol table names them.
+    EXPECT_THAT(report, HasSubstr(installation.Program().string() + "(main+0x")) << report;
+    EXPECT_THAT(report, HasSubstr(installation.Program().string() + "(_ZN5zelph4host")) << report;
 
     if (*c.vm_log_line != '\0') {
       std::string vm_logs;
-      for (const fs::directory_entry& entry : fs::directory_iterator(installation.Bin())) {
+      for (const fs::directory_entry& entry :
+           fs::directory_iterator(installation.Home() / c.report_folder)) {
         if (entry.path().filename().string().starts_with("hs_err_pid")) {
           vm_logs += ReadFile(entry.path());
         }

@@ -16,6 +16,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include <fmt/format.h>
+
 #include "zelph/logger/log.h"
 
 namespace zelph {
@@ -30,12 +32,25 @@ struct BackgroundTaskState {
   };
 
   bool Idle() const { return runs.empty() && previews.empty(); }
+  // Runs counted or about to be: what the cap of runs in progress bounds.
+  std::size_t RunsInProgress() const {
+    return runs.size() + calling_thread_runs.size() + places_taken;
+  }
+  // Throws TooManyRuns when no run may be added; the caller holds the mutex.
+  void RequireRoomForRun() const {
+    if (max_runs != 0 && RunsInProgress() >= max_runs) {
+      throw TooManyRuns(fmt::format(
+          "Run refused: {} runs are in progress, as many as \"max_runs\" allows", max_runs));
+    }
+  }
 
   std::mutex mutex;
   std::condition_variable work_ready;  // pool threads: a key became ready, or stop
   std::condition_variable work_ended;  // WaitIdle and Shutdown: a count fell
   bool accepting = true;
   std::uint64_t next_run = 0;
+  std::size_t max_runs = 0;      // 0: no cap
+  std::size_t places_taken = 0;  // RunPlaces not yet used up or given back
   // Interrupt functions of the counted runs (an empty function once the run has returned).
   std::map<std::uint64_t, Task> runs;
   // Interrupt functions of the runs on their callers' threads; not waited for.
@@ -164,13 +179,34 @@ std::size_t BackgroundTasks::DefaultPreviewThreads() {
   return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
 }
 
+void BackgroundTasks::SetMaxRuns(std::size_t max_runs) {
+  std::lock_guard lock(state_->mutex);
+  state_->max_runs = max_runs;
+}
+
+BackgroundTasks::RunPlace BackgroundTasks::TakeRunPlace() {
+  std::lock_guard lock(state_->mutex);
+  state_->RequireRoomForRun();
+  ++state_->places_taken;
+  return RunPlace(state_);
+}
+
 bool BackgroundTasks::StartRun(Task run, Task interrupt) {
+  return StartRun(TakeRunPlace(), std::move(run), std::move(interrupt));
+}
+
+bool BackgroundTasks::StartRun(RunPlace place, Task run, Task interrupt) {
   std::uint64_t id = 0;
   {
     std::lock_guard lock(state_->mutex);
-    if (!state_->accepting) return false;
+    if (!state_->accepting) return false;  // the place is given back on return
     id = state_->next_run++;
     state_->runs.emplace(id, std::move(interrupt));
+    // The run now counts in its own right; the place is used up.
+    if (place.state_) {
+      --state_->places_taken;
+      place.state_.reset();
+    }
   }
   try {
     std::thread(&RunThread, state_, id, std::move(run)).detach();
@@ -190,6 +226,7 @@ bool BackgroundTasks::StartRun(Task run, Task interrupt) {
 
 BackgroundTasks::CallingThreadRun BackgroundTasks::CountCallingThreadRun(Task interrupt) {
   std::lock_guard lock(state_->mutex);
+  state_->RequireRoomForRun();
   const std::uint64_t id = state_->next_run++;
   state_->calling_thread_runs.emplace(id, std::move(interrupt));
   return CallingThreadRun(state_, id);
@@ -237,6 +274,30 @@ void BackgroundTasks::CallingThreadRun::Release() noexcept {
     std::lock_guard lock(state_->mutex);
     state_->calling_thread_runs.erase(id_);
     state_->work_ended.notify_all();
+  }
+  state_.reset();
+}
+
+BackgroundTasks::RunPlace::RunPlace(std::shared_ptr<BackgroundTaskState> state)
+    : state_(std::move(state)) {}
+
+BackgroundTasks::RunPlace::RunPlace(RunPlace&& other) noexcept : state_(std::move(other.state_)) {}
+
+BackgroundTasks::RunPlace& BackgroundTasks::RunPlace::operator=(RunPlace&& other) noexcept {
+  if (this != &other) {
+    Release();
+    state_ = std::move(other.state_);
+  }
+  return *this;
+}
+
+BackgroundTasks::RunPlace::~RunPlace() { Release(); }
+
+void BackgroundTasks::RunPlace::Release() noexcept {
+  if (!state_) return;
+  {
+    std::lock_guard lock(state_->mutex);
+    --state_->places_taken;
   }
   state_.reset();
 }

@@ -98,13 +98,15 @@ void Project::CreateChain() {
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Project context id: {}", context_counter.load());
 }
 
-void Project::UploadProject(const std::string& json, const std::string& path) {
+std::string Project::UploadProject(const std::string& json, const std::string& path,
+                                   const std::optional<std::string>& configuration) {
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "upload project chain: {}", QuoteClientText(json));
   // The state first: a refused upload must not clear the models of a chain that runs.
   ProjectStateGuard state(state_, ProjectState::kLoading);
   if (!state.Entered()) {
     throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", QuoteClientText(id_)));
   }
+  std::string chain_id;
   {
     std::unique_lock lock(lock_);
     plugins_->ClearRegisteredModels(plugin_session_key_);
@@ -128,16 +130,21 @@ void Project::UploadProject(const std::string& json, const std::string& path) {
     SyncChainProperties();
     PublishChainId();
     ResetStatistics(kStageLoad);
+    chain_id = chain_->GetId();
+    chain_properties_->SetValue("zelph-project", json);
+    if (configuration) UploadConfigurationUnlocked(*configuration);
   }
-  chain_properties_->SetValue("zelph-project", json);
+  return chain_id;
 }
 
-void Project::LoadProjectFile(const std::string& path) {
+std::string Project::LoadProjectFile(const std::string& path,
+                                     const std::string& configuration_path) {
   std::string json;
   if (!ReadTextFile(path, json)) {
     throw std::runtime_error(fmt::format("Failed open project file: '{}'", QuoteClientText(path)));
   }
-  UploadProject(json, path);
+  if (configuration_path.empty()) return UploadProject(json, path);
+  return UploadProject(json, path, ReadConfigurationFile(configuration_path));
 }
 
 void Project::LoadChainJson(const std::shared_ptr<IDataProcessChain>& chain,

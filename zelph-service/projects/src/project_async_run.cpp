@@ -53,6 +53,8 @@ void Project::ExecuteAsync() {
   if (!state.Entered() || runs_interrupted_.load()) {
     throw EvaluateCancelled(fmt::format("Chain not ready to execute, {}", QuoteClientText(id_)));
   }
+  // Before the preparation: a run past the cap of runs in progress leaves the project as it was.
+  BackgroundTasks::RunPlace place = ServiceBackgroundTasks().TakeRunPlace();
   std::shared_lock hold(lock_);
   PrepareRun();
   // std::function copies what it holds, so the package that owns the hold and the state
@@ -62,6 +64,7 @@ void Project::ExecuteAsync() {
                        std::move(hold), std::move(state)});
   SimplePluginsManager* plugins = plugins_;
   const bool started = ServiceBackgroundTasks().StartRun(
+      std::move(place),
       [package = std::move(package), plugins]() mutable {
         ProjectExecutionThread(*package, *plugins);
         // Released here, on the run thread, before the run stops counting.

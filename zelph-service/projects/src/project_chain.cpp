@@ -11,6 +11,7 @@
 #include <shared_mutex>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "run_slots.h"
 #include "zelph/chains/data_process_chain.h"
@@ -297,6 +298,20 @@ void Project::UpdateLink(const std::string& link_id, const std::string& source_p
 void Project::RemoveWorker(const std::string& worker_id,
                            const std::function<void(std::string)>& removed) {
   std::unique_lock lock(lock_);
+  RemoveWorkerHeld(worker_id, removed);
+}
+
+std::vector<std::string> Project::LinkIdsOfWorker(const std::string& worker_id) const {
+  std::vector<std::string> ids;
+  for (const Link* link :
+       chain_->FindLinksConnectedWithWorker(boost::uuids::string_generator()(worker_id))) {
+    ids.push_back(link->GetId());
+  }
+  return ids;
+}
+
+void Project::RemoveWorkerHeld(const std::string& worker_id,
+                               const std::function<void(std::string)>& removed) {
   const boost::uuids::uuid uuid = boost::uuids::string_generator()(worker_id);
   for (Link* link : chain_->FindLinksConnectedWithWorker(uuid)) {
     std::string link_id = link->GetId();

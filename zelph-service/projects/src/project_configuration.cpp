@@ -50,20 +50,31 @@ void Project::UploadConfiguration(const std::string& json) {
   ProjectStateGuard state(state_, ProjectState::kExecuting);
   if (!state.Entered()) throw EvaluateCancelled("Chain not ready to upload configuration");
   std::unique_lock lock(lock_);
+  UploadConfigurationUnlocked(json);
+}
+
+void Project::UploadConfigurationUnlocked(const std::string& json) {
   if (!configuration_) throw std::runtime_error("Current configuration is empty");
+  // Found first: a document is read into the tree (whose worker settings reach the workers)
+  // only when its values can then be applied.
+  const std::shared_ptr<IDataProcess> worker = MainSettingWorkerUnlocked();
   if (!ParseProjectConfigurationActualValues(json, JsonParser::kRapidJson, configuration_)) {
     throw std::runtime_error("Failed parse project configuration");
   }
-  ApplyConfigurationUnlocked();
+  WriteMainSettingValues(*worker);
 }
 
 void Project::LoadConfigurationFile(const std::string& path) {
+  UploadConfiguration(ReadConfigurationFile(path));
+}
+
+std::string Project::ReadConfigurationFile(const std::string& path) {
   std::string json;
   if (!ReadTextFile(path, json)) {
     throw std::runtime_error(
         fmt::format("Failed open configuration file: '{}'", QuoteClientText(path)));
   }
-  UploadConfiguration(json);
+  return json;
 }
 
 void Project::ApplyConfiguration() {
@@ -78,25 +89,32 @@ void Project::EditConfiguration(const std::function<bool(ProjectConfiguration&)>
 
 void Project::ApplyConfigurationUnlocked() {
   if (!configuration_) return;
-  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Apply configuration");
+  WriteMainSettingValues(*MainSettingWorkerUnlocked());
+}
+
+std::shared_ptr<IDataProcess> Project::MainSettingWorkerUnlocked() const {
   const std::string& worker_id = configuration_->main_worker_id;
   // The lookup would take the empty id for the system name of any unnamed worker.
   if (worker_id.empty()) throw std::runtime_error("Executor not found with id: ");
-  const std::shared_ptr<IDataProcess> worker = GetWorkerUnlocked(worker_id);
+  return GetWorkerUnlocked(worker_id);
+}
+
+void Project::WriteMainSettingValues(IDataProcess& worker) {
+  ZELPH_LOG(ZelphSeverityLevel::kDebug, "Apply configuration");
   std::ostringstream values;
   WriteMainSettingValuesAsJson(configuration_, values);
-  SetWorkerPropertyFromString(*worker, kSettingsProperty, values.str());
+  SetWorkerPropertyFromString(worker, kSettingsProperty, values.str());
 }
 
 void Project::UpdateConfigurationFromMainSetting() {
+  std::shared_lock lock(lock_);
+  UpdateConfigurationFromMainSettingHeld();
+}
+
+void Project::UpdateConfigurationFromMainSettingHeld() {
   Timer timer("UpdateConfigurationFromMainSetting");
-  std::shared_ptr<IDataProcess> worker;
-  std::shared_ptr<ProjectConfiguration> configuration;
-  {
-    std::shared_lock lock(lock_);
-    worker = chain_->FindMainSettingWorker();
-    configuration = configuration_;
-  }
+  const std::shared_ptr<IDataProcess> worker = chain_->FindMainSettingWorker();
+  const std::shared_ptr<ProjectConfiguration> configuration = configuration_;
   if (!worker) {
     ZELPH_LOG(ZelphSeverityLevel::kError,
               "Failed update configuration actual values: 'main setting worker not found'");

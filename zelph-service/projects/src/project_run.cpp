@@ -15,6 +15,7 @@
 #include "zelph/model/port.h"
 #include "zelph/model/property_keys.h"
 #include "zelph/plugins/simple_plugins_manager.h"
+#include "zelph/projects/abandoned_call_watch.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/service_background_tasks.h"
 #include "zelph/projects/statistic.h"
@@ -64,11 +65,14 @@ void Project::ExecuteStep() {
 
 Project::CallingThreadRun Project::CountRunOnThisThread(const std::string& refusal) {
   if (runs_interrupted_.load()) throw EvaluateCancelled(refusal);
-  return CallingThreadRun{RunActivity::Begin(run_activity_),
-                          ServiceBackgroundTasks().CountCallingThreadRun(
-                              [chain = std::weak_ptr<IDataProcessChain>(chain_)] {
-                                if (auto running = chain.lock()) running->Interrupt();
-                              })};
+  const auto interrupt = [chain = std::weak_ptr<IDataProcessChain>(chain_)] {
+    if (auto running = chain.lock()) running->Interrupt();
+  };
+  // The service's count first: a run past the cap is refused before it counts as activity.
+  BackgroundTasks::CallingThreadRun service =
+      ServiceBackgroundTasks().CountCallingThreadRun(interrupt);
+  return CallingThreadRun{RunActivity::Begin(run_activity_), std::move(service),
+                          ServiceAbandonedCallWatch().Watch(CurrentWaitLimit(), interrupt)};
 }
 
 void Project::SetRunActivity(std::shared_ptr<RunActivity> activity) {

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -25,6 +26,7 @@
 
 #include "capturing_logger.h"
 #include "zelph/projects/background_tasks.h"
+#include "zelph/testing/wait_until.h"
 
 namespace zelph::testing {
 namespace {
@@ -317,6 +319,94 @@ TEST(BackgroundTasksTest, StragglersPastTheBoundFinishSafelyAfterTheirOwnerIsGon
   }
   release.Open();
   EXPECT_TRUE(destroyed.WaitFor(2));
+}
+
+// The cap counts every kind of run in progress and the places taken for runs not yet started:
+// at the cap each way of adding a run is refused with TooManyRuns, counting nothing, and a run
+// that ends, a place given back unused or a place whose run was refused at shutdown makes room.
+TEST(BackgroundTasksTest, RunsPastTheCapAreRefusedUntilOneMakesRoom) {
+  enum class Occupant { kStartedRun, kCallingThreadRun, kPlace };
+  enum class Room { kRunEnds, kPlaceGivenBack, kPlaceRefusedAtShutdown };
+  struct Case {
+    const char* name;
+    Occupant occupant;
+    Room room;
+  };
+  const Case kCases[] = {
+      {"a started run ends", Occupant::kStartedRun, Room::kRunEnds},
+      {"a run on its caller's thread ends", Occupant::kCallingThreadRun, Room::kRunEnds},
+      {"a place is given back unused", Occupant::kPlace, Room::kPlaceGivenBack},
+      {"a place's run is refused at shutdown", Occupant::kPlace, Room::kPlaceRefusedAtShutdown},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    BackgroundTasks tasks(1);
+    tasks.SetMaxRuns(2);
+    Gate release;
+    Counter started;
+    // One run that stays for the whole case, and the occupant that makes room.
+    ASSERT_TRUE(tasks.StartRun([&] { release.Wait(); }, {}));
+    std::optional<BackgroundTasks::RunPlace> place;
+    std::optional<BackgroundTasks::CallingThreadRun> calling;
+    Gate occupant_done;
+    switch (c.occupant) {
+      case Occupant::kStartedRun:
+        ASSERT_TRUE(tasks.StartRun(
+            [&] {
+              started.Add();
+              occupant_done.Wait();
+            },
+            {}));
+        ASSERT_TRUE(started.WaitFor(1));
+        break;
+      case Occupant::kCallingThreadRun:
+        calling.emplace(tasks.CountCallingThreadRun({}));
+        break;
+      case Occupant::kPlace:
+        place.emplace(tasks.TakeRunPlace());
+        break;
+    }
+
+    bool ran_past_cap = false;
+    EXPECT_THROW((void)tasks.TakeRunPlace(), TooManyRuns);
+    EXPECT_THROW((void)tasks.CountCallingThreadRun({}), TooManyRuns);
+    EXPECT_THROW((void)tasks.StartRun([&] { ran_past_cap = true; }, {}), TooManyRuns);
+
+    switch (c.room) {
+      case Room::kRunEnds:
+        occupant_done.Open();
+        calling.reset();
+        break;
+      case Room::kPlaceGivenBack:
+        place.reset();
+        break;
+      case Room::kPlaceRefusedAtShutdown:
+        release.Open();
+        EXPECT_TRUE(tasks.Shutdown(kBound));
+        EXPECT_FALSE(tasks.StartRun(std::move(*place), [&] { ran_past_cap = true; }, {}));
+        break;
+    }
+    // The refused runs counted nothing, so exactly one place is free again (after the
+    // shutdown, the run that stayed has ended too: both are).
+    const int free_places = c.room == Room::kPlaceRefusedAtShutdown ? 2 : 1;
+    std::vector<BackgroundTasks::RunPlace> taken;
+    for (int i = 0; i < free_places; ++i) {
+      // A started run ends on its own thread: its place comes back once the thread is done.
+      ASSERT_TRUE(WaitUntil([&] {
+        try {
+          taken.push_back(tasks.TakeRunPlace());
+          return true;
+        } catch (const TooManyRuns&) {
+          return false;
+        }
+      }));
+    }
+    EXPECT_THROW((void)tasks.TakeRunPlace(), TooManyRuns);
+    taken.clear();
+    release.Open();
+    EXPECT_TRUE(tasks.WaitIdle(kBound));
+    EXPECT_FALSE(ran_past_cap);
+  }
 }
 
 TEST(BackgroundTasksTest, NothingIsAcceptedAfterShutdown) {

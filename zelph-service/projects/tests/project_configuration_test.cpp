@@ -222,12 +222,21 @@ TEST_F(ProjectConfigurationTest, WithoutAChainThereIsNothingToWriteOrApply) {
             std::string::npos);
 }
 
-TEST_F(ProjectConfigurationTest, AChainWithoutMainSettingsKeepsTheUploadedValues) {
+// A document that cannot be applied is not read either: neither the tree nor the workers whose
+// settings it names change.
+TEST_F(ProjectConfigurationTest, AChainWithoutMainSettingsRefusesADocumentBeforeReadingIt) {
   auto project = Loaded("line.json");
+  const std::string before = project->GetConfigurationJson();
   const std::string document =
       R"({"app": "zelph-project-configuration", "chain_id": "c", "caption": "Renamed"})";
-  EXPECT_THROW(project->UploadConfiguration(document), std::runtime_error);
-  EXPECT_NE(project->GetConfigurationJson().find("\"caption\": \"Renamed\""), std::string::npos);
+  try {
+    project->UploadConfiguration(document);
+    ADD_FAILURE() << "no failure";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "Executor not found with id: ");
+  }
+  EXPECT_EQ(project->GetConfigurationJson(), before);
+  EXPECT_EQ(project->GetState(), kReady);
 }
 
 // An unnamed worker has the empty system name, which is also the main-settings worker id of a

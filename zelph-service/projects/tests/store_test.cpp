@@ -96,38 +96,39 @@ TEST_F(StoreTest, SessionsAreMadeFoundListedAndRemoved) {
   EXPECT_NE(text.find("[debug] Session: 'a' idle timeout: 120\n"), std::string::npos);
 }
 
-// Ids are segments of object URLs: one that no URL can name is refused at creation, with
-// the error kind of the empty id, and nothing is made.
-TEST_F(StoreTest, IdsNoUrlCanNameAreRefused) {
+// Ids are segments of object URLs: one that no URL can name, or too long to list, is refused
+// at creation, with the error kind of the empty id, and nothing is made.
+TEST_F(StoreTest, IdsNoUrlCanNameOrTooLongAreRefused) {
   Store store;
   std::shared_ptr<Session> session = store.GetSession("default");
   struct Case {
     std::string id;
-    std::string character;  // as the refusal names it; empty when the id is accepted
+    std::string refusal;  // after "{kind} id "; empty when the id is accepted
   };
   const Case kCases[] = {
-      {"a/b", "/"},
-      {"a:b", ":"},
-      {std::string("a\0b", 3), "\\0"},
-      {"/", "/"},
-      {std::string(1, '\0'), "\\0"},
-      {"x:/", ":"},  // the first one named
+      {"a/b", "contains '/'"},
+      {"a:b", "contains ':'"},
+      {std::string("a\0b", 3), "contains '\\0'"},
+      {"/", "contains '/'"},
+      {std::string(1, '\0'), "contains '\\0'"},
+      {"x:/", "contains ':'"},  // the first one named
       {"a b.c-d_e", ""},
+      {std::string(1024, 'i'), ""},
+      {std::string(1025, 'i'), "is longer than 1024 bytes"},
+      {std::string(1 << 20, 'i'), "is longer than 1024 bytes"},
   };
   for (const Case& c : kCases) {
-    SCOPED_TRACE(c.id);
-    if (c.character.empty()) {
+    SCOPED_TRACE(c.id.substr(0, 16));
+    if (c.refusal.empty()) {
       EXPECT_NO_THROW(store.CreateSession(c.id));
       EXPECT_NO_THROW(session->CreateProject(c.id));
       continue;
     }
     EXPECT_THROW(store.CreateSession(c.id), std::runtime_error);
-    EXPECT_EQ(ErrorOf([&] { store.CreateSession(c.id); }),
-              "Session id contains '" + c.character + "'");
+    EXPECT_EQ(ErrorOf([&] { store.CreateSession(c.id); }), "Session id " + c.refusal);
     EXPECT_FALSE(store.HasSession(c.id));
     EXPECT_THROW(session->CreateProject(c.id), Exception);
-    EXPECT_EQ(ErrorOf([&] { session->CreateProject(c.id); }),
-              "Project id contains '" + c.character + "'");
+    EXPECT_EQ(ErrorOf([&] { session->CreateProject(c.id); }), "Project id " + c.refusal);
     EXPECT_THROW(session->GetProject(c.id), Exception);
   }
 }

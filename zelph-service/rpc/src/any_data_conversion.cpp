@@ -257,6 +257,10 @@ std::uint64_t AnyDataBytesBound(const IPortData& data) {
            kDimRoom * static_cast<std::uint64_t>(matrix.GetDimsSize()) + kFieldRoom;
   }
   if (DataTypeNumbers::Equals(type)) return CastToNumbers(&data)->GetSize() + kFieldRoom;
+  if (DataTypeScalar::Equals(type) || DataTypeStr::Equals(type)) {
+    const auto* scalar = dynamic_cast<const PortDataScalar*>(&data);
+    return (scalar != nullptr ? scalar->GetSize() : 0) + kFieldRoom;
+  }
   return 0;
 }
 

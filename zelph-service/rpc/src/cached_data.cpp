@@ -14,7 +14,8 @@
 #include "zelph/rpc/zelph_service.h"
 
 // The entry is a copy whose reference keeps the port data alive while it is converted, even
-// when a run replaces the entry meanwhile; no project lock is taken. A missing entry reads as
+// when a run replaces the entry meanwhile; the project lock is taken only to resolve a
+// worker's system name when the URL's own key is missing (cache_key.h). A missing entry reads as
 // an element stamped 0 without a value. The entry's bytes are counted before its element is
 // made: a matrix named many times would otherwise be copied many times before the count of
 // the whole reply refused it.
@@ -24,7 +25,10 @@ grpc::Status ZelphServiceV2Impl::GetCachedData(const ObjectUrl& url,
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   // The configuration is read as a document of its own (GetProjectConfiguration).
   if (url.GetPath() == "/session/project/config") return grpc::Status::OK;
-  const DataEx entry = project->GetCache(zelph::rpc::CacheKeyOf(url));
+  DataEx entry = project->GetCache(zelph::rpc::CacheKeyOf(url));
+  if (!entry.data && entry.modified == 0) {
+    entry = zelph::rpc::FindCacheEntry(*project, url).value_or(DataEx());
+  }
   if (entry.data) {
     if (grpc::Status status = reply.Reserve(AnyDataBytesBound(*entry.data) + url.GetUrl().size());
         !status.ok()) {

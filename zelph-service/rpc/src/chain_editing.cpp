@@ -44,37 +44,39 @@ grpc::Status ZelphServiceV2Impl::CreateWorker(grpc::ServerContext* context,
   const zelph::rpc::HandledCall call(call_bounds_.get(), context);
   if (call.Refused()) return call.Refusal();
   // The reply repeats the client's project URL.
-  return zelph::rpc::AnswerWhole(*reply_budget_, LogIfFailed(RunGuarded([&] {
-    if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
-    if (grpc::Status status = ValidateObjectUrl(request->model_url()); !status.ok()) return status;
-    // The model is the deepest node "model_url" selected, whatever its kind.
-    const ObjectUrl model_url(request->model_url());
-    const std::optional<ObjectUrlNode> model_node = model_url.GetMatchedNode();
-    const std::string model_id(model_node ? model_node->GetId() : std::string_view());
-    const std::shared_ptr<IDataProcessModel> model = plugins_->FindModel(model_id);
-    if (!model) {
-      throw std::runtime_error(fmt::format("Model not found: {}", QuoteClientText(model_id)));
-    }
-    const ObjectUrl url(request->url());
-    if (!url.GetPath().starts_with("/session/project")) {
-      return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT,
-                          "Invalid url only /session/project path supported");
-    }
-    const std::shared_ptr<zelph::Project> project = GetProject(url);
-    // The worker belongs to the project's plug-in session, as those of a loaded chain do.
-    const std::shared_ptr<IDataProcess> worker =
-        model->CreateAndInitializeWorker(model, project->GetPluginSessionKey());
-    if (!worker) return grpc::Status(grpc::StatusCode::INTERNAL, "Failed create worker");
-    const std::string worker_url =
-        url.Node(UrlPlace::kProject).BuildUrl() + "/worker:" + worker->GetId();
-    {
-      std::unique_lock lock(project->GetLock());
-      project->GetChain()->AddWorker(worker);
-    }
-    response->set_url(worker_url);
-    return grpc::Status::OK;
-  })),
-                                 *response);
+  return zelph::rpc::AnswerWhole(*reply_budget_, *request, *response, [&] {
+    return LogIfFailed(RunGuarded([&] {
+      if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
+      if (grpc::Status status = ValidateObjectUrl(request->model_url()); !status.ok())
+        return status;
+      // The model is the deepest node "model_url" selected, whatever its kind.
+      const ObjectUrl model_url(request->model_url());
+      const std::optional<ObjectUrlNode> model_node = model_url.GetMatchedNode();
+      const std::string model_id(model_node ? model_node->GetId() : std::string_view());
+      const std::shared_ptr<IDataProcessModel> model = plugins_->FindModel(model_id);
+      if (!model) {
+        throw std::runtime_error(fmt::format("Model not found: {}", QuoteClientText(model_id)));
+      }
+      const ObjectUrl url(request->url());
+      if (!url.GetPath().starts_with("/session/project")) {
+        return grpc::Status(grpc::StatusCode::INVALID_ARGUMENT,
+                            "Invalid url only /session/project path supported");
+      }
+      const std::shared_ptr<zelph::Project> project = GetProject(url);
+      // The worker belongs to the project's plug-in session, as those of a loaded chain do.
+      const std::shared_ptr<IDataProcess> worker =
+          model->CreateAndInitializeWorker(model, project->GetPluginSessionKey());
+      if (!worker) return grpc::Status(grpc::StatusCode::INTERNAL, "Failed create worker");
+      const std::string worker_url =
+          url.Node(UrlPlace::kProject).BuildUrl() + "/worker:" + worker->GetId();
+      {
+        std::unique_lock lock(project->GetLock());
+        project->GetChain()->AddWorker(worker);
+      }
+      response->set_url(worker_url);
+      return grpc::Status::OK;
+    }));
+  });
 }
 
 grpc::Status ZelphServiceV2Impl::CreateLink(grpc::ServerContext* context,
@@ -83,15 +85,16 @@ grpc::Status ZelphServiceV2Impl::CreateLink(grpc::ServerContext* context,
   const zelph::rpc::HandledCall call(call_bounds_.get(), context);
   if (call.Refused()) return call.Refusal();
   // The reply repeats the client's project URL.
-  return zelph::rpc::AnswerWhole(*reply_budget_, LogIfFailed(RunGuarded([&] {
-    if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
-    const ObjectUrl url(request->url());
-    if (url.GetPath() != "/session/project") {
-      return MakeInvalidUrlStatus(request->url(), "/session/project expected");
-    }
-    return CreateProjectLink(url, *request, *response);
-  })),
-                                 *response);
+  return zelph::rpc::AnswerWhole(*reply_budget_, *request, *response, [&] {
+    return LogIfFailed(RunGuarded([&] {
+      if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
+      const ObjectUrl url(request->url());
+      if (url.GetPath() != "/session/project") {
+        return MakeInvalidUrlStatus(request->url(), "/session/project expected");
+      }
+      return CreateProjectLink(url, *request, *response);
+    }));
+  });
 }
 
 // The ports' own session and project segments are not looked at: the ports are those of the

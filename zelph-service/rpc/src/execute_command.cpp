@@ -20,6 +20,7 @@
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/model/data_process.h"
+#include "zelph/projects/background_tasks.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/project_state.h"
 #include "zelph/rpc/object_url.h"
@@ -55,14 +56,20 @@ grpc::Status ForEachUrl(const zelph::ExecuteCommandRequest& request,
   return status;
 }
 
-// Runs `run`; the reply says kOk when it ran and kCancelled when the project was busy.
-void RunUnlessBusy(zelph::ExecuteCommandResponse& response, const std::function<void()>& run) {
+// Runs `run`; the reply says kOk when it ran and kCancelled when the project was busy. A run
+// past the cap of runs in progress fails the URL with RESOURCE_EXHAUSTED, the project as it
+// was.
+grpc::Status RunUnlessBusy(zelph::ExecuteCommandResponse& response,
+                           const std::function<void()>& run) {
   try {
     run();
     response.set_status(zelph::kOk);
   } catch (const zelph::EvaluateCancelled&) {
     response.set_status(zelph::kCancelled);
+  } catch (const zelph::TooManyRuns& e) {
+    return grpc::Status(grpc::StatusCode::RESOURCE_EXHAUSTED, e.what());
   }
+  return grpc::Status::OK;
 }
 
 }  // namespace
@@ -99,14 +106,12 @@ grpc::Status ZelphServiceV2Impl::Evaluate(const zelph::ExecuteCommandRequest& re
   return ForEachUrl(request, {kProjectPath, kWorkerPath}, [&](const ObjectUrl& url) {
     const std::shared_ptr<zelph::Project> project = GetProject(url);
     if (url.GetPath() == kProjectPath) {
-      RunUnlessBusy(response, [&] { project->Execute(); });
-    } else {
-      // An unknown worker is found before the state is touched and ends the request.
-      const std::string worker_id(url.Node(UrlPlace::kWorker).GetId());
-      zelph::rpc::FindWorker(*project, worker_id);
-      RunUnlessBusy(response, [&] { project->ExecuteWorker(worker_id); });
+      return RunUnlessBusy(response, [&] { project->Execute(); });
     }
-    return grpc::Status::OK;
+    // An unknown worker is found before the state is touched and ends the request.
+    const std::string worker_id(url.Node(UrlPlace::kWorker).GetId());
+    zelph::rpc::FindWorker(*project, worker_id);
+    return RunUnlessBusy(response, [&] { project->ExecuteWorker(worker_id); });
   });
 }
 
@@ -118,8 +123,7 @@ grpc::Status ZelphServiceV2Impl::EvaluateAsync(const zelph::ExecuteCommandReques
                           "Asynchronous evaluation of a single worker is not supported");
     }
     const std::shared_ptr<zelph::Project> project = GetProject(url);
-    RunUnlessBusy(response, [&] { project->ExecuteAsync(); });
-    return grpc::Status::OK;
+    return RunUnlessBusy(response, [&] { project->ExecuteAsync(); });
   });
 }
 
@@ -138,8 +142,7 @@ grpc::Status ZelphServiceV2Impl::EvaluateStep(const zelph::ExecuteCommandRequest
                                               zelph::ExecuteCommandResponse& response) {
   return ForEachUrl(request, {kProjectPath}, [&](const ObjectUrl& url) {
     const std::shared_ptr<zelph::Project> project = GetProject(url);
-    RunUnlessBusy(response, [&] { project->ExecuteStep(); });
-    return grpc::Status::OK;
+    return RunUnlessBusy(response, [&] { project->ExecuteStep(); });
   });
 }
 

@@ -54,7 +54,7 @@ bool ExistsInProject(zelph::Project& project, const ObjectUrl& url) {
     const std::shared_ptr<Property> properties = project.GetChainProperties();
     return properties && properties->HasValue(url.Node(UrlPlace::kProperty).GetId());
   }
-  return project.GetServiceCache().Find(zelph::rpc::CacheKeyOf(url)).has_value();
+  return zelph::rpc::FindCacheEntry(project, url).has_value();
 }
 
 }  // namespace

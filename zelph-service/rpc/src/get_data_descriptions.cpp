@@ -12,8 +12,10 @@
 #include <shared_mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "handler_frame.h"
+#include "reply_element.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/model/data_process_model.h"
@@ -48,6 +50,14 @@ zelph::GAnyData& AddElement(const ObjectUrl& url, zelph::GetDataResponse& respon
   return *element;
 }
 
+// An element for `url` holding `text`, made apart to be reserved before it joins the reply.
+zelph::GAnyData TextElement(const ObjectUrl& url, std::string&& text) {
+  zelph::GAnyData element;
+  element.set_url(url.GetUrl());
+  element.set_string_val(std::move(text));
+  return element;
+}
+
 void SetSettingNode(const SettingNode& node, zelph::GSettingNode& message) {
   message.set_id(node.id);
   message.set_name(node.name);
@@ -78,20 +88,24 @@ void SetSettingNode(const SettingNode& node, zelph::GSettingNode& message) {
 }  // namespace
 
 grpc::Status ZelphServiceV2Impl::GetDataModel(const ObjectUrl& url,
-                                              zelph::GetDataResponse& response) {
+                                              zelph::GetDataResponse& response,
+                                              zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<IDataProcessModel> model =
       FindModel(*plugins_, url.Node(UrlPlace::kModel).GetId());
-  ModelToGModel(*model, *AddElement(url, response).mutable_model());
-  return grpc::Status::OK;
+  zelph::GAnyData element;
+  element.set_url(url.GetUrl());
+  ModelToGModel(*model, *element.mutable_model());
+  return zelph::rpc::AddReservedElement(std::move(element), response, reply);
 }
 
 // Models are the registry's, so the URL's session and project are not looked up.
 grpc::Status ZelphServiceV2Impl::GetDataProjectModel(const ObjectUrl& url,
-                                                     zelph::GetDataResponse& response) {
+                                                     zelph::GetDataResponse& response,
+                                                     zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<IDataProcessModel> model =
       FindModel(*plugins_, url.Node(UrlPlace::kProjectModel).GetId());
-  AddElement(url, response).set_string_val(model->GetStructure().GetStructureAsJson());
-  return grpc::Status::OK;
+  return zelph::rpc::AddReservedElement(
+      TextElement(url, model->GetStructure().GetStructureAsJson()), response, reply);
 }
 
 // The element's URL is rebuilt from the id; the app's file stays the service's.
@@ -134,11 +148,17 @@ grpc::Status ZelphServiceV2Impl::GetSolutionTemplate(const ObjectUrl& url,
 // makes meanwhile replaces it whole. An object that never ran has no statistic and adds no
 // element.
 grpc::Status ZelphServiceV2Impl::GetProjectStatistic(const ObjectUrl& url,
-                                                     zelph::GetDataResponse& response) {
+                                                     zelph::GetDataResponse& response,
+                                                     zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<zelph::Statistic> statistic =
       GetProject(url)->FindStatistic(std::string(url.Node(UrlPlace::kStatistic).GetId()));
   if (!statistic) return grpc::Status::OK;
   const zelph::StatisticDocument document = statistic->GetDocument();
+  if (grpc::Status status =
+          zelph::rpc::ReserveElement(reply, url, document.data ? document.data->GetSize() : 0);
+      !status.ok()) {
+    return status;
+  }
   zelph::GAnyData& element = AddElement(url, response);
   if (!document.data) return grpc::Status::OK;  // made, not rendered yet
   element.set_modified(DataEx::StampOf(document.rendered));
@@ -169,7 +189,8 @@ grpc::Status ZelphServiceV2Impl::GetProjectError(const ObjectUrl& url,
 // The chain settings writer walks the chain without a lock of its own; the project's shared
 // hold keeps structural edits out meanwhile.
 grpc::Status ZelphServiceV2Impl::GetProjectSettings(const ObjectUrl& url,
-                                                    zelph::GetDataResponse& response) {
+                                                    zelph::GetDataResponse& response,
+                                                    zelph::rpc::ReplySize& reply) {
   if (grpc::Status status = ValidateProjectPart(url); !status.ok()) return status;
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   std::string settings;
@@ -177,12 +198,12 @@ grpc::Status ZelphServiceV2Impl::GetProjectSettings(const ObjectUrl& url,
     std::shared_lock lock(project->GetLock());
     settings = zelph::WriteChainSettingsAsJson(JsonParser::kRapidJson, project->GetChain());
   }
-  AddElement(url, response).set_string_val(std::move(settings));
-  return grpc::Status::OK;
+  return zelph::rpc::AddReservedElement(TextElement(url, std::move(settings)), response, reply);
 }
 
 grpc::Status ZelphServiceV2Impl::GetProjectSetting(const ObjectUrl& url,
-                                                   zelph::GetDataResponse& response) {
+                                                   zelph::GetDataResponse& response,
+                                                   zelph::rpc::ReplySize& reply) {
   if (grpc::Status status = ValidateProjectPart(url); !status.ok()) return status;
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   const std::string id(url.Node(UrlPlace::kSetting).GetId());
@@ -193,6 +214,8 @@ grpc::Status ZelphServiceV2Impl::GetProjectSetting(const ObjectUrl& url,
     throw std::runtime_error(fmt::format("Setting: {} not found", QuoteClientText(id)));
   }
   // A copy of the node with its values, so no lock is needed to read it.
-  SetSettingNode(*node, *AddElement(url, response).mutable_setting_node());
-  return grpc::Status::OK;
+  zelph::GAnyData element;
+  element.set_url(url.GetUrl());
+  SetSettingNode(*node, *element.mutable_setting_node());
+  return zelph::rpc::AddReservedElement(std::move(element), response, reply);
 }

@@ -15,8 +15,10 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "handler_frame.h"
+#include "reply_element.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
@@ -98,14 +100,16 @@ void AddStatus(const ObjectUrl& url, const std::shared_ptr<zelph::ObjectStatusDa
 
 }  // namespace
 
-grpc::Status ZelphServiceV2Impl::GetProject(const ObjectUrl& url,
-                                            zelph::GetDataResponse& response) {
+grpc::Status ZelphServiceV2Impl::GetProject(const ObjectUrl& url, zelph::GetDataResponse& response,
+                                            zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "url path: {}", zelph::QuoteClientText(url.GetPath()));
-  zelph::GAnyData* element = response.add_data();
-  element->set_url(url.GetUrl());
-  element->set_string_val(project->GetChainJson());
-  return grpc::Status::OK;
+  // The chain text is written once, into the element, which is reserved before it joins the
+  // reply.
+  zelph::GAnyData element;
+  element.set_url(url.GetUrl());
+  element.set_string_val(project->GetChainJson());
+  return zelph::rpc::AddReservedElement(std::move(element), response, reply);
 }
 
 grpc::Status ZelphServiceV2Impl::GetProjectExecutionStatus(const ObjectUrl& url,
@@ -127,7 +131,8 @@ grpc::Status ZelphServiceV2Impl::GetProjectExecutionStatus(const ObjectUrl& url,
 // The worker is held by its own reference, so it and its ports stay valid while they are
 // read, even if a client removes it meanwhile.
 grpc::Status ZelphServiceV2Impl::GetDataProjectWorker(const ObjectUrl& url,
-                                                      zelph::GetDataResponse& response) {
+                                                      zelph::GetDataResponse& response,
+                                                      zelph::rpc::ReplySize& reply) {
   const ObjectUrlNode worker_node = url.Node(UrlPlace::kWorker);
   const std::shared_ptr<IDataProcess> worker = GetWorker(url);
   zelph::GWorker message;
@@ -150,10 +155,10 @@ grpc::Status ZelphServiceV2Impl::GetDataProjectWorker(const ObjectUrl& url,
   message.set_tmp_json(std::move(document).str());
   for (const zelph::Port* port : worker->GetPorts()) PortToGPort(*port, *message.add_ports());
 
-  zelph::GAnyData* element = response.add_data();
-  element->set_url(url.GetUrl());
-  *element->mutable_worker() = std::move(message);
-  return grpc::Status::OK;
+  zelph::GAnyData element;
+  element.set_url(url.GetUrl());
+  *element.mutable_worker() = std::move(message);
+  return zelph::rpc::AddReservedElement(std::move(element), response, reply);
 }
 
 grpc::Status ZelphServiceV2Impl::GetDataProjectLink(const ObjectUrl& url,

@@ -6,7 +6,6 @@
 #include <boost/optional.hpp>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "handler_frame.h"
+#include "reply_element.h"
 #include "zelph/chain/exception.h"
 #include "zelph/config/split_string.h"
 #include "zelph/logger/client_text.h"
@@ -51,11 +51,18 @@ void SetValue(const PropertyVariant& value, zelph::GAnyData& element) {
       value);
 }
 
-void AddValue(const ObjectUrl& url, const PropertyVariant& value,
-              zelph::GetDataResponse& response) {
+// The value as an element of the reply, reserved before its text is copied.
+grpc::Status AddValue(const ObjectUrl& url, const PropertyVariant& value,
+                      zelph::GetDataResponse& response, zelph::rpc::ReplySize& reply) {
+  if (grpc::Status status =
+          zelph::rpc::ReserveElement(reply, url, zelph::rpc::PropertyValueBytes(value));
+      !status.ok()) {
+    return status;
+  }
   zelph::GAnyData* element = response.add_data();
   element->set_url(url.GetUrl());
   SetValue(value, *element);
+  return grpc::Status::OK;
 }
 
 grpc::Status PropertyNotFound(std::string_view id) {
@@ -63,15 +70,15 @@ grpc::Status PropertyNotFound(std::string_view id) {
                       "property not found: " + QuoteClientText(id));
 }
 
-// The value of `name` in the bag, copied under the bag's own lock; a missing one quotes
-// `property_id`, the URL's id of the property as the client wrote it.
+// The value of `name` in the bag, reserved and copied under the bag's own lock; a missing
+// one quotes `property_id`, the URL's id of the property as the client wrote it.
 grpc::Status GetPropertyAsAnyData(const Property& properties, const ObjectUrl& url,
                                   std::string_view property_id, const std::string& name,
-                                  zelph::GetDataResponse& response) {
-  const std::optional<PropertyVariant> value = properties.GetValue(name);
-  if (!value) return PropertyNotFound(property_id);
-  AddValue(url, *value, response);
-  return grpc::Status::OK;
+                                  zelph::GetDataResponse& response, zelph::rpc::ReplySize& reply) {
+  grpc::Status status;
+  const bool found = properties.ReadValue(
+      name, [&](const PropertyVariant& value) { status = AddValue(url, value, response, reply); });
+  return found ? status : PropertyNotFound(property_id);
 }
 
 grpc::Status PropertiesNotFound() {
@@ -83,7 +90,8 @@ grpc::Status PropertiesNotFound() {
 // A property id "w\name" names the property of worker w of the same project, whatever worker
 // the URL's worker segment names; with more pieces, the last two count.
 grpc::Status ZelphServiceV2Impl::GetDataWorkerProperty(const ObjectUrl& url,
-                                                       zelph::GetDataResponse& response) {
+                                                       zelph::GetDataResponse& response,
+                                                       zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   const std::shared_ptr<IDataProcess> url_worker =
       zelph::rpc::FindWorker(*project, url.Node(UrlPlace::kWorker).GetId());
@@ -98,30 +106,33 @@ grpc::Status ZelphServiceV2Impl::GetDataWorkerProperty(const ObjectUrl& url,
             QuoteClientText(name), url_worker->ToString(), QuoteClientText(url.GetUrl()));
   const Property* properties = worker->GetProperties();
   if (properties == nullptr) return PropertiesNotFound();
-  return GetPropertyAsAnyData(*properties, url, last_id, name, response);
+  return GetPropertyAsAnyData(*properties, url, last_id, name, response, reply);
 }
 
 grpc::Status ZelphServiceV2Impl::GetDataWorkerSystem(const ObjectUrl& url,
-                                                     zelph::GetDataResponse& response) {
+                                                     zelph::GetDataResponse& response,
+                                                     zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<IDataProcess> worker = GetWorker(url);
   const Property* properties = worker->GetSystemProperties();
   if (properties == nullptr) return PropertiesNotFound();
   const std::string_view name = url.Node(UrlPlace::kWorkerSystem).GetId();
-  return GetPropertyAsAnyData(*properties, url, name, std::string(name), response);
+  return GetPropertyAsAnyData(*properties, url, name, std::string(name), response, reply);
 }
 
 grpc::Status ZelphServiceV2Impl::GetDataProjectProperty(const ObjectUrl& url,
-                                                        zelph::GetDataResponse& response) {
+                                                        zelph::GetDataResponse& response,
+                                                        zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<Property> properties = GetProject(url)->GetChainProperties();
   if (!properties) throw zelph::Exception("Properties not exist");
   const std::string_view name = url.Node(UrlPlace::kProperty).GetId();
-  return GetPropertyAsAnyData(*properties, url, name, std::string(name), response);
+  return GetPropertyAsAnyData(*properties, url, name, std::string(name), response, reply);
 }
 
 // The configuration is held by its own reference while it is read: a load that replaces it
 // meanwhile frees nothing underneath.
 grpc::Status ZelphServiceV2Impl::GetProjectSettingProperty(const ObjectUrl& url,
-                                                           zelph::GetDataResponse& response) {
+                                                           zelph::GetDataResponse& response,
+                                                           zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<ProjectConfiguration> configuration = GetProject(url)->GetConfiguration();
   const boost::optional<PropertyValue> value =
       configuration
@@ -129,6 +140,5 @@ grpc::Status ZelphServiceV2Impl::GetProjectSettingProperty(const ObjectUrl& url,
                                     std::string(url.Node(UrlPlace::kSettingProperty).GetId()))
           : boost::none;
   if (!value) return PropertyNotFound(url.GetUrl());
-  AddValue(url, value->value, response);
-  return grpc::Status::OK;
+  return AddValue(url, value->value, response, reply);
 }

@@ -5,13 +5,10 @@
 
 #include <fmt/format.h>
 
-#include <mutex>
-#include <shared_mutex>
 #include <stdexcept>
 #include <string>
 
 #include "zelph/chain/exception.h"
-#include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/projects/project.h"
@@ -61,11 +58,6 @@ std::shared_ptr<IDataProcess> FindWorker(const Project& project, std::string_vie
     throw std::runtime_error(
         fmt::format("Executor not found with id: {}", QuoteClientText(worker_id)));
   }
-}
-
-std::string ChainIdOf(const Project& project) {
-  std::shared_lock lock(project.GetLock());
-  return project.GetChain()->GetId();
 }
 
 }  // namespace zelph::rpc

@@ -73,7 +73,4 @@ inline std::string IdOf(const ObjectUrl& url, UrlPlace place) {
   return std::string(url.Node(place).GetId());
 }
 
-// The chain's id, read under the project's shared lock.
-std::string ChainIdOf(const Project& project);
-
 }  // namespace zelph::rpc

@@ -4,6 +4,7 @@
 // document out to the client and back. Neither logs its request or its failures.
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "call_bounds.h"
 #include "handler_frame.h"
@@ -17,18 +18,27 @@ grpc::Status ZelphServiceV2Impl::GetProjectConfiguration(
     zelph::GetProjectConfigurationResponse* response) {
   const zelph::rpc::HandledCall call(call_bounds_.get(), context);
   if (call.Refused()) return call.Refusal();
-  // The document holds the texts the client uploaded.
-  return zelph::rpc::AnswerWhole(*reply_budget_, zelph::rpc::RunGuarded([&] {
-    return ReadProjectConfiguration(ObjectUrl(request->url()), *response);
-  }),
-                                 *response);
+  // The document holds the texts the client uploaded: it is reserved once written, before it
+  // joins the reply.
+  zelph::rpc::ReplySize reply(*reply_budget_);
+  grpc::Status status = zelph::rpc::RunGuarded(
+      [&] { return ReadProjectConfiguration(ObjectUrl(request->url()), *response, reply); });
+  if (status.ok()) status = reply.CountWhole(response->ByteSizeLong());
+  return zelph::rpc::FinishReply(reply, std::move(status));
 }
 
 // Only the URL's session and project ids count: a worker's URL reads its project's document.
 grpc::Status ZelphServiceV2Impl::ReadProjectConfiguration(
-    const ObjectUrl& url, zelph::GetProjectConfigurationResponse& response) {
+    const ObjectUrl& url, zelph::GetProjectConfigurationResponse& response,
+    zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<zelph::Project> project = GetProject(url);
-  response.mutable_any()->set_string_val(project->GetConfigurationJson());
+  std::string document = project->GetConfigurationJson();
+  if (grpc::Status status =
+          reply.Reserve(zelph::rpc::ElementBytes(zelph::rpc::ElementBytes(document.size())));
+      !status.ok()) {
+    return status;
+  }
+  response.mutable_any()->set_string_val(std::move(document));
   return grpc::Status::OK;
 }
 

@@ -51,20 +51,22 @@ grpc::Status ZelphServiceV2Impl::UploadProject(grpc::ServerContext* context,
   zelph::Timer timer("UploadProject");
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Upload project: {}", QuoteClientText(request->url()));
   // The reply repeats the chain id of the client's text.
-  return zelph::rpc::AnswerWhole(
-      *reply_budget_, zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
-        if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
-        const ObjectUrl url(request->url());
-        if (url.GetPath() != "/session/project") {
-          return MakeInvalidUrlStatus(request->url(), "/session/project expected");
-        }
-        const std::shared_ptr<zelph::Project> project = GetProject(url);
-        // An unset file reads as one with empty data and path.
-        project->UploadProject(request->file().data(), request->file().path());
-        response->set_chain_id(zelph::rpc::ChainIdOf(*project));
-        return grpc::Status::OK;
-      })),
-      *response);
+  return zelph::rpc::AnswerWhole(*reply_budget_, *request, *response, [&] {
+    return zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
+      if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
+      const ObjectUrl url(request->url());
+      if (url.GetPath() != "/session/project") {
+        return MakeInvalidUrlStatus(request->url(), "/session/project expected");
+      }
+      const std::shared_ptr<zelph::Project> project = GetProject(url);
+      // An unset file reads as one with empty data and path.
+      // The id comes with the load: a second wait for the lock could end at the client's
+      // deadline after the chain had changed.
+      response->set_chain_id(
+          project->UploadProject(request->file().data(), request->file().path()));
+      return grpc::Status::OK;
+    }));
+  });
 }
 
 grpc::Status ZelphServiceV2Impl::LoadSolution(grpc::ServerContext* context,
@@ -80,9 +82,10 @@ grpc::Status ZelphServiceV2Impl::LoadSolution(grpc::ServerContext* context,
     if (!request->solution_template_id().empty()) {
       configuration = FindTemplate(*solutions_, request->solution_template_id());
     }
-    project->LoadProjectFile(app->file);
-    if (configuration) project->LoadConfigurationFile(configuration->file);
-    response->set_chain_id(zelph::rpc::ChainIdOf(*project));
+    // The chain and its configuration in one hold of the project: neither a run nor the
+    // client's deadline comes between them.
+    response->set_chain_id(
+        project->LoadProjectFile(app->file, configuration ? configuration->file : std::string()));
     return grpc::Status::OK;
   } catch (const std::exception& e) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Failed load solution, error: {}", e.what());
@@ -102,9 +105,7 @@ grpc::Status ZelphServiceV2Impl::LoadSolutionTemplate(
     const std::shared_ptr<SolutionTemplate> configuration =
         FindTemplate(*solutions_, request->solution_template_id());
     if (!configuration->app) throw std::runtime_error("Solution not found");
-    project->LoadProjectFile(configuration->app->file);
-    project->LoadConfigurationFile(configuration->file);
-    response->set_chain_id(zelph::rpc::ChainIdOf(*project));
+    response->set_chain_id(project->LoadProjectFile(configuration->app->file, configuration->file));
     return grpc::Status::OK;
   } catch (const std::exception& e) {
     ZELPH_LOG(ZelphSeverityLevel::kError, "Failed load solution template, error: '{}'", e.what());

@@ -22,12 +22,27 @@ void ReplyBudget::Give(std::uint64_t bytes) {
   {
     std::lock_guard lock(mutex_);
     in_flight_bytes_ -= std::min(bytes, in_flight_bytes_);
-    if (in_flight_bytes_ == 0) {
+    // Whatever still waits (a reply its client never reads, steady small traffic), most of
+    // what the peak held is free once the bytes in flight are a small part of it.
+    if (in_flight_bytes_ < peak_bytes_ / kReleaseBelowPeakPart) {
       drained = peak_bytes_ >= kReleaseAfterBytes;
-      peak_bytes_ = 0;
+      peak_bytes_ = in_flight_bytes_;
     }
   }
   if (drained && on_drained_) on_drained_();
+}
+
+void ReplyBudget::NoteFreed(std::uint64_t bytes) {
+  bool release = false;
+  {
+    std::lock_guard lock(mutex_);
+    freed_bytes_ += bytes;
+    if (freed_bytes_ >= kReleaseAfterFreedBytes) {
+      release = true;
+      freed_bytes_ = 0;
+    }
+  }
+  if (release && on_drained_) on_drained_();
 }
 
 std::uint64_t ReplyBudget::InFlight() const {

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include <memory>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <utility>
@@ -20,8 +21,10 @@
 #include "zelph/model/data_process.h"
 #include "zelph/model/property.h"
 #include "zelph/projects/project.h"
+#include "zelph/projects/service_cache.h"
 #include "zelph/rpc/any_data_conversion.h"
 #include "zelph/rpc/object_url.h"
+#include "zelph/rpc/reply_budget.h"
 #include "zelph/rpc/zelph_service.h"
 #include "zelph/settings/project_configuration.h"
 
@@ -59,19 +62,16 @@ grpc::Status ZelphServiceV2Impl::SetWorkerProperty(const ObjectUrl& url,
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   const std::shared_ptr<IDataProcess> worker =
       zelph::rpc::FindWorker(*project, worker_node.GetId());
-  // Read before the write: a wait for the lock that ends at the client's limit then leaves
-  // the property as it was.
-  long long context_id = 0;
-  {
-    std::shared_lock lock(project->GetLock());
-    context_id = project->GetChain()->GetContextId();
-  }
+  // One hold for the write and the configuration that follows it, taken before the write: a
+  // wait for the lock that ends at the client's limit then leaves the property as it was.
+  std::shared_lock lock(project->GetLock());
+  const long long context_id = project->GetChain()->GetContextId();
   // Also mirrored into the system properties when the name begins with "$__system.".
   const grpc::Status status = SetWorkerPropertyFromAnyData(
       *worker, std::string(url.Node(UrlPlace::kWorkerProperty).GetId()), request);
   // The main-settings worker keeps the main settings in its "settings" property; the
   // project configuration follows whatever was written.
-  if (worker->IsMainSetting(context_id)) project->UpdateConfigurationFromMainSetting();
+  if (worker->IsMainSetting(context_id)) project->UpdateConfigurationFromMainSettingHeld();
   return status;
 }
 
@@ -126,7 +126,14 @@ grpc::Status ZelphServiceV2Impl::SetCacheData(const ObjectUrl& url,
   if (grpc::Status status = ValidateObjectUrl(project_url); !status.ok()) return status;
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   // The key is the URL's tail as the client wrote it, ids included ("/worker:w/input:i").
-  return StoreAnyDataInCache(url.GetUrl().substr(project_url.size()), project, request);
+  const std::string key = url.GetUrl().substr(project_url.size());
+  const std::optional<DataEx> replaced = project->GetServiceCache().Find(key);
+  grpc::Status status = StoreAnyDataInCache(key, project, request);
+  // The memory of the entry it replaced goes back to the system as drained replies' does.
+  if (status.ok() && replaced && replaced->data) {
+    reply_budget_->NoteFreed(AnyDataBytesBound(*replaced->data));
+  }
+  return status;
 }
 
 grpc::Status ZelphServiceV2Impl::SetProjectConfig(const ObjectUrl& url,

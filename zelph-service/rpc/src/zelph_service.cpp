@@ -78,24 +78,25 @@ grpc::Status ZelphServiceV2Impl::CreateProject(grpc::ServerContext* context,
   if (call.Refused()) return call.Refusal();
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Create project, url: {}", QuoteClientText(request->url()));
   // The reply repeats the client's ids.
-  return zelph::rpc::AnswerWhole(*reply_budget_, LogIfFailed(RunGuarded([&] {
-    if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
-    const ObjectUrl url(request->url());
-    const std::string& path = url.GetPath();
-    if (path != "/session" && path != "/session/project") {
-      return MakeInvalidUrlStatus(request->url(), "/session or /session/project expected");
-    }
-    const std::string session_id(url.Node(UrlPlace::kSession).GetId());
-    const std::shared_ptr<zelph::Session> session = zelph::rpc::FindSession(*store_, session_id);
-    std::string project_id;
-    if (path == "/session") {
-      project_id = session->CreateProject();
-    } else {
-      project_id = url.Node(UrlPlace::kProject).GetId();
-      session->CreateProject(project_id);
-    }
-    response->set_url(fmt::format("/session:{}/project:{}", session_id, project_id));
-    return grpc::Status::OK;
-  })),
-                                 *response);
+  return zelph::rpc::AnswerWhole(*reply_budget_, *request, *response, [&] {
+    return LogIfFailed(RunGuarded([&] {
+      if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
+      const ObjectUrl url(request->url());
+      const std::string& path = url.GetPath();
+      if (path != "/session" && path != "/session/project") {
+        return MakeInvalidUrlStatus(request->url(), "/session or /session/project expected");
+      }
+      const std::string session_id(url.Node(UrlPlace::kSession).GetId());
+      const std::shared_ptr<zelph::Session> session = zelph::rpc::FindSession(*store_, session_id);
+      std::string project_id;
+      if (path == "/session") {
+        project_id = session->CreateProject();
+      } else {
+        project_id = url.Node(UrlPlace::kProject).GetId();
+        session->CreateProject(project_id);
+      }
+      response->set_url(fmt::format("/session:{}/project:{}", session_id, project_id));
+      return grpc::Status::OK;
+    }));
+  });
 }

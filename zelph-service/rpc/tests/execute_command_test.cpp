@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,53 @@ TEST_F(ExecuteCommandTest, ABusyProjectCancelsRunsAndStepsButNotTheRest) {
   gate.Open();
   ASSERT_TRUE(harness_.Call(&Stub::ExecuteCommand, Command(kEvaluate, {slow}), &response).ok());
   EXPECT_EQ(response.status(), kOk);
+}
+
+// At the cap of runs in progress every run command is refused with RESOURCE_EXHAUSTED before
+// its run is prepared: no worker runs, and the statuses of an earlier run stay (a prepared run
+// would have put them back to queue). Once there is room, the same command runs.
+TEST_F(ExecuteCommandTest, RunsPastTheCapAreRefusedAndChangeNothing) {
+  const std::string p = harness_.NewProject();
+  harness_.UploadChain(p, "line.json");
+  const std::shared_ptr<Project> project = harness_.ProjectOf(p);
+  ASSERT_TRUE(harness_.Call(&Stub::ExecuteCommand, Command(kEvaluate, {p})).ok());
+  const auto statuses = [&] {
+    std::vector<int> found;
+    for (const auto& worker : project->GetChain()->GetWorkers()) {
+      const auto status = project->GetObjectStatuses().Find(worker->GetId());
+      found.push_back(status ? (*status)->status.load() : -1);
+    }
+    return found;
+  };
+  const std::vector<int> after_run = statuses();
+  ASSERT_NE(after_run[0], static_cast<int>(ObjectStatus::kQueue));
+  CountWork();
+
+  BackgroundTasks& tasks = ServiceBackgroundTasks();
+  // The service's tasks are the whole program's: the cap goes whatever the test's outcome.
+  struct Uncap {
+    ~Uncap() { ServiceBackgroundTasks().SetMaxRuns(0); }
+  } uncap;
+  tasks.SetMaxRuns(1);
+  std::optional<BackgroundTasks::RunPlace> occupant(tasks.TakeRunPlace());
+  for (const ExecuteCommandRequest& request :
+       {Command(kEvaluate, {p}), Command(kEvaluate, {p + "/worker:scale"}),
+        Command(kEvaluateAsync, {p}), Command(kEvaluateStep, {p})}) {
+    SCOPED_TRACE(request.ShortDebugString());
+    const grpc::Status status = harness_.Call(&Stub::ExecuteCommand, request);
+    EXPECT_EQ(status.error_code(), grpc::StatusCode::RESOURCE_EXHAUSTED);
+    EXPECT_EQ(status.error_message(),
+              "Run refused: 1 runs are in progress, as many as \"max_runs\" allows");
+    EXPECT_EQ(TakeWork(), 0);
+    EXPECT_EQ(statuses(), after_run);
+    EXPECT_EQ(project->GetState(), static_cast<int>(ProjectState::kReady));
+  }
+  occupant.reset();
+  ExecuteCommandResponse response;
+  EXPECT_TRUE(harness_.Call(&Stub::ExecuteCommand, Command(kEvaluateAsync, {p}), &response).ok());
+  EXPECT_EQ(response.status(), kOk);
+  EXPECT_TRUE(BackgroundWorkEnded());
+  EXPECT_EQ(TakeWork(), 3);
 }
 
 TEST_F(ExecuteCommandTest, StepsRunOnePassEachAndResetMarksTheWorkers) {

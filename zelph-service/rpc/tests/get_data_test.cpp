@@ -17,7 +17,9 @@
 #include "described_model.h"
 #include "readable_objects.h"
 #include "service_harness.h"
+#include "zelph/model/data_process.h"
 #include "zelph/model/data_type.h"
+#include "zelph/model/port.h"
 #include "zelph/model/port_data.h"
 #include "zelph/model/port_data_scalar.h"
 #include "zelph/projects/project.h"
@@ -279,6 +281,46 @@ TEST(GetDataTest, EveryUrlFormAnswersItsMessageAndTime) {
     EXPECT_EQ(element.modified(), c.modified);
     ASSERT_EQ(element.value_case(), c.value) << element.ShortDebugString();
     c.check(element);
+  }
+}
+
+// A run keeps a worker's ports under its id with each port's id and name, and under its system
+// name with each port's name; the system name with a port's id reads the entry of the id.
+TEST(GetDataTest, AWorkerNamedBySystemNameFindsItsPortsByIdAndName) {
+  ServiceHarness harness;
+  const std::string p = harness.NewProject();
+  harness.UploadChain(p, "line.json");
+  const std::shared_ptr<Project> project = harness.ProjectOf(p);
+  const std::string port_id =
+      project->GetWorker(kLineScaleId)->FindPortByName(PortType::output, "output", false)->GetId();
+  const std::string by_ids = std::string("/worker:") + kLineScaleId + "/output:" + port_id;
+  project->SetCache(by_ids, std::make_shared<PortDataScalar>(std::string("by ids")));
+  project->SetCache("/worker:scale/output:output",
+                    std::make_shared<PortDataScalar>(std::string("by names")));
+  struct Case {
+    std::string url;
+    const char* value;  // null: an element without a value
+  };
+  const Case kCases[] = {
+      {p + by_ids, "by ids"},
+      {p + "/worker:scale/output:" + port_id, "by ids"},
+      {p + "/worker:scale/output:output", "by names"},
+      {p + "/worker:scale/output:nothing", nullptr},
+      {p + "/worker:nothing/output:" + port_id, nullptr},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.url);
+    GetDataResponse response;
+    ASSERT_TRUE(Get(harness, {c.url}, &response).ok());
+    ASSERT_EQ(response.data_size(), 1);
+    EXPECT_EQ(response.data(0).url(), c.url);
+    EXPECT_EQ(response.data(0).scalar().value(), c.value ? c.value : "");
+    EXPECT_EQ(response.data(0).modified() != 0, c.value != nullptr);
+    ExistsRequest exists;
+    exists.add_url(c.url);
+    ExistsResponse answer;
+    ASSERT_TRUE(harness.Call(&Stub::Exists, exists, &answer).ok());
+    EXPECT_EQ(answer.exists(0).bool_val(), c.value != nullptr);
   }
 }
 

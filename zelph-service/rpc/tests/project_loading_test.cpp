@@ -149,7 +149,7 @@ TEST(ProjectLoadingTest, UploadIntoABusyProjectIsRefused) {
   };
   const Case kCases[] = {
       {"p1", "p1"},
-      {std::string(20000, 'p'), std::string(256, 'p') + "..."},
+      {std::string(1024, 'p'), std::string(256, 'p') + "..."},  // the longest id a project may have
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.shown);

@@ -1,19 +1,27 @@
 // remove_test.cpp
 //
 // Remove through the client stub: each kind of object, a worker with the links it takes
-// along, objects that do not exist; every URL checked before anything goes; a failure part
-// way that keeps the earlier removals; and the UNKNOWN answer of a missing session or
+// along, objects that do not exist; a refused Remove that has removed nothing, whatever URL
+// fails (a bad URL, a missing session or project, a chain whose lock the client gave up
+// waiting for, a reply past its limit); and the UNKNOWN answer of a missing session or
 // project where the removal does not catch it.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
 #include "service_harness.h"
 #include "zelph/model/port_data_scalar.h"
 #include "zelph/projects/project.h"
+#include "zelph/projects/rw_lock.h"
+#include "zelph/rpc/reply_budget.h"
+#include "zelph/rpc/zelph_service.h"
 #include "zelph/testing/service_fixtures.h"
+#include "zelph/testing/wait_until.h"
 
 namespace zelph::testing {
 namespace {
@@ -87,55 +95,46 @@ TEST(RemoveTest, EachKindIsRemovedAndWhatExistedIsListed) {
   EXPECT_TRUE(Exists(harness, p + "/statistic:" + kLineSourceId));
 }
 
-TEST(RemoveTest, StopsAtTheFirstFailureKeepingWhatWasRemoved) {
+TEST(RemoveTest, ARefusedRemoveHasRemovedNothing) {
   struct Case {
     const char* name;
-    std::vector<std::string> after;  // URLs that follow the removal of "/input:x"
+    std::vector<std::string> after;  // URLs that follow "/input:x", the first removal
     grpc::StatusCode code;
     std::string message;
-    bool input_removed;
   };
   const Case kCases[] = {
       {"every URL checked first",
        {"/session/project"},
        grpc::StatusCode::INVALID_ARGUMENT,
-       "Invalid url: /session/project, /session:id required",
-       false},
+       "Invalid url: /session/project, /session:id required"},
       {"no removal of that path",
        {"/model:m", "/session:s"},
        grpc::StatusCode::INVALID_ARGUMENT,
-       "Failed remove object, invalid url /model:m",
-       true},
+       "Failed remove object, invalid url /model:m"},
       {"worker id that is no uuid",
        {"{project}/worker:scale"},
        grpc::StatusCode::INTERNAL,
-       "invalid uuid string",
-       true},
+       "invalid uuid string"},
       {"worker of a missing project",
        {"{session}/project:nothing/worker:" + std::string(kLineScaleId)},
        grpc::StatusCode::INTERNAL,
-       "Project not found: nothing",
-       true},
+       "Project not found: nothing"},
       {"link of a missing session",
        {"/session:nothing/project:p/link:l"},
        grpc::StatusCode::INTERNAL,
-       "Session not found: nothing",
-       true},
+       "Session not found: nothing"},
       {"project of a missing session",
        {"/session:nothing/project:p"},
        grpc::StatusCode::UNKNOWN,
-       "Unexpected error in RPC handling",
-       true},
+       "Unexpected error in RPC handling"},
       {"statistic of a missing project",
        {"{session}/project:nothing/statistic:x"},
        grpc::StatusCode::UNKNOWN,
-       "Unexpected error in RPC handling",
-       true},
+       "Unexpected error in RPC handling"},
       {"data of a missing project",
        {"{session}/project:nothing/output:x"},
        grpc::StatusCode::UNKNOWN,
-       "Unexpected error in RPC handling",
-       true},
+       "Unexpected error in RPC handling"},
   };
   for (const Case& c : kCases) {
     ServiceHarness harness;
@@ -154,13 +153,92 @@ TEST(RemoveTest, StopsAtTheFirstFailureKeepingWhatWasRemoved) {
     EXPECT_EQ(status.error_code(), c.code) << c.name;
     EXPECT_EQ(status.error_message(), c.message) << c.name;
     EXPECT_EQ(response.removed_url_size(), 0) << c.name;
-    EXPECT_EQ(Exists(harness, p + "/input:x"), !c.input_removed) << c.name;
+    EXPECT_TRUE(Exists(harness, p + "/input:x")) << c.name;
   }
 
   ServiceHarness harness;
   RemoveResponse response;
   EXPECT_TRUE(harness.Call(&Stub::Remove, RemoveRequest(), &response).ok());
   EXPECT_EQ(response.removed_url_size(), 0);
+}
+
+// The chain of the second project is locked by a reader (as a run holds it) while the client's
+// deadline passes: the removal of the first project's data waits for it and does not happen.
+TEST(RemoveTest, AClientThatGivesUpWaitingForALockHasRemovedNothing) {
+  ServiceHarness harness;
+  const std::string session = harness.NewSession();
+  const std::string p = LineProject(harness, session);
+  const std::string q = LineProject(harness, session);
+  std::shared_lock held(harness.ProjectOf(q)->GetLock());
+  grpc::ClientContext context;
+  context.set_deadline(std::chrono::system_clock::now() + std::chrono::milliseconds(300));
+  RemoveResponse response;
+  const grpc::Status status = harness.stub().Remove(
+      &context, Request({p + "/input:x", q + "/worker:" + std::string(kLineScaleId)}), &response);
+  EXPECT_EQ(status.error_code(), grpc::StatusCode::DEADLINE_EXCEEDED);
+  // The server's thread has given up too once no writer waits: a reader is let in again.
+  RwLock& lock = harness.ProjectOf(q)->GetLock();
+  EXPECT_TRUE(WaitUntil([&] {
+    if (!lock.try_lock_shared()) return false;
+    lock.unlock_shared();
+    return true;
+  }));
+  held.unlock();
+  EXPECT_TRUE(Exists(harness, p + "/input:x"));
+  EXPECT_TRUE(Exists(harness, q + "/worker:" + std::string(kLineScaleId)));
+}
+
+// Each reply may have 2 MiB; the second entry's URL alone passes that.
+TEST(RemoveTest, ARemoveWhoseReplyPassesItsLimitHasRemovedNothing) {
+  ServiceHarness harness(Serving::kLoopback, 4 << 20);
+  const std::string session = harness.NewSession();
+  const std::string p = LineProject(harness, session);
+  const std::string long_key = "/input:" + std::string(3 << 20, 'k');
+  harness.ProjectOf(p)->SetCache(long_key, std::make_shared<PortDataScalar>(std::string("3")));
+  RemoveResponse response;
+  const grpc::Status status =
+      harness.Call(&Stub::Remove, Request({p + "/input:x", p + long_key}), &response);
+  EXPECT_EQ(status.error_code(), grpc::StatusCode::RESOURCE_EXHAUSTED);
+  EXPECT_EQ(status.error_message(), "reply would exceed 2097152 bytes");
+  EXPECT_TRUE(Exists(harness, p + "/input:x"));
+  // (Exists would repeat the long URL in its reply.)
+  EXPECT_TRUE(harness.ProjectOf(p)->GetCache(long_key).data);
+  EXPECT_EQ(harness.service().GetReplyBudget().InFlight(), 0u);
+}
+
+// Data that a client removes or replaces goes back to the system as drained replies do: the
+// service calls its release hook once enough has gone. Handlers are called directly.
+TEST(RemoveTest, RemovedAndReplacedDataGiveTheirMemoryBack) {
+  int releases = 0;
+  ZelphServiceV2Impl service(std::uint64_t{1} << 30, [&] { ++releases; });
+  CreateSessionRequest session;
+  session.set_id("s");
+  CreateSessionResponse session_response;
+  ASSERT_TRUE(service.CreateSession(nullptr, &session, &session_response).ok());
+  CreateProjectRequest project;
+  project.set_url("/session:s/project:p");
+  CreateProjectResponse project_response;
+  ASSERT_TRUE(service.CreateProject(nullptr, &project, &project_response).ok());
+  const std::string url = "/session:s/project:p/input:m";
+  const auto store = [&] {
+    SetDataRequest set;
+    set.set_url(url);
+    set.mutable_data()->set_url(url);
+    GNumbers* numbers = set.mutable_data()->mutable_numbers();
+    numbers->set_element_type(kByte);
+    numbers->set_buffer(std::string(40 << 20, 'n'));
+    SetDataResponse response;
+    return service.SetData(nullptr, &set, &response);
+  };
+  ASSERT_TRUE(store().ok());
+  ASSERT_TRUE(store().ok());  // 40 MiB replaced
+  EXPECT_EQ(releases, 0);
+  RemoveRequest remove;
+  remove.add_url(url);
+  RemoveResponse removed;
+  ASSERT_TRUE(service.Remove(nullptr, &remove, &removed).ok());
+  ASSERT_EQ(removed.removed_url_size(), 1);
+  EXPECT_EQ(releases, 1);  // 80 MiB gone
 }
 
 }  // namespace

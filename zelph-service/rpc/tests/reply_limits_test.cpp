@@ -15,7 +15,12 @@
 
 #include "readable_objects.h"
 #include "service_harness.h"
+#include "zelph/chains/data_process_chain.h"
+#include "zelph/model/port_data_scalar.h"
+#include "zelph/projects/project.h"
 #include "zelph/rpc/reply_budget.h"
+#include "zelph/testing/service_fixtures.h"
+#include "zelph/testing/test_plugin_control.h"
 #include "zelph/testing/unread_reply.h"
 #include "zelph/testing/wait_until.h"
 
@@ -50,8 +55,37 @@ TEST(ReplyLimitsTest, AReplyPastItsLimitIsRefusedAndTheServiceKeepsAnswering) {
   const rpc::ReplyBudget& budget = harness.service().GetReplyBudget();
   const std::string project = harness.NewProject();
   const std::string matrix = project + "/input:matrix";
-  StoreMatrix(harness, matrix, kMiB);
   const std::string long_id(800 * 1024, 'i');
+
+  const std::string session = project.substr(0, project.find("/project"));
+  // What a refused call must have left as it was: the session's projects, the project's
+  // workers and links, its chain and its configuration.
+  const auto listed = [&](const std::string& url) {
+    GetListRequest list;
+    list.set_url(url);
+    GetListResponse response;
+    EXPECT_TRUE(harness.Call(&Stub::GetList, list, &response).ok()) << url;
+    return response.url_size();
+  };
+  const auto state = [&] {
+    const std::shared_ptr<Project> loaded = harness.ProjectOf(project);
+    return std::to_string(listed(session + "/project")) + " projects, " +
+           std::to_string(listed(project + "/worker")) + " workers, " +
+           std::to_string(listed(project + "/link")) + " links, chain " +
+           loaded->GetChain()->GetId() + ", configuration " + loaded->GetConfigurationJson();
+  };
+  harness.UploadChain(project, "main_settings.json");
+  // A configuration whose document passes the limit once written.
+  UploadProjectConfigurationRequest tuned;
+  tuned.set_url(project);
+  std::string document = harness.ProjectOf(project)->GetConfigurationJson();
+  const std::string caption = "\"caption\": \"";
+  ASSERT_NE(document.find(caption), std::string::npos) << document;
+  document.insert(document.find(caption) + caption.size(), long_id + long_id + long_id);
+  tuned.mutable_file()->set_data(document);
+  const grpc::Status tuned_status = harness.Call(&Stub::UploadProjectConfiguration, tuned);
+  ASSERT_TRUE(tuned_status.ok()) << tuned_status.error_message();
+  StoreMatrix(harness, matrix, kMiB);
 
   struct Case {
     const char* name;
@@ -60,15 +94,14 @@ TEST(ReplyLimitsTest, AReplyPastItsLimitIsRefusedAndTheServiceKeepsAnswering) {
   const Case cases[] = {
       {"one matrix named three times",
        [&] { return harness.Call(&Stub::GetData, Named(matrix, 3)); }},
-      {"sessions of long ids",
+      {"cache entries of long keys listed",
        [&] {
          for (int i = 0; i < 3; ++i) {
-           CreateSessionRequest create;
-           create.set_id(long_id + std::to_string(i));
-           if (!harness.Call(&Stub::CreateSession, create).ok()) return grpc::Status::CANCELLED;
+           harness.ProjectOf(project)->SetCache("/output:" + long_id + std::to_string(i),
+                                                std::make_shared<PortDataScalar>(std::string("1")));
          }
          GetListRequest list;
-         list.set_url("/session");
+         list.set_url(project + "/output");
          return harness.Call(&Stub::GetList, list);
        }},
       {"long URLs asked for",
@@ -77,14 +110,53 @@ TEST(ReplyLimitsTest, AReplyPastItsLimitIsRefusedAndTheServiceKeepsAnswering) {
          for (int i = 0; i < 3; ++i) exists.add_url("/session:" + long_id);
          return harness.Call(&Stub::Exists, exists);
        }},
+      // The handlers whose reply is built whole repeat their requests: those are counted before
+      // anything changes.
+      {"a project of a long URL created",
+       [&] {
+         CreateProjectRequest create;
+         create.set_url(session + "/project:" + long_id + long_id + long_id);
+         return harness.Call(&Stub::CreateProject, create);
+       }},
+      {"a worker of a long URL created",
+       [&] {
+         CreateWorkerRequest create;
+         create.set_url(project + "/worker:" + long_id + long_id + long_id);
+         create.set_model_url(std::string("/model:") + kScaleModel);
+         return harness.Call(&Stub::CreateWorker, create);
+       }},
+      {"a link of long port URLs created",
+       [&] {
+         CreateLinkRequest create;
+         create.set_url(project);
+         create.set_src_url(project + "/worker:value/port:" + long_id + long_id);
+         create.set_dst_url(project + "/worker:value/port:" + long_id + long_id);
+         return harness.Call(&Stub::CreateLink, create);
+       }},
+      {"a long chain text uploaded",
+       [&] {
+         UploadProjectRequest upload;
+         upload.set_url(project);
+         upload.mutable_file()->set_data(std::string(3 * 800 * 1024, ' ') + ChainText("line.json"));
+         return harness.Call(&Stub::UploadProject, upload);
+       }},
+      {"a long configuration document read",
+       [&] {
+         GetProjectConfigurationRequest get;
+         get.set_url(project);
+         return harness.Call(&Stub::GetProjectConfiguration, get);
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    const std::string before = state();
     const grpc::Status status = c.call();
     EXPECT_EQ(status.error_code(), grpc::StatusCode::RESOURCE_EXHAUSTED);
     EXPECT_EQ(status.error_message(), "reply would exceed 2097152 bytes");
-    // The refused call holds nothing, and the next one is answered.
-    EXPECT_EQ(budget.InFlight(), 0u);
+    EXPECT_EQ(state(), before);
+    // The refused call holds nothing (the replies before it give back theirs once gRPC has
+    // finished sending them), and the next one is answered.
+    EXPECT_TRUE(WaitUntil([&] { return budget.InFlight() == 0; }));
     GetDataResponse response;
     ASSERT_TRUE(harness.Call(&Stub::GetData, Named(matrix, 1), &response).ok());
     ASSERT_EQ(response.data_size(), 1);

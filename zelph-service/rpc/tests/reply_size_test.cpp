@@ -160,5 +160,52 @@ TEST(ReplyBudgetTest, ALargeDrainReleasesMemoryOnce) {
   }
 }
 
+// A reply its client never reads, or steady traffic, keeps the bytes in flight above zero; a
+// large drain still gives the memory back.
+TEST(ReplyBudgetTest, ADrainFarBelowThePeakReleasesWhateverStillWaits) {
+  struct Case {
+    const char* name;
+    std::uint64_t held;     // stays in flight throughout
+    std::uint64_t drained;  // taken beside it, then given back
+    int releases;
+  };
+  const Case kCases[] = {
+      {"5 GiB drained beside 2 bytes", 2, 5 * kGiB, 1},
+      {"down to just under a quarter of the peak", 64 * kMiB, 193 * kMiB, 1},
+      {"down to a quarter of the peak stays", 64 * kMiB, 192 * kMiB, 0},
+      {"a small peak never releases", 2, ReplyBudget::kReleaseAfterBytes - 3, 0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    int releases = 0;
+    ReplyBudget budget(16 * kGiB, [&] { ++releases; });
+    ASSERT_TRUE(budget.Take(c.held));
+    ASSERT_TRUE(budget.Take(c.drained));
+    budget.Give(c.drained);
+    EXPECT_EQ(releases, c.releases);
+    EXPECT_EQ(budget.InFlight(), c.held);
+    // The peak starts again from what the drain left: small traffic does not release again.
+    ASSERT_TRUE(budget.Take(1000));
+    budget.Give(1000);
+    EXPECT_EQ(releases, c.releases);
+  }
+}
+
+// Clients' data removed or replaced goes back as drained replies do, once enough has gone.
+TEST(ReplyBudgetTest, FreedDataReleasesOnceEnoughHasGone) {
+  int releases = 0;
+  ReplyBudget budget(kGiB, [&] { ++releases; });
+  budget.NoteFreed(ReplyBudget::kReleaseAfterFreedBytes - 1);
+  EXPECT_EQ(releases, 0);
+  budget.NoteFreed(1);
+  EXPECT_EQ(releases, 1);
+  // Counted again from nothing.
+  budget.NoteFreed(ReplyBudget::kReleaseAfterFreedBytes - 1);
+  EXPECT_EQ(releases, 1);
+  budget.NoteFreed(5 * kGiB);
+  EXPECT_EQ(releases, 2);
+  EXPECT_EQ(budget.InFlight(), 0u);
+}
+
 }  // namespace
 }  // namespace zelph::rpc

@@ -39,6 +39,8 @@ TEST(ServiceFrameTest, CreateSessionAnswersTheStoreRefusals) {
       {"a:b", grpc::StatusCode::INTERNAL, "Session id contains ':'"},
       {std::string("a\0b", 3), grpc::StatusCode::INTERNAL, "Session id contains '\\0'"},
       {"/", grpc::StatusCode::INTERNAL, "Session id contains '/'"},
+      // Every listing of sessions repeats it.
+      {std::string(1025, 'x'), grpc::StatusCode::INTERNAL, "Session id is longer than 1024 bytes"},
   };
   for (const Case& c : kCases) {
     CreateSessionRequest request;

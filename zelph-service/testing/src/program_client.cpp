@@ -6,15 +6,14 @@
 namespace zelph::testing {
 namespace {
 
-constexpr char kProject[] = "/session:slow/project:p";
-
-// "Slow" of the Java test models, without ports.
-constexpr char kSlowChain[] = R"({"app": "zelph-project", "version": "1.1", "zelph_chain": {
-  "executor": {"uuid": "c4a10000-0000-4000-8000-00000000aaaa", "name": "slow"},
-  "blocks": [{"uuid": "c4a10000-0000-4000-8000-00000000aaa1",
-              "executor_id": "3b7e2a10-5c1d-4e8f-9a01-000000000008", "executor_name": "Slow",
-              "ports": []}],
+// A chain of one worker of the Java test model with that id and name, without ports.
+std::string OneWorkerChain(const char* model_id, const char* model_name) {
+  return std::string(R"({"app": "zelph-project", "version": "1.1", "zelph_chain": {
+  "executor": {"uuid": "c4a10000-0000-4000-8000-00000000aaaa", "name": "one worker"},
+  "blocks": [{"uuid": "c4a10000-0000-4000-8000-00000000aaa1", "executor_id": ")") +
+         model_id + R"(", "executor_name": ")" + model_name + R"(", "ports": []}],
   "links": []}})";
+}
 
 void Require(const grpc::Status& status, const char* step) {
   if (!status.ok()) throw std::runtime_error(std::string(step) + ": " + status.error_message());
@@ -26,19 +25,28 @@ ProgramClient::ProgramClient(const std::string& address)
     : stub_(ZelphServiceApiV2::NewStub(
           grpc::CreateChannel(address, grpc::InsecureChannelCredentials()))) {}
 
-std::thread ProgramClient::StartSlowEvaluation(bool async) {
+std::string ProgramClient::LoadOneWorkerProject(const std::string& session_id,
+                                                JavaTestModel model) {
   CreateSessionRequest session;
-  session.set_id("slow");
+  session.set_id(session_id);
   Require(Call(&ProgramStub::CreateSession, session), "CreateSession");
+  const std::string url = "/session:" + session_id + "/project:p";
   CreateProjectRequest project;
-  project.set_url(kProject);
+  project.set_url(url);
   Require(Call(&ProgramStub::CreateProject, project), "CreateProject");
   UploadProjectRequest upload;
-  upload.set_url(kProject);
-  upload.mutable_file()->set_data(kSlowChain);
+  upload.set_url(url);
+  upload.mutable_file()->set_data(
+      model == JavaTestModel::kSlow
+          ? OneWorkerChain("3b7e2a10-5c1d-4e8f-9a01-000000000008", "Slow")
+          : OneWorkerChain("3b7e2a10-5c1d-4e8f-9a01-00000000000b", "Lingering"));
   Require(Call(&ProgramStub::UploadProject, upload), "UploadProject");
+  return url;
+}
+
+std::thread ProgramClient::StartSlowEvaluation(bool async) {
   ExecuteCommandRequest run;
-  run.add_url(kProject);
+  run.add_url(LoadOneWorkerProject("slow", JavaTestModel::kSlow));
   run.set_command(async ? kEvaluateAsync : kEvaluate);
   return std::thread([this, run] { Call(&ProgramStub::ExecuteCommand, run); });
 }

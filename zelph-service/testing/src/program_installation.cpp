@@ -118,6 +118,15 @@ void ProgramInstallation::AddJavaTestModels() const {
   AddJavaModels("test-models", ZELPH_JAVA_TEST_MODELS_JAR);
 }
 
+void ProgramInstallation::MakeProgramFolderReadOnly() const {
+  constexpr fs::perms kWrite =
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(bin_)) {
+    if (!entry.is_symlink()) fs::permissions(entry.path(), kWrite, fs::perm_options::remove);
+  }
+  fs::permissions(bin_, kWrite, fs::perm_options::remove);
+}
+
 ChildOptions ProgramInstallation::Options(const std::vector<std::string>& arguments,
                                           const std::string& argv0) const {
   std::vector<std::string> argv = {argv0.empty() ? Program().string() : argv0};
@@ -161,6 +170,8 @@ DemoServer::DemoServer(const fs::path& installed_home) {
                 R"("configurations": "../solutions/templates"})";
   }
   installation_->WriteConfig(installation_->Config("info", solutions));
+  // A package's program folder is read-only to the service.
+  if (!installed_home.empty()) installation_->MakeProgramFolderReadOnly();
   server_ = installation_->Start({});
   if (!ProgramInstallation::WaitUntilListening(*server_)) {
     throw std::runtime_error("the demo installation does not listen:\n" + server_->Wait().err);

@@ -4,7 +4,10 @@
 // crashes of the service or of its plug-ins can be examined afterwards. Handlers for SIGSEGV,
 // SIGBUS, SIGFPE, SIGILL and SIGABRT write the signal, its code, the faulting address (or the
 // sender of a signal sent by a process), the process and thread ids, the UTC time and a
-// backtrace, then let the signal end the process as it would have without them.
+// backtrace, then let the signal end the process as it would have without them. The
+// backtrace names functions from the symbol tables (.symtab) the object files keep, read when
+// the handler is installed (and again by ReadCrashReportSymbols), so a program's own
+// functions have names though its dynamic symbol table holds none of them.
 //
 // One report per process: the first signal writes it, later ones (the abort of a runtime
 // that handles the crash after us, a second faulting thread) never touch it. A thread whose
@@ -42,6 +45,12 @@ int InstallCrashReportHandler(const std::string& program_path);
 // go beside the program after a failure. Start-up thread only: the handler reads the
 // path this prepares, so no report allocates.
 int SetCrashReportFolder(const std::string& folder);
+
+// Reads the symbol tables of the objects loaded since the handler was installed (plug-ins),
+// so that reports name their functions too. Each call maps the files again and keeps what it
+// read before, which a handler may be reading: call it once the plug-ins are loaded, not per
+// plug-in. Does nothing before InstallCrashReportHandler. Start-up thread only.
+void ReadCrashReportSymbols();
 
 // The report name for a crash at `unix_seconds` (UTC), as the handler builds it.
 std::string CrashReportPath(const std::string& program_path, long long unix_seconds);

@@ -1,6 +1,10 @@
 // jvm_options.h
 //
 // The option list the Java VM starts with, assembled from the installation:
+//   0. "-XX:ErrorFile=<crash report folder>/hs_err_pid%p.log" when the configuration names
+//      the folder: the VM's error log goes beside the program's crash reports and not to its
+//      working folder (read-only where a package installs it) or to the temporary folder
+//      (private to a service and gone when it stops); a later -XX:ErrorFile wins;
 //   1. the "vm_options" of <home>/conf/jvm.json, then (extended mode) jvm.extended.json;
 //   2. for each Java extension (every extension.json under <home>/ext, walked in name order,
 //      platforms of technology "jvm" and language "java"): the "vm_options" of the
@@ -58,6 +62,8 @@ void ReadJavaExtensions(const std::filesystem::path& folder,
 void AddJvmVariable(JvmOptions& options, const std::string& name, const std::string& value);
 // Appends the arguments that begin with "-D" or "-X".
 void AddCliArguments(const std::vector<std::string>& arguments, JvmOptions& options);
+// "-XX:ErrorFile=<folder>/hs_err_pid%p.log"; the VM puts its process id for "%p".
+std::string MakeErrorFileOption(const std::filesystem::path& folder);
 std::string MakeRootProperty(const std::filesystem::path& home);
 void AddClassPathOption(JvmOptions& options);
 std::string JoinClassPath(const std::set<std::string>& class_path);

@@ -23,7 +23,8 @@ namespace zelph {
 inline constexpr std::size_t kMaxQuotedClientBytes = 256;
 
 // `text` with "\n", "\r" and NUL written as \n, \r and \0, every other control character
-// (below 0x20, and DEL) as \xNN; the rest is kept byte for byte. When the escaped text has
+// (below 0x20, and DEL) as \xNN, the C1 controls U+0080 to U+009F and the separators U+2028
+// and U+2029 as \uNNNN; the rest is kept byte for byte. When the escaped text has
 // more than kMaxQuotedClientBytes bytes, the longest prefix of at most that many bytes that
 // splits neither an escape nor a UTF-8 character, followed by "...". Texts without control
 // characters and of at most kMaxQuotedClientBytes bytes come back unchanged.

@@ -38,6 +38,9 @@ class ZELPH_LOGGER_API LogConfig {
   std::string GetFile() const;
   std::string GetLogFormat() const;
   ZelphSeverityLevel GetSeverity() const;
+  // Days of daily log files kept, today's among them; older ones are removed when the file
+  // logger opens a day's file. 0 keeps all.
+  int GetDaysKept() const;
   // The format with every "%l" wrapped in spdlog's colour range; empty for an empty format.
   std::string GetConsoleLogFormat() const;
 
@@ -46,6 +49,8 @@ class ZELPH_LOGGER_API LogConfig {
   void SetFile(const std::string& file);
   void SetLogFormat(const std::string& format);
   void SetSeverity(ZelphSeverityLevel severity);
+  // Values below 0 keep all, as 0 does.
+  void SetDaysKept(int days);
 
   // Traces the logger set-up itself on standard error. Set before InitializeSpdLogging.
   static bool IsDebugMode();
@@ -56,6 +61,7 @@ class ZELPH_LOGGER_API LogConfig {
   std::string file_ = "$(temp)/log.log";
   std::string format_ = "[%Y-%m-%d %H:%M:%S.%e] [%l] %v";
   ZelphSeverityLevel severity_ = ZelphSeverityLevel::kError;
+  int days_kept_ = 0;
 };
 
 // Empty until InitializeSpdLogging; read them with std::atomic_load, since run threads may
@@ -65,7 +71,9 @@ extern ZELPH_LOGGER_API std::shared_ptr<spdlog::logger> kConsoleLogger;
 
 extern "C" {
 // Creates the loggers the sink names ("FileText", "Console"), once per process; a second
-// call only prints a refusal. Throws std::runtime_error when the file logger cannot be made.
+// call only prints a refusal. The file logger writes a file a day, the configured name with
+// "_YYYY-MM-DD" before its extension, and prints "Log file: " with the absolute path of
+// today's file. Throws std::runtime_error when the file logger cannot be made.
 ZELPH_LOGGER_API void InitializeSpdLogging(const LogConfig& config);
 // Logs a last line, then drops both loggers and closes the log file.
 ZELPH_LOGGER_API void ReleaseSpdLogging();

@@ -10,7 +10,7 @@
 //   zelph::client::ClientSession session(channel, "my-session");  // session and project
 //   session.ListApps();                  // the service finds apps only once they are listed
 //   session.LoadApp(app_id);             // learns the chain's inputs and outputs
-//   session.SetInputs(image);            // a GMat into every matrix input
+//   session.SetInputs(values);           // each input the value its data type takes
 //   session.Evaluate();
 //   for (const zelph::GAnyData& output : session.ReadOutputs()) ...
 //   session.Close();                     // removes the project, then the session
@@ -69,7 +69,21 @@ struct ChainPort {
 
   // Whether the port carries matrices (images).
   bool IsMatrix() const;
+  // Whether the port carries blocks of numbers.
+  bool IsNumbers() const;
 };
+
+// What a client sends to a chain's inputs, one value for each kind of port: matrix ports
+// take the image, number ports the numbers, every other port (scalars, text) the text, which
+// the service converts to the port's type.
+struct InputValues {
+  GMat image;
+  GNumbers numbers;
+  std::string text;
+};
+
+// One block of doubles (block_length: the count of elements in a block).
+GNumbers NumberBlock(const std::vector<double>& values);
 
 class ClientSession {
  public:
@@ -105,9 +119,9 @@ class ClientSession {
   // run (a project property), which WaitForPreview then reads.
   void EnablePreviews();
 
-  // Sends `image` to every matrix input of the chain; the workers take it at the next run.
-  // Throws std::runtime_error when the chain has no matrix input.
-  void SetInputs(const GMat& image);
+  // Sends every input of the chain the value of `values` that its data type takes; the
+  // workers take them at the next run. Throws std::runtime_error when the chain has no input.
+  void SetInputs(const InputValues& values);
   // Sends `value` to one input.
   void SetInput(const ChainPort& input, const GAnyData& value);
 

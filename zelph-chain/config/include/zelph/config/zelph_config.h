@@ -97,9 +97,17 @@ class ZELPH_CHAIN_API ZelphConfig {
   std::string GetLogFormat() const { return log_format_; }
   void SetLogFormat(const char* format) { log_format_ = format ? format : ""; }
   // The folder for crash reports ("server" → "crash_reports"), as written; empty for beside
-  // the program. The host resolves a relative folder against the program's folder.
+  // the program. At start-up the host replaces it by the absolute folder the reports go to.
   std::string GetCrashReportFolder() const { return crash_report_folder_; }
   void SetCrashReportFolder(const std::string& folder) { crash_report_folder_ = folder; }
+  // How many crash reports of each kind (the program's, the Java VM's error logs) the crash
+  // report folder keeps ("server" → "crash_reports_kept"); 0 keeps all.
+  int GetCrashReportsKept() const { return crash_reports_kept_; }
+  void SetCrashReportsKept(int count) { crash_reports_kept_ = count; }
+  // The days of daily log files kept ("server" → "log" → "days_kept"), today's among them;
+  // 0 keeps all.
+  int GetLogDaysKept() const { return log_days_kept_; }
+  void SetLogDaysKept(int days) { log_days_kept_ = days; }
 
   ServerCacheType GetCacheType() const { return cache_type_; }
   // Exactly "none" or "mem"; other texts keep the value.
@@ -159,6 +167,10 @@ class ZELPH_CHAIN_API ZelphConfig {
   // The memory gRPC may give to requests it has read but not yet handed to a handler.
   std::uint64_t GetMaxRequestBytesInFlight() const { return max_request_bytes_in_flight_; }
   void SetMaxRequestBytesInFlight(std::uint64_t bytes) { max_request_bytes_in_flight_ = bytes; }
+  // The chain runs in progress at once ("server" key "max_runs"), synchronous and
+  // asynchronous: each asynchronous run takes a thread of its own.
+  int GetMaxRuns() const { return max_runs_; }
+  void SetMaxRuns(int runs) { max_runs_ = runs; }
 
   bool IsServiceEnabled() const { return service_enabled_; }
   void SetServiceEnabled(bool value) { service_enabled_ = value; }
@@ -204,6 +216,8 @@ class ZELPH_CHAIN_API ZelphConfig {
   std::string log_sink_;
   std::string log_format_;
   std::string crash_report_folder_;
+  int crash_reports_kept_ = 20;
+  int log_days_kept_ = 0;
   ServerCacheType cache_type_ = ServerCacheType::kNone;
   JavaExceptionHandle java_exception_handle_ = JavaExceptionHandle::kStackTrace;
   ChainImplType chain_impl_type_ = ChainImplType::kLinkedChain;
@@ -222,6 +236,7 @@ class ZELPH_CHAIN_API ZelphConfig {
   std::uint64_t max_reply_bytes_in_flight_ = std::uint64_t{4} << 30;
   int reply_send_timeout_s_ = 30;
   std::uint64_t max_request_bytes_in_flight_ = std::uint64_t{4} << 30;
+  int max_runs_ = 64;
   bool service_enabled_ = false;
   std::string service_name_;
   std::vector<std::string> unrecognized_cli_args_;

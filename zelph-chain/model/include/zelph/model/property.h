@@ -8,7 +8,7 @@
 // Defined completely here: the service, the chain library and the Java bridge compile the
 // same definition and pass bags to each other as Property*.
 //
-// Threading: one reader/writer lock per bag. Readers (GetValue, HasValue,
+// Threading: one reader/writer lock per bag. Readers (GetValue, ReadValue, HasValue,
 // GetValueAsString, ForEach, ForEachChanged) hold it shared, stores and whole-bag copies
 // exclusively. Callbacks of ForEach/ForEachChanged run under the shared lock and must not
 // store into the same bag. ForEachChanged passes over one bag (a worker pushing its values
@@ -86,6 +86,17 @@ class Property {
     auto it = entries_.find(key);
     if (it == entries_.end()) return std::nullopt;
     return it->second.value;
+  }
+  // Calls `read` with the value under the shared lock, so that a reader can learn a text's
+  // size before it copies it; false, without calling it, when the key is absent. `read` must
+  // not store into the bag.
+  template <typename Read>
+  bool ReadValue(std::string_view key, Read&& read) const {
+    std::shared_lock lock(mutex_);
+    auto it = entries_.find(key);
+    if (it == entries_.end()) return false;
+    read(std::as_const(it->second.value));
+    return true;
   }
   bool HasValue(std::string_view key) const {
     std::shared_lock lock(mutex_);

@@ -20,9 +20,11 @@ void InstallCrashReport();
 // relative one taken from the program's folder, making it when missing; no folder keeps them
 // beside the program. A folder that cannot be made or used is logged as a warning and the
 // reports stay beside the program; a report that cannot be written in the folder when the
-// crash comes goes beside the program too. Call it on the start-up thread once the loggers
-// run and before any plug-in or the Java VM starts.
-void UseCrashReportFolder(const ZelphConfig& config);
+// crash comes goes beside the program too. The configuration's folder becomes the absolute
+// folder the reports go to (the Java VM writes its error log there), and the folder keeps
+// the configured count of reports ("crash_reports_kept"). Call it on the start-up thread once
+// the loggers run and before any plug-in or the Java VM starts.
+void UseCrashReportFolder(ZelphConfig& config);
 
 // Whether the system can hand `path` on as text: it must be valid UTF-8.
 bool IsPathRepresentable(std::filesystem::path path);

@@ -9,4 +9,10 @@ namespace zelph::host {
 // in flight end (they log as they end), and releases the loggers. Main or service thread.
 void FinishServing();
 
+// Blocks until FinishServing has returned. For the thread of a stopping signal that shut the
+// server down: the process is ended by the signal once its handler has returned and a grace
+// has passed, so the handler waits for the serving's orderly end (the runs interrupted and
+// awaited) rather than let the grace cut it short. Any thread but the one that serves.
+void AwaitServingEnd();
+
 }  // namespace zelph::host

@@ -15,7 +15,8 @@
 //   ...
 //   tasks.Shutdown(std::chrono::seconds(10));  // then release the loggers
 //
-// Runs get a thread each, which ends with the run. Previews run on a fixed pool of threads,
+// Runs get a thread each, which ends with the run; SetMaxRuns caps the runs in progress, so
+// that clients cannot make threads without limit. Previews run on a fixed pool of threads,
 // so a burst of worker executions never starts more threads than that. Per key (one
 // worker of one project), at most one preview runs at a time and at most one waits behind
 // it; a newer preview replaces the waiting one, which is dropped unrun. So the newest
@@ -47,7 +48,16 @@
 #include <thread>
 #include <vector>
 
+#include "zelph/chain/exception.h"
+
 namespace zelph {
+
+// A run refused because as many runs as the cap allows are in progress
+// (BackgroundTasks::SetMaxRuns).
+class TooManyRuns : public Exception {
+ public:
+  using Exception::Exception;
+};
 
 // The bookkeeping that the threads share with their BackgroundTasks (background_tasks.cpp).
 struct BackgroundTaskState;
@@ -69,21 +79,34 @@ class BackgroundTasks {
   // The number of cores, between 1 and 4: previews are short and must not crowd out runs.
   static std::size_t DefaultPreviewThreads();
 
-  // Runs `run` on a new thread of its own and counts it until `run` has returned and been
-  // destroyed and the thread is ending, past its thread-local destructors. While it counts,
-  // Shutdown calls `interrupt` (if set), and calls it again every 100 ms while it waits, since the
-  // first call may come before the run has begun. It must make the run end soon and be safe to call
-  // at any time, also after `run` has returned, on the thread of Shutdown. Returns false after
-  // Shutdown began: nothing is started or kept, and both functions are destroyed on the calling
-  // thread. Throws std::system_error when no thread can be started (nothing counts, `run` is
-  // destroyed unrun).
+  // Caps the runs in progress (those of StartRun and CountCallingThreadRun, and the places
+  // taken for them) at `max_runs`; 0, the default, for no cap. Runs already counted go on.
+  void SetMaxRuns(std::size_t max_runs);
+
+  // A place among the runs in progress, taken before a run prepares anything, so that a run
+  // past the cap is refused before it has changed something. Throws TooManyRuns at the cap.
+  class RunPlace;
+  [[nodiscard]] RunPlace TakeRunPlace();
+
+  // StartRun(TakeRunPlace(), run, interrupt).
   [[nodiscard]] bool StartRun(Task run, Task interrupt);
+  // Runs `run` on a new thread of its own, in the place taken for it (TakeRunPlace), and
+  // counts it until `run` has returned and been destroyed and the thread is ending, past its
+  // thread-local destructors. While it counts, Shutdown calls `interrupt` (if set), and calls
+  // it again every 100 ms while it waits, since the first call may come before the run has
+  // begun. It must make the run end soon and be safe to call at any time, also after `run`
+  // has returned, on the thread of Shutdown. Returns false after Shutdown began: nothing is
+  // started or kept, and both functions are destroyed on the calling thread. Throws
+  // std::system_error when no thread can be started (nothing counts, `run` is destroyed
+  // unrun). The place is given back whenever nothing is started.
+  [[nodiscard]] bool StartRun(RunPlace place, Task run, Task interrupt);
 
   // Counts a run that goes on the calling thread until the returned hold is destroyed (on any
   // thread). While it counts, InterruptRuns and Shutdown call `interrupt` as they do for the
   // runs of StartRun, with the same rules for `interrupt`, and Shutdown waits for it within
   // its bound; WaitIdle does not (the caller's thread is not background work). Counted also
   // after Shutdown began: a synchronous evaluation still runs then, and stays reachable.
+  // Throws TooManyRuns at the cap of runs in progress, counting nothing.
   class CallingThreadRun;
   [[nodiscard]] CallingThreadRun CountCallingThreadRun(Task interrupt);
 
@@ -129,6 +152,24 @@ class BackgroundTasks::CallingThreadRun {
 
   std::shared_ptr<BackgroundTaskState> state_;
   std::uint64_t id_ = 0;
+};
+
+// A place taken for a run that has not started yet (BackgroundTasks::TakeRunPlace). Movable;
+// StartRun uses it up, and a place destroyed unused is given back. Keeps only the shared
+// bookkeeping alive.
+class BackgroundTasks::RunPlace {
+ public:
+  RunPlace() = default;
+  RunPlace(RunPlace&& other) noexcept;
+  RunPlace& operator=(RunPlace&& other) noexcept;
+  ~RunPlace();
+
+ private:
+  friend class BackgroundTasks;
+  explicit RunPlace(std::shared_ptr<BackgroundTaskState> state);
+  void Release() noexcept;
+
+  std::shared_ptr<BackgroundTaskState> state_;
 };
 
 }  // namespace zelph

@@ -37,9 +37,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
+#include "zelph/projects/abandoned_call_watch.h"
 #include "zelph/projects/background_tasks.h"
 #include "zelph/projects/object_status.h"
 #include "zelph/projects/project_state.h"
@@ -101,10 +104,18 @@ class Project : public std::enable_shared_from_this<Project> {
   // statuses empty and the chain holding what the failed load built. Takes the lock
   // exclusively before it changes anything (the registered models included), so that a wait
   // for it that ends at the caller's limit (wait_limit.h) leaves the project as it was.
-  void UploadProject(const std::string& json, const std::string& path);
-  // UploadProject with the content of the file; std::runtime_error
-  // "Failed open project file: '{path}'" when it cannot be read (the project is untouched).
-  void LoadProjectFile(const std::string& path);
+  // With a `configuration` document, that document is then read and applied as
+  // UploadConfiguration does, under the same state and the same exclusive hold, so that no
+  // run and no wait of the caller comes between the chain and its configuration; its
+  // failures (UploadConfiguration's texts) leave the new chain loaded. Answers the id of the
+  // chain loaded.
+  std::string UploadProject(const std::string& json, const std::string& path,
+                            const std::optional<std::string>& configuration = std::nullopt);
+  // UploadProject with the content of the file, and with the content of the configuration
+  // file `configuration_path` unless it is empty; std::runtime_error "Failed open project
+  // file: '{path}'" or "Failed open configuration file: '{path}'" when one cannot be read
+  // (the project is untouched). Answers the id of the chain loaded.
+  std::string LoadProjectFile(const std::string& path, const std::string& configuration_path = "");
 
   // The settings tree built at the end of the last successful load; empty before. Takes the
   // lock shared.
@@ -140,8 +151,12 @@ class Project : public std::enable_shared_from_this<Project> {
   void ApplyConfiguration();
   // Reads the main-settings worker's "settings" property back into the tree. Failures are
   // logged, never thrown: no main-settings worker, an empty "settings", a text the reader
-  // refuses. Takes the lock shared only to find the worker and the configuration.
+  // refuses. Takes the lock shared.
   void UpdateConfigurationFromMainSetting();
+  // As UpdateConfigurationFromMainSetting, for a caller that holds the lock (shared or
+  // exclusively): a property write and the update it causes then share one hold, and no
+  // wait for the lock comes between them.
+  void UpdateConfigurationFromMainSettingHeld();
   // The configuration document, or the empty text before a chain is loaded. Takes the lock
   // shared only to copy the configuration pointer.
   std::string GetConfigurationJson() const;
@@ -228,6 +243,13 @@ class Project : public std::enable_shared_from_this<Project> {
   // id that is not a uuid throws std::runtime_error "invalid uuid string". Takes the lock
   // exclusively; `removed` runs under it.
   void RemoveWorker(const std::string& worker_id, const std::function<void(std::string)>& removed);
+  // As RemoveWorker, for a caller that already holds the lock exclusively: a removal of
+  // several objects takes every lock it needs before its first change.
+  void RemoveWorkerHeld(const std::string& worker_id,
+                        const std::function<void(std::string)>& removed);
+  // The ids of the links that removing the worker would remove. The caller holds the lock;
+  // throws as RemoveWorker for an id that is not a uuid.
+  std::vector<std::string> LinkIdsOfWorker(const std::string& worker_id) const;
 
   // Statistics and statuses (no project lock) --------------------------------------------
 
@@ -258,7 +280,10 @@ class Project : public std::enable_shared_from_this<Project> {
   // A project runs one thing at a time: a run, a worker run or a step entered while another
   // one, a load or a configuration upload is under way is refused at once with
   // EvaluateCancelled; each holds the lock shared for its whole length, so structural edits
-  // wait for it to end while readers go on.
+  // wait for it to end while readers go on. Each is counted among the service's runs in
+  // progress: past their cap (BackgroundTasks::SetMaxRuns) a run is refused with TooManyRuns
+  // before anything changes. A run on the calling thread whose call is given up (the thread's
+  // WaitLimit ends) is interrupted (abandoned_call_watch.h).
 
   // Runs the chain at the run-time stage on the calling thread, between the plug-ins'
   // BeforeExecutingAll and AfterExecutingAll. Refused with "Chain not ready to execute, {id}".
@@ -308,13 +333,15 @@ class Project : public std::enable_shared_from_this<Project> {
 
   // What a run on the calling thread holds while it goes on: its count in the session's
   // activity, and in the service's runs, so that the shutdown interrupts it wherever the
-  // project is.
+  // project is, and the watch of its call, so that a caller who gives up interrupts it.
   struct CallingThreadRun {
     RunActivity::Hold activity;
     BackgroundTasks::CallingThreadRun service;
+    AbandonedCallWatch::Hold abandoned;
   };
   // Counts a run that has entered the executing state. Throws EvaluateCancelled with
-  // `refusal` for a project whose runs are interrupted for good.
+  // `refusal` for a project whose runs are interrupted for good, and TooManyRuns at the cap
+  // of runs in progress.
   CallingThreadRun CountRunOnThisThread(const std::string& refusal);
 
   // Run preparation: statistics reset, listeners, the workers' visible-result and
@@ -322,6 +349,18 @@ class Project : public std::enable_shared_from_this<Project> {
   void PrepareRun();
   // ApplyConfiguration for a caller that holds the lock exclusively.
   void ApplyConfigurationUnlocked();
+  // UploadConfiguration's reading and applying, for a caller that holds the lock exclusively
+  // (and the busy state).
+  void UploadConfigurationUnlocked(const std::string& json);
+  // The main-settings worker that the configuration (not null) names; std::runtime_error
+  // "Executor not found with id: {id}" when the chain has none. The caller holds the lock.
+  std::shared_ptr<IDataProcess> MainSettingWorkerUnlocked() const;
+  // Writes the main-settings values document into `worker`'s "settings" property. The
+  // caller holds the lock exclusively.
+  void WriteMainSettingValues(IDataProcess& worker);
+  // The content of a configuration file; std::runtime_error "Failed open configuration
+  // file: '{path}'" when it cannot be read.
+  static std::string ReadConfigurationFile(const std::string& path);
   // ApplyChainProperty for a caller that holds the lock exclusively.
   void ApplyChainPropertyUnlocked(const std::string& name);
   // Hands every worker the chain's "__tmp.create_visible_result" and

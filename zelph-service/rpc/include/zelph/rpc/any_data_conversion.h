@@ -60,8 +60,9 @@ grpc::Status PortDataFromAnyData(zelph::GAnyData& value, std::shared_ptr<IPortDa
 // INTERNAL "Unsupported data type". `url` and `modified` are left alone.
 grpc::Status PortDataToAnyData(const IPortData& data, zelph::GAnyData& value);
 // About the bytes of the value PortDataToAnyData makes of `data`, URL and time aside, known
-// without making it: a matrix's or number block's payload and room for the fields around it;
-// 0 for scalars and texts. For counting a reply before a large value is copied into it.
+// without making it: a matrix's or number block's payload, a scalar's or text's length, and
+// room for the fields around them; 0 for other types. For counting a reply before a large
+// value is copied into it.
 std::uint64_t AnyDataBytesBound(const IPortData& data);
 
 // The bool, int32, double, string or int64 value of `request.data()` as the matching

@@ -12,15 +12,31 @@
 // sent: it names every kind in full and keeps only the segments the URL selected. GetData
 // and Exists answer by this key; SetData stores under the text the client wrote, which
 // agrees with it for every URL whose segments name their kinds in full, one id each.
+//
+// A run stores a worker's ports under the worker's id with the port's id and name, and under
+// its system name with the port's name; FindCacheEntry also finds the fourth form, the
+// system name with the port's id, by the worker's id.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "zelph/projects/service_cache.h"
+
 class ObjectUrl;
+
+namespace zelph {
+class Project;
+}
 
 namespace zelph::rpc {
 
 // The key of `url`; empty when the URL selected no node below its project node.
 std::string CacheKeyOf(const ObjectUrl& url);
+
+// The project's entry under CacheKeyOf(url); when there is none and the URL names a worker
+// that the chain knows by that system name, the entry under the worker's id instead. Takes
+// the project's lock shared to look the worker up, only when the first key is missing.
+std::optional<DataEx> FindCacheEntry(const zelph::Project& project, const ObjectUrl& url);
 
 }  // namespace zelph::rpc

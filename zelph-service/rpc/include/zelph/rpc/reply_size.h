@@ -54,6 +54,9 @@ class ReplySize {
   // before it is made. The next CountElements settles the difference to what was built.
   grpc::Status Reserve(std::uint64_t bytes);
 
+  // Counts a reply built whole, of `bytes` bytes, against what was reserved for it.
+  grpc::Status CountWhole(std::uint64_t bytes) { return Settle(bytes); }
+
   // Counts the elements of a repeated field that were added since the last call.
   template <typename Elements>
   grpc::Status CountElements(const Elements& elements) {
@@ -94,12 +97,22 @@ inline grpc::Status FinishReply(ReplySize& reply, grpc::Status status) {
   return status;
 }
 
-// The end of a handler whose reply is built whole and small beside what it repeats of the
-// request: `status` when the whole reply fits, RESOURCE_EXHAUSTED when it does not.
-template <typename Message>
-grpc::Status AnswerWhole(ReplyBudget& budget, grpc::Status status, Message& response) {
+// Room beside the request for what a reply built whole adds of its own: a new id, a rebuilt
+// URL's kind words.
+inline constexpr std::uint64_t kWholeReplyRoomBytes = 256;
+
+// The frame of a handler whose reply is built whole by `work` and holds at most what it
+// repeats of `request` and kWholeReplyRoomBytes beside it. That much is reserved before
+// `work` runs, so that a reply that does not fit (past its limit, or past the budget while
+// other replies wait to be sent) is refused with RESOURCE_EXHAUSTED before `work` changes
+// anything; the reservation then settles to the reply built, which gives back the rest.
+template <typename Request, typename Response, typename Work>
+grpc::Status AnswerWhole(ReplyBudget& budget, const Request& request, Response& response,
+                         Work&& work) {
   ReplySize reply(budget);
-  if (status.ok()) status = reply.Add(response.ByteSizeLong());
+  grpc::Status status = reply.Reserve(request.ByteSizeLong() + kWholeReplyRoomBytes);
+  if (status.ok()) status = work();
+  if (status.ok()) status = reply.CountWhole(response.ByteSizeLong());
   return FinishReply(reply, std::move(status));
 }
 

@@ -225,29 +225,41 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
 
   // GetData readers, one per path. Each appends at most one element for `url` to `response`
   // and answers its status; lookups that fail throw, and GetData answers INTERNAL with the
-  // text. Properties (get_data_properties.cpp):
-  grpc::Status GetDataWorkerProperty(const ObjectUrl& url, zelph::GetDataResponse& response);
-  grpc::Status GetDataWorkerSystem(const ObjectUrl& url, zelph::GetDataResponse& response);
-  grpc::Status GetDataProjectProperty(const ObjectUrl& url, zelph::GetDataResponse& response);
-  grpc::Status GetProjectSettingProperty(const ObjectUrl& url, zelph::GetDataResponse& response);
+  // text. A reader with a `reply` makes elements that may be large (texts, descriptions,
+  // documents) and reserves each in `reply` before it is copied into the response
+  // (reply_element.h). Properties (get_data_properties.cpp):
+  grpc::Status GetDataWorkerProperty(const ObjectUrl& url, zelph::GetDataResponse& response,
+                                     zelph::rpc::ReplySize& reply);
+  grpc::Status GetDataWorkerSystem(const ObjectUrl& url, zelph::GetDataResponse& response,
+                                   zelph::rpc::ReplySize& reply);
+  grpc::Status GetDataProjectProperty(const ObjectUrl& url, zelph::GetDataResponse& response,
+                                      zelph::rpc::ReplySize& reply);
+  grpc::Status GetProjectSettingProperty(const ObjectUrl& url, zelph::GetDataResponse& response,
+                                         zelph::rpc::ReplySize& reply);
   // The project's objects (get_data_project.cpp). GetProject reads the chain text.
-  grpc::Status GetProject(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetProject(const ObjectUrl& url, zelph::GetDataResponse& response,
+                          zelph::rpc::ReplySize& reply);
   grpc::Status GetProjectExecutionStatus(const ObjectUrl& url, zelph::GetDataResponse& response);
-  grpc::Status GetDataProjectWorker(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetDataProjectWorker(const ObjectUrl& url, zelph::GetDataResponse& response,
+                                    zelph::rpc::ReplySize& reply);
   grpc::Status GetDataProjectLink(const ObjectUrl& url, zelph::GetDataResponse& response);
   grpc::Status GetProjectStatus(const ObjectUrl& url, zelph::GetDataResponse& response);
   grpc::Status GetWorkerStatus(const ObjectUrl& url, zelph::GetDataResponse& response);
   // Models, solutions, statistics and settings (get_data_descriptions.cpp).
-  grpc::Status GetDataModel(const ObjectUrl& url, zelph::GetDataResponse& response);
-  grpc::Status GetDataProjectModel(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetDataModel(const ObjectUrl& url, zelph::GetDataResponse& response,
+                            zelph::rpc::ReplySize& reply);
+  grpc::Status GetDataProjectModel(const ObjectUrl& url, zelph::GetDataResponse& response,
+                                   zelph::rpc::ReplySize& reply);
   grpc::Status GetSolutionApp(const ObjectUrl& url, zelph::GetDataResponse& response);
   grpc::Status GetSolutionTemplate(const ObjectUrl& url, zelph::GetDataResponse& response);
-  grpc::Status GetProjectStatistic(const ObjectUrl& url, zelph::GetDataResponse& response);
+  grpc::Status GetProjectStatistic(const ObjectUrl& url, zelph::GetDataResponse& response,
+                                   zelph::rpc::ReplySize& reply);
   grpc::Status GetProjectError(const ObjectUrl& url, zelph::GetDataResponse& response);
-  grpc::Status GetProjectSettings(const ObjectUrl& url, zelph::GetDataResponse& response);
-  grpc::Status GetProjectSetting(const ObjectUrl& url, zelph::GetDataResponse& response);
-  // The project cache entry under the URL's cache key (cached_data.cpp). Its bytes are
-  // counted into `reply` before the element is built.
+  grpc::Status GetProjectSettings(const ObjectUrl& url, zelph::GetDataResponse& response,
+                                  zelph::rpc::ReplySize& reply);
+  grpc::Status GetProjectSetting(const ObjectUrl& url, zelph::GetDataResponse& response,
+                                 zelph::rpc::ReplySize& reply);
+  // The project cache entry under the URL's cache key (cached_data.cpp).
   grpc::Status GetCachedData(const ObjectUrl& url, zelph::GetDataResponse& response,
                              zelph::rpc::ReplySize& reply);
 
@@ -295,22 +307,31 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   grpc::Status ListCachedData(const ObjectUrl& url, const zelph::GetListRequest& request,
                               zelph::GetListResponse& response);
 
-  // Remove's operations, one per path (remove.cpp). Only the worker and link removals catch
-  // what their lookups throw.
-  grpc::Status RemoveWorker(const ObjectUrl& url, zelph::RemoveResponse& response);
-  grpc::Status RemoveLink(const ObjectUrl& url, zelph::RemoveResponse& response);
-  grpc::Status RemoveProject(const ObjectUrl& url, zelph::RemoveResponse& response);
-  grpc::Status RemoveStatistic(const ObjectUrl& url, zelph::RemoveResponse& response);
-  grpc::Status RemoveSession(const ObjectUrl& url, zelph::RemoveResponse& response);
-  grpc::Status RemoveProjectData(const ObjectUrl& url, zelph::RemoveResponse& response);
+  // Remove's operations, one per path (remove.cpp), each with the project of its URL that
+  // Remove looked up (null for sessions and projects); the worker and link removals run with
+  // that project's lock held exclusively.
+  grpc::Status RemoveWorker(const ObjectUrl& url, zelph::Project* project,
+                            zelph::RemoveResponse& response);
+  grpc::Status RemoveLink(const ObjectUrl& url, zelph::Project* project,
+                          zelph::RemoveResponse& response);
+  grpc::Status RemoveProject(const ObjectUrl& url, zelph::Project* project,
+                             zelph::RemoveResponse& response);
+  grpc::Status RemoveStatistic(const ObjectUrl& url, zelph::Project* project,
+                               zelph::RemoveResponse& response);
+  grpc::Status RemoveSession(const ObjectUrl& url, zelph::Project* project,
+                             zelph::RemoveResponse& response);
+  grpc::Status RemoveProjectData(const ObjectUrl& url, zelph::Project* project,
+                                 zelph::RemoveResponse& response);
 
   // The bodies of CreateLink and UpdateLink once `url` is accepted (chain_editing.cpp).
   grpc::Status CreateProjectLink(const ObjectUrl& url, const zelph::CreateLinkRequest& request,
                                  zelph::CreateLinkResponse& response);
   grpc::Status UpdateProjectLink(const ObjectUrl& url, const zelph::UpdateLinkRequest& request);
-  // The body of GetProjectConfiguration (project_configuration_rpcs.cpp).
+  // The body of GetProjectConfiguration (project_configuration_rpcs.cpp); the document is
+  // reserved in `reply` before it joins the response.
   grpc::Status ReadProjectConfiguration(const ObjectUrl& url,
-                                        zelph::GetProjectConfigurationResponse& response);
+                                        zelph::GetProjectConfigurationResponse& response,
+                                        zelph::rpc::ReplySize& reply);
 
   std::shared_ptr<zelph::Store> store_;
   SimplePluginsManager* plugins_;  // the process-wide registry; not owned

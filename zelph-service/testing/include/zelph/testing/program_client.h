@@ -45,9 +45,18 @@ class ProgramClient {
     return (stub_.get()->*method)(&context, request, response != nullptr ? response : &ignored);
   }
 
-  // Creates session "slow" with project "/session:slow/project:p", uploads the chain of one
-  // Slow worker and evaluates it on the returned thread (kEvaluateAsync when `async`), which
-  // ends when the call has been answered. Throws std::runtime_error when the set-up fails.
+  // The Java test models a chain of one worker can run (ProgramInstallation::AddJavaTestModels):
+  // Slow runs until it is interrupted, Lingering goes on for 15 s after its interrupt.
+  enum class JavaTestModel { kSlow, kLingering };
+
+  // Creates session `session` with project "p" and uploads the chain of one worker of
+  // `model`; answers the project's URL. Throws std::runtime_error when a step fails.
+  std::string LoadOneWorkerProject(const std::string& session, JavaTestModel model);
+
+  // Loads session "slow" with project "/session:slow/project:p" and its Slow worker
+  // (LoadOneWorkerProject) and evaluates it on the returned thread (kEvaluateAsync when
+  // `async`), which ends when the call has been answered. Throws std::runtime_error when the
+  // set-up fails.
   std::thread StartSlowEvaluation(bool async);
 
  private:

@@ -80,6 +80,10 @@ class ProgramInstallation {
   // The Java test models of the build as ext/test-models (among them "Slow", which runs
   // until it is interrupted).
   void AddJavaTestModels() const;
+  // Takes the write permission from bin/ and all below it, as a package installs it: the
+  // program must then write nothing there (a process with the capability to override file
+  // permissions, root's, still can). Links are left as they are.
+  void MakeProgramFolderReadOnly() const;
 
   // The program started from bin/ with `arguments` after argv[0] (the program's full path
   // unless `argv0` is given). The environment keeps the sanitizers' hands off the signals
@@ -123,6 +127,9 @@ class DemoServer {
   // `installed_home` empty: the build's program and demo solutions.
   explicit DemoServer(const std::filesystem::path& installed_home = {});
   const ProgramInstallation& installation() const { return *installation_; }
+  // Reads what the program has logged so far; a suite that makes many calls does this now
+  // and then, or the program blocks on a full pipe.
+  void DrainOutput() { server_->DrainOutput(); }
   // Sends `signal` and waits for the program to end; answers all it wrote and how it ended.
   ChildResult Stop(int signal);
 

@@ -57,6 +57,10 @@ class ChildProcess {
   bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout = kChildTimeout);
   // The same for the child's standard error.
   bool WaitForError(const std::string& text, std::chrono::milliseconds timeout = kChildTimeout);
+  // Reads what the child has written so far, without waiting: a child that writes much
+  // while a test talks to it (a server logging every call) would otherwise block once its
+  // pipes are full.
+  void DrainOutput();
   // Writes to the child's standard input.
   void WriteInput(const std::string& text);
   void Signal(int signal_number);

@@ -13,6 +13,7 @@ class TempFolder {
  public:
   // Throws std::system_error when the folder cannot be made.
   TempFolder();
+  // Removes the folder and all below it, read-only folders among them.
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

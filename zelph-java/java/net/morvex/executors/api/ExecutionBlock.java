@@ -17,6 +17,16 @@ import net.morvex.executors.api.parameters.Parameters;
  * one per output port and hands the same memory out run after run; a model that allocates its
  * own buffers works as well.
  *
+ * <p>Interrupts: a run is cut short when its client interrupts it, cancels its call or lets the
+ * call's deadline pass, when its project is removed, or when the service stops. Native code
+ * then calls {@link #interrupt} from another thread while {@link #execute} runs, and the chain
+ * runs no worker after this one. The interrupt is a request, not a Java thread interrupt:
+ * {@link #isInterruptionRequested} turns true, and nothing stops {@link #execute} until it
+ * returns. A model whose work takes long looks at the request often (every few milliseconds
+ * of work) and returns early when it is set; until then the run's thread stays taken, a
+ * synchronous call stays unanswered, and a stopping service waits for the run. The request
+ * may come more than once, and it is cleared before every run.
+ *
  * <p>Threads: an executor runs on the thread of its chain, but native code may call {@link
  * #interrupt}, {@link #statusData}, {@link #visibleResultsInformation} and the context setters
  * from other threads while {@link #execute} runs, so overrides of those must be thread-safe.
@@ -138,7 +148,11 @@ public abstract class ExecutionBlock {
     return outputBuffers.get(output, bytes);
   }
 
-  /** Asks a running {@link #execute} to stop early; {@link #execute} polls the request. */
+  /**
+   * Asks a running {@link #execute} to stop early (see the class comment); {@link #execute}
+   * polls the request through {@link #isInterruptionRequested}. Called on another thread than
+   * the run's; an override must call this one or the request is never seen.
+   */
   public void interrupt() {
     interruptionRequested = true;
   }
@@ -147,6 +161,7 @@ public abstract class ExecutionBlock {
     interruptionRequested = requested;
   }
 
+  /** Whether the current run has been asked to stop early; a long loop looks at it often. */
   public boolean isInterruptionRequested() {
     return interruptionRequested;
   }

@@ -35,6 +35,10 @@ public final class BoxBlur extends ExecutionBlock {
     int radius = size() / 2;
     ByteBuffer target = outputBuffer("image", (long) width * height * channels);
     for (int y = 0; y < height; ++y) {
+      // Every row: one row of a large box is already many values.
+      if (isInterruptionRequested()) {
+        return;
+      }
       int top = Math.max(0, y - radius);
       int bottom = Math.min(height - 1, y + radius);
       for (int x = 0; x < width; ++x) {

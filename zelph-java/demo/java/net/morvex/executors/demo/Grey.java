@@ -24,6 +24,9 @@ public final class Grey extends ExecutionBlock {
     }
     ByteBuffer target = outputBuffer("image", in.getDimX() * in.getDimY());
     for (int p = 0; p < target.capacity(); ++p) {
+      if (Interrupts.due(this, p)) {
+        return;
+      }
       int at = p * channels;
       int grey = channels == 1
           ? Images.value(source, at)

@@ -17,6 +17,9 @@ public final class Invert extends ExecutionBlock {
     ByteBuffer target =
         outputBuffer("image", in.getDimX() * in.getDimY() * in.getNumberOfChannels());
     for (int i = 0; i < target.capacity(); ++i) {
+      if (Interrupts.due(this, i)) {
+        return;
+      }
       target.put(i, (byte) (255 - Images.value(source, i)));
     }
     ((SMat) getOutputPort("image").getData())

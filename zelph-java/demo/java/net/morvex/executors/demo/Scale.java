@@ -17,6 +17,9 @@ public final class Scale extends ExecutionBlock {
     double factor = parameters().getDouble("factor", 2.0);
     double[] values = Numbers.values(in);
     for (int i = 0; i < values.length; ++i) {
+      if (Interrupts.due(this, i)) {
+        return;
+      }
       values[i] *= factor;
     }
     SNumbers out = (SNumbers) getOutputPort("values").getData();

@@ -18,6 +18,9 @@ public final class Sum extends ExecutionBlock {
     double[] values = Numbers.values(in);
     double[] sums = new double[(values.length + block - 1) / block];
     for (int i = 0; i < values.length; ++i) {
+      if (Interrupts.due(this, i)) {
+        return;
+      }
       sums[i / block] += values[i];
     }
     SNumbers out = (SNumbers) getOutputPort("sums").getData();

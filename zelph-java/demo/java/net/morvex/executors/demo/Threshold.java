@@ -21,6 +21,9 @@ public final class Threshold extends ExecutionBlock {
     ByteBuffer target =
         outputBuffer("image", in.getDimX() * in.getDimY() * in.getNumberOfChannels());
     for (int i = 0; i < target.capacity(); ++i) {
+      if (Interrupts.due(this, i)) {
+        return;
+      }
       target.put(i, (byte) (Images.value(source, i) > level ? 255 : 0));
     }
     ((SMat) getOutputPort("image").getData())
