@@ -7,7 +7,7 @@
 #   scripts/attack.sh [BUILD_DIR] [ATTACK...]
 #
 #   BUILD_DIR a configured folder (default build); zelph-service and zelph-attack are built
-#   ATTACK    any of unread text16 halfsent rapidreset hugeids (default: all)
+#   ATTACK    any of unread text16 halfsent rapidreset hugeids asyncruns (default: all)
 #
 # ATTACK_SERVER_KEYS, when set, joins the "server" object of the configuration (JSON members
 # without braces), e.g. ATTACK_SERVER_KEYS='"max_request_bytes_in_flight": 268435456'.
@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 shift || true
 attacks=("$@")
-[ ${#attacks[@]} -gt 0 ] || attacks=(unread text16 halfsent rapidreset hugeids)
+[ ${#attacks[@]} -gt 0 ] || attacks=(unread text16 halfsent rapidreset hugeids asyncruns)
 cmake --build "$build" -j 3 --target zelph-service zelph-attack >/dev/null
 
 home=$(mktemp -d "${TMPDIR:-/tmp}/attack.XXXXXX")

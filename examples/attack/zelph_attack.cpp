@@ -12,6 +12,8 @@
 //   halfsent    8 connections each sending half of a 200 MB SetData request, held 10 s
 //   rapidreset  one connection opening 100000 calls, each reset at once
 //   hugeids     64 sessions with ids of 1 MiB
+//   asyncruns   200 projects of the "Image cleanup" app, each with a slow blur of a 2000 x 2000
+//               picture, evaluated asynchronously at once, then interrupted and removed
 // Four honest clients list the sessions in a loop meanwhile (5 s deadline each). The tool
 // prints one line: the attack, the server's peak resident memory and thread count while
 // it ran, its resident memory and threads at the end, and the honest calls refused.
@@ -218,6 +220,61 @@ void HugeIds() {
   std::this_thread::sleep_for(5s);
 }
 
+// Asynchronous runs of 200 projects at once: past "max_runs" they are refused, so they cannot
+// take threads without bound; once interrupted and removed, their threads end.
+void AsyncRuns() {
+  constexpr int kProjects = 200;
+  constexpr int kSide = 2000;
+  const std::unique_ptr<Stub> stub = NewConnection();
+  zelph::GetListRequest apps;  // the listing makes the server scan its app folder
+  apps.set_url("/app");
+  Call(*stub, &Stub::GetList, apps);
+  std::vector<std::string> projects;
+  for (int i = 0; i < kProjects; ++i) {
+    const std::string session = "runs" + std::to_string(i);
+    CreateSessionAndProject(*stub, session);
+    const std::string project = "/session:" + session + "/project:p";
+    zelph::LoadSolutionRequest load;
+    load.set_project_url(project);
+    load.set_solution_id("d3e00000-0000-4000-8000-000000000001");  // "Image cleanup"
+    Call(*stub, &Stub::LoadSolution, load);
+    zelph::SetDataRequest size;
+    size.set_url(project + "/worker:blur/property:size");
+    size.mutable_data()->set_int32_val(201);
+    Call(*stub, &Stub::SetData, size);
+    zelph::SetDataRequest image;
+    image.set_url(project + "/worker:grey/input:image");
+    image.mutable_data()->set_url(image.url());
+    zelph::GMat* mat = image.mutable_data()->mutable_mat();
+    mat->set_channels(3);
+    mat->add_dims(kSide);
+    mat->add_dims(kSide);
+    mat->set_buffer(std::string(std::size_t{3} * kSide * kSide, 'i'));
+    Call(*stub, &Stub::SetData, image);
+    projects.push_back(project);
+  }
+  const auto command = [&](zelph::Command which) {
+    int refused = 0;
+    for (const std::string& project : projects) {
+      zelph::ExecuteCommandRequest request;
+      request.add_url(project);
+      request.set_command(which);
+      if (!Call(*stub, &Stub::ExecuteCommand, request).ok()) ++refused;
+    }
+    return refused;
+  };
+  const int refused = command(zelph::kEvaluateAsync);
+  std::printf("asyncruns: %d of %d runs refused at the cap\n", refused, kProjects);
+  std::this_thread::sleep_for(5s);
+  command(zelph::kInterrupt);
+  for (int i = 0; i < kProjects; ++i) {
+    zelph::RemoveRequest remove;
+    remove.add_url("/session:runs" + std::to_string(i));
+    Call(*stub, &Stub::Remove, remove);
+  }
+  std::this_thread::sleep_for(5s);
+}
+
 // A raw HTTP/2 connection: enough of the protocol to open calls, send their bytes within
 // the windows the server grants, and reset them.
 class RawConnection {
@@ -414,16 +471,14 @@ int main(int argc, char** argv) {
     if (option == "--pid") server_pid = std::stoi(argv[i + 1]);
     if (option == "--attack") attack = argv[i + 1];
   }
-  const std::map<std::string, std::function<void()>> attacks = {{"unread", Unread},
-                                                                {"text16", Text16},
-                                                                {"halfsent", HalfSent},
-                                                                {"rapidreset", RapidReset},
-                                                                {"hugeids", HugeIds}};
+  const std::map<std::string, std::function<void()>> attacks = {
+      {"unread", Unread},         {"text16", Text16},   {"halfsent", HalfSent},
+      {"rapidreset", RapidReset}, {"hugeids", HugeIds}, {"asyncruns", AsyncRuns}};
   const auto found = attacks.find(attack);
   if (address.empty() || server_pid == 0 || found == attacks.end()) {
     std::fprintf(stderr,
                  "usage: zelph-attack --address HOST:PORT --pid PID --attack "
-                 "unread|text16|halfsent|rapidreset|hugeids\n");
+                 "unread|text16|halfsent|rapidreset|hugeids|asyncruns\n");
     return 2;
   }
   const zelph::load::ProcessStatus before = zelph::load::ReadProcessStatus(server_pid);
