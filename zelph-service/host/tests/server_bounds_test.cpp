@@ -16,13 +16,15 @@
 #include <thread>
 #include <vector>
 
-#include "zelph/api/transport_options.h"
+#include "zelph/testing/program_client.h"
 #include "zelph/testing/program_installation.h"
 #include "zelph/testing/unread_reply.h"
 
 namespace {
 
+using zelph::testing::Call;
 using zelph::testing::ChildProcess;
+using zelph::testing::NewConnection;
 using zelph::testing::ProgramInstallation;
 using zelph::testing::UnreadReply;
 using Stub = zelph::ZelphServiceApiV2::Stub;
@@ -30,27 +32,6 @@ using Stub = zelph::ZelphServiceApiV2::Stub;
 constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 constexpr char kProject[] = "/session:s/project:p";
 constexpr char kMatrix[] = "/session:s/project:p/input:matrix";
-
-// A stub on a connection of its own: gRPC shares one connection between channels of equal
-// settings, and these tests need to tell connections apart.
-std::unique_ptr<Stub> NewConnection(const std::string& address) {
-  grpc::ChannelArguments arguments;
-  zelph::ApplyTransportOptions(arguments);
-  arguments.SetInt(GRPC_ARG_USE_LOCAL_SUBCHANNEL_POOL, 1);
-  return zelph::ZelphServiceApiV2::NewStub(
-      grpc::CreateCustomChannel(address, grpc::InsecureChannelCredentials(), arguments));
-}
-
-template <typename Request, typename Response>
-grpc::Status Call(Stub& stub,
-                  grpc::Status (Stub::*method)(grpc::ClientContext*, const Request&, Response*),
-                  const Request& request, Response* response = nullptr,
-                  std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
-  grpc::ClientContext context;
-  context.set_deadline(std::chrono::system_clock::now() + deadline);
-  Response ignored;
-  return (stub.*method)(&context, request, response != nullptr ? response : &ignored);
-}
 
 // Session "s" with project "p" holding a one-channel matrix of `bytes` bytes.
 void StoreMatrix(Stub& stub, std::uint64_t bytes) {
