@@ -14,11 +14,10 @@ namespace zelph::testing {
 
 class WaitCount {
  public:
+  // Notifies under the lock: a waiter may destroy the count as soon as it sees the new value.
   void Add() {
-    {
-      std::lock_guard lock(mutex_);
-      ++count_;
-    }
+    std::lock_guard lock(mutex_);
+    ++count_;
     changed_.notify_all();
   }
   int Get() const {
