@@ -44,8 +44,10 @@ void ReplySendDeadlines::CancelExpired() {
       continue;
     }
     const auto earliest = armed_.begin();
-    if (std::chrono::steady_clock::now() < earliest->second.deadline) {
-      changed_.wait_until(lock, earliest->second.deadline);
+    // A copy: the entry may be disarmed while the wait has let go of the lock.
+    const std::chrono::steady_clock::time_point deadline = earliest->second.deadline;
+    if (std::chrono::steady_clock::now() < deadline) {
+      changed_.wait_until(lock, deadline);
       continue;
     }
     earliest->second.context->TryCancel();
