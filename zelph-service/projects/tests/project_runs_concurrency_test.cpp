@@ -27,6 +27,7 @@
 #include "zelph/model/data_process.h"
 #include "zelph/model/link.h"
 #include "zelph/model/property_keys.h"
+#include "zelph/projects/abandoned_call_watch.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/service_background_tasks.h"
 #include "zelph/projects/session.h"
@@ -296,6 +297,7 @@ TEST_F(ProjectRunsConcurrencyTest, ARunInProgressKeepsItsSessionFromExpiring) {
 TEST_F(ProjectRunsConcurrencyTest, ABurstOfPreviewsKeepsTheThreadsBoundedAndStoresTheNewest) {
   auto project = LoadedProject("line.json", {tmp::kCreateVisibleResult});
   ASSERT_TRUE(WaitForBackgroundWork());  // the pool exists from here on
+  ServiceAbandonedCallWatch();           // and so does the thread that watches runs' callers
   const int threads_before = ThreadCount();
   std::atomic<bool> sampling{true};
   std::atomic<int> peak{0};
