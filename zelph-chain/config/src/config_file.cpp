@@ -26,12 +26,14 @@ namespace {
 
 using rapidjson::Value;
 
-// gRPC counts threads in an int, and one more than these waits for new calls.
+// gRPC counts threads in an int, and the server's thread cap is about twice this.
 constexpr int kMostHandlerThreads = 100000;
 constexpr int kMostRuns = 100000;
 // Days of log files and crash reports kept: a century of either is as good as all.
 constexpr int kMostKept = 36500;
 constexpr const char* kServer = "\"server\"";
+// A day: a reply that a client has not read in a day is one no one reads.
+constexpr int kMostReplySendSeconds = 86400;
 
 // The member `key` of `parent`, or null; the first of repeated keys counts.
 const Value* Find(const Value& parent, const char* key) {
@@ -101,6 +103,11 @@ void ApplyServerSection(const Value& root, ZelphConfig& config) {
           std::numeric_limits<std::uint64_t>::max() / 2, &ZelphConfig::SetMaxReplyBytesInFlight,
           config);
   IfBound(*server, kServer, "crash_reports_kept", 0, kMostKept, &ZelphConfig::SetCrashReportsKept,
+          config);
+  IfBound(*server, kServer, "reply_send_timeout_s", 1, kMostReplySendSeconds,
+          &ZelphConfig::SetReplySendTimeoutSeconds, config);
+  IfBound(*server, kServer, "max_request_bytes_in_flight", std::uint64_t{1},
+          std::numeric_limits<std::uint64_t>::max() / 2, &ZelphConfig::SetMaxRequestBytesInFlight,
           config);
 
   if (const Value* log = FindSection(*server, "log")) {

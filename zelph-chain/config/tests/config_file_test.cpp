@@ -39,6 +39,8 @@ void ResetConfig() {
   config.SetMaxStreamsPerConnection(32);
   config.SetMaxReplyBytesInFlight(std::uint64_t{4} << 30);
   config.SetMaxRuns(64);
+  config.SetReplySendTimeoutSeconds(30);
+  config.SetMaxRequestBytesInFlight(std::uint64_t{4} << 30);
   config.SetCrashReportsKept(20);
   config.SetLogDaysKept(0);
   config.SetServiceName("");
@@ -195,8 +197,20 @@ TEST_F(ConfigFileTest, ServerBoundsAreWholeNumbersInTheirRanges) {
        [](auto& c) {
          return c.GetMaxHandlerThreads() == 128 && c.GetMaxStreamsPerConnection() == 32 &&
                 c.GetMaxReplyBytesInFlight() == std::uint64_t{4} << 30 && c.GetMaxRuns() == 64 &&
-                c.GetCrashReportsKept() == 20 && c.GetLogDaysKept() == 0;
+                c.GetCrashReportsKept() == 20 && c.GetLogDaysKept() == 0 &&
+                c.GetReplySendTimeoutSeconds() == 30 &&
+                c.GetMaxRequestBytesInFlight() == std::uint64_t{4} << 30;
        }},
+      {R"("reply_send_timeout_s":1,"max_request_bytes_in_flight":1)", "",
+       [](auto& c) {
+         return c.GetReplySendTimeoutSeconds() == 1 && c.GetMaxRequestBytesInFlight() == 1;
+       }},
+      {R"("reply_send_timeout_s":86401)",
+       R"(Invalid configuration: "server": "reply_send_timeout_s" must be a whole number from 1 to 86400, not 86401)",
+       [](auto& c) { return c.GetReplySendTimeoutSeconds() == 30; }},
+      {R"("max_request_bytes_in_flight":0)",
+       R"(Invalid configuration: "server": "max_request_bytes_in_flight" must be a whole number from 1 to 9223372036854775807, not 0)",
+       [](auto& c) { return c.GetMaxRequestBytesInFlight() == std::uint64_t{4} << 30; }},
       {R"("crash_reports_kept":0,"log":{"days_kept":0})", "",
        [](auto& c) { return c.GetCrashReportsKept() == 0 && c.GetLogDaysKept() == 0; }},
       {R"("crash_reports_kept":36500,"log":{"days_kept":36500})", "",

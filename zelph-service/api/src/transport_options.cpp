@@ -23,9 +23,12 @@ void ApplyTransportOptions(grpc::ServerBuilder& builder) {
   // of the threads' stacks on every processor held eight clients to about twice the rate of
   // one. The waiting threads stay once started (one per processor at most); the server's
   // thread cap bounds them with the handlers.
-  const unsigned processors = std::thread::hardware_concurrency();
   builder.SetSyncServerOption(grpc::ServerBuilder::SyncServerOption::MAX_POLLERS,
-                              static_cast<int>(std::max(2U, processors)));
+                              MostWaitingServerThreads());
+}
+
+int MostWaitingServerThreads() {
+  return static_cast<int>(std::max(2U, std::thread::hardware_concurrency()));
 }
 
 void ApplyTransportOptions(grpc::ChannelArguments& arguments) {

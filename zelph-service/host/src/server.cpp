@@ -19,6 +19,7 @@
 #include "zelph/logger/log.h"
 #include "zelph/platform/local_port.h"
 #include "zelph/projects/service_background_tasks.h"
+#include "zelph/rpc/server_bounds.h"
 #include "zelph/rpc/zelph_service.h"
 
 namespace zelph::host {
@@ -72,17 +73,6 @@ class RunInterrupter {
   std::thread thread_;  // last: it starts once the members it uses exist
 };
 
-// The configured bounds of the server: gRPC's threads for calls (one more than the handlers,
-// for the thread that waits for new calls; a call that finds no thread is refused with
-// RESOURCE_EXHAUSTED) and the calls one connection may have open at once (a client's further
-// calls wait in its own channel, so one client cannot take every thread).
-void ApplyServerBounds(const ZelphConfig& config, grpc::ServerBuilder& builder) {
-  grpc::ResourceQuota quota("zelph-service");
-  quota.SetMaxThreads(config.GetMaxHandlerThreads() + 1);
-  builder.SetResourceQuota(quota);
-  builder.AddChannelArgument(GRPC_ARG_MAX_CONCURRENT_STREAMS, config.GetMaxStreamsPerConnection());
-}
-
 std::runtime_error CannotStart(int port) {
   return std::runtime_error(
       fmt::format("Can't build and start server, does server port: {} available?", port));
@@ -110,7 +100,7 @@ void StartServer() {
   const std::string address = config->GetHost() + ":" + std::to_string(port);
   grpc::ServerBuilder builder;
   ApplyTransportOptions(builder);
-  ApplyServerBounds(*config, builder);
+  rpc::ApplyServerBounds(rpc::ConfiguredServerBounds(*config), builder, *kServiceImpl);
   builder.AddListeningPort(address, grpc::InsecureServerCredentials());
   builder.RegisterService(kServiceImpl.get());
   kServer = builder.BuildAndStart();

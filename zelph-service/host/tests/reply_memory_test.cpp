@@ -20,12 +20,14 @@
 #include <vector>
 
 #include "message/ZelphServiceApiV2.grpc.pb.h"
-#include "zelph/api/transport_options.h"
+#include "zelph/testing/program_client.h"
 #include "zelph/testing/program_installation.h"
 
 namespace {
 
+using zelph::testing::Call;
 using zelph::testing::ChildProcess;
+using zelph::testing::NewConnection;
 using zelph::testing::ProgramInstallation;
 using Stub = zelph::ZelphServiceApiV2::Stub;
 
@@ -52,25 +54,6 @@ bool ResetPeakResident(int pid) {
   std::ofstream clear_refs("/proc/" + std::to_string(pid) + "/clear_refs");
   clear_refs << "5";
   return static_cast<bool>(clear_refs.flush());
-}
-
-// A stub on a connection of its own that takes replies of any size, as the API's clients do.
-std::unique_ptr<Stub> NewConnection(const std::string& address) {
-  grpc::ChannelArguments arguments;
-  zelph::ApplyTransportOptions(arguments);
-  arguments.SetInt(GRPC_ARG_USE_LOCAL_SUBCHANNEL_POOL, 1);
-  return zelph::ZelphServiceApiV2::NewStub(
-      grpc::CreateCustomChannel(address, grpc::InsecureChannelCredentials(), arguments));
-}
-
-template <typename Request, typename Response>
-grpc::Status Call(Stub& stub,
-                  grpc::Status (Stub::*method)(grpc::ClientContext*, const Request&, Response*),
-                  const Request& request, Response* response = nullptr) {
-  grpc::ClientContext context;
-  context.set_deadline(std::chrono::system_clock::now() + std::chrono::seconds(120));
-  Response ignored;
-  return (stub.*method)(&context, request, response != nullptr ? response : &ignored);
 }
 
 struct Reader {

@@ -104,13 +104,18 @@ TEST(RunBoundsTest, AnEvaluationWhoseClientGaveUpIsInterrupted) {
                                        : grpc::StatusCode::CANCELLED);
     EXPECT_TRUE(server.child->WaitForError(kRunEnded, std::chrono::seconds(20)));
 
-    // The project is ready for the next run.
-    zelph::ExecuteCommandResponse response;
-    EXPECT_TRUE(
-        client
-            .Call(&ProgramStub::ExecuteCommand, Command(project, zelph::kEvaluateAsync), &response)
-            .ok());
-    EXPECT_EQ(response.status(), zelph::kOk);
+    // The project is ready for the next run once the evaluation has returned (until then it
+    // is busy: the run is refused with kCancelled, changing nothing).
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          zelph::ExecuteCommandResponse response;
+          return client
+                     .Call(&ProgramStub::ExecuteCommand, Command(project, zelph::kEvaluateAsync),
+                           &response)
+                     .ok() &&
+                 response.status() == zelph::kOk;
+        },
+        std::chrono::seconds(20)));
     server.child->Signal(SIGINT);
     EXPECT_EQ(server.child->Wait().exit_code, 0);
   }
@@ -143,9 +148,9 @@ TEST(RunBoundsTest, RunsPastTheCapAreRefusedUntilOneEnds) {
               "Run refused: 2 runs are in progress, as many as \"max_runs\" allows");
   }
 
-  EXPECT_TRUE(
-      client.Call(&ProgramStub::ExecuteCommand, Command(projects[0], zelph::kInterrupt)).ok());
   // The interrupted run's thread ends on its own; until then the third run is still refused.
+  ASSERT_TRUE(
+      client.Call(&ProgramStub::ExecuteCommand, Command(projects[0], zelph::kInterrupt)).ok());
   zelph::ExecuteCommandResponse response;
   EXPECT_TRUE(WaitUntil(
       [&] {
@@ -192,7 +197,8 @@ TEST(RunBoundsTest, ABurstOfAsynchronousRunsKeepsTheThreadsBounded) {
               started);
 
   for (const std::string& project : projects) {
-    client.Call(&ProgramStub::ExecuteCommand, Command(project, zelph::kInterrupt));
+    EXPECT_TRUE(
+        client.Call(&ProgramStub::ExecuteCommand, Command(project, zelph::kInterrupt)).ok());
   }
   EXPECT_TRUE(WaitUntil([&] { return ThreadCount(server.child->Pid()) <= threads_before + kSlack; },
                         std::chrono::seconds(30)));

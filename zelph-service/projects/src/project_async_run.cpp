@@ -12,6 +12,7 @@
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
 #include "zelph/plugins/simple_plugins_manager.h"
+#include "zelph/projects/abandoned_call_watch.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/service_background_tasks.h"
 
@@ -20,11 +21,13 @@ namespace {
 
 // What the run thread owns. Members go in reverse order: the state word back to ready and
 // the lock released while the project still exists, then the run's count in its session's
-// activity, then the chain, then the project, so that the last owner of a removed project
-// destroys its chain through it.
+// activity, then the watch of the client's interrupt (whose request the project holds), then
+// the chain, then the project, so that the last owner of a removed project destroys its chain
+// through it.
 struct ExecutionPackage {
   std::shared_ptr<Project> project;
   std::shared_ptr<IDataProcessChain> chain;
+  AbandonedCallWatch::Hold interrupted;
   RunActivity::Hold activity;
   std::shared_lock<RwLock> hold;
   ProjectStateGuard state;
@@ -57,11 +60,15 @@ void Project::ExecuteAsync() {
   BackgroundTasks::RunPlace place = ServiceBackgroundTasks().TakeRunPlace();
   std::shared_lock hold(lock_);
   PrepareRun();
+  const auto interrupt = [chain = std::weak_ptr<IDataProcessChain>(chain_)] {
+    if (auto running = chain.lock()) running->Interrupt();
+  };
+  interrupt_request_.Clear();
   // std::function copies what it holds, so the package that owns the hold and the state
   // travels by shared pointer; only the run thread keeps it.
-  auto package = std::make_shared<ExecutionPackage>(
-      ExecutionPackage{shared_from_this(), chain_, RunActivity::Begin(run_activity_),
-                       std::move(hold), std::move(state)});
+  auto package = std::make_shared<ExecutionPackage>(ExecutionPackage{
+      shared_from_this(), chain_, ServiceAbandonedCallWatch().Watch(&interrupt_request_, interrupt),
+      RunActivity::Begin(run_activity_), std::move(hold), std::move(state)});
   SimplePluginsManager* plugins = plugins_;
   const bool started = ServiceBackgroundTasks().StartRun(
       std::move(place),
@@ -70,9 +77,7 @@ void Project::ExecuteAsync() {
         // Released here, on the run thread, before the run stops counting.
         package.reset();
       },
-      [chain = std::weak_ptr<IDataProcessChain>(chain_)] {
-        if (auto running = chain.lock()) running->Interrupt();
-      });
+      interrupt);
   if (!started) {
     throw EvaluateCancelled(
         fmt::format("Service is shutting down, run refused: {}", QuoteClientText(id_)));

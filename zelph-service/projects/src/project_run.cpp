@@ -71,8 +71,10 @@ Project::CallingThreadRun Project::CountRunOnThisThread(const std::string& refus
   // The service's count first: a run past the cap is refused before it counts as activity.
   BackgroundTasks::CallingThreadRun service =
       ServiceBackgroundTasks().CountCallingThreadRun(interrupt);
+  interrupt_request_.Clear();
   return CallingThreadRun{RunActivity::Begin(run_activity_), std::move(service),
-                          ServiceAbandonedCallWatch().Watch(CurrentWaitLimit(), interrupt)};
+                          ServiceAbandonedCallWatch().Watch(CurrentWaitLimit(), interrupt),
+                          ServiceAbandonedCallWatch().Watch(&interrupt_request_, interrupt)};
 }
 
 void Project::SetRunActivity(std::shared_ptr<RunActivity> activity) {
@@ -83,6 +85,11 @@ void Project::InterruptRuns() {
   // The flag first: a run that begins after it is refused or stopped at its next worker, one
   // that resets the chain's interrupt flag as it begins included.
   runs_interrupted_.store(true);
+  chain_->Interrupt();
+}
+
+void Project::InterruptRun() {
+  interrupt_request_.Request();
   chain_->Interrupt();
 }
 

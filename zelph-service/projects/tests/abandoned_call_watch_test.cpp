@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "zelph/projects/abandoned_call_watch.h"
+#include "zelph/testing/wait_count.h"
 
 namespace zelph {
 namespace {
@@ -52,30 +53,12 @@ class ScriptedLimit : public WaitLimit {
 };
 
 // Counts interrupts and lets the test wait for a count.
-class Interrupts {
+class Interrupts : public testing::WaitCount {
  public:
   AbandonedCallWatch::Interrupt Function() {
-    return [this] {
-      {
-        std::lock_guard lock(mutex_);
-        ++count_;
-      }
-      changed_.notify_all();
-    };
+    return [this] { Add(); };
   }
-  int Count() {
-    std::lock_guard lock(mutex_);
-    return count_;
-  }
-  bool WaitFor(int count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, kBound, [&] { return count_ >= count; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  int count_ = 0;
+  int Count() const { return Get(); }
 };
 
 TEST(AbandonedCallWatchTest, AnAbandonedCallIsInterruptedUntilItIsNoLongerWatched) {

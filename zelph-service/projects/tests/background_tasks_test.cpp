@@ -26,6 +26,7 @@
 
 #include "capturing_logger.h"
 #include "zelph/projects/background_tasks.h"
+#include "zelph/testing/wait_count.h"
 #include "zelph/testing/wait_until.h"
 
 namespace zelph::testing {
@@ -67,28 +68,7 @@ class Gate {
   bool open_ = false;
 };
 
-// Counts up and lets threads wait for a count.
-class Counter {
- public:
-  void Add() {
-    std::lock_guard lock(mutex_);
-    ++count_;
-    changed_.notify_all();
-  }
-  int Get() {
-    std::lock_guard lock(mutex_);
-    return count_;
-  }
-  bool WaitFor(int count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, kBound, [&] { return count_ >= count; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  int count_ = 0;
-};
+using Counter = testing::WaitCount;
 
 // Captured by a task; counts its destruction.
 struct Capture {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "reply_send_deadlines.h"
 #include "zelph/projects/wait_limit.h"
 #include "zelph/rpc/reply_budget.h"
 
@@ -38,6 +39,8 @@ struct Hold {
 struct ServedCall {
   std::optional<CallWaitLimit> limit;
   std::vector<Hold> holds;
+  ReplySendDeadlines* send_deadlines = nullptr;
+  ReplySendDeadlines::Ticket send_ticket = 0;
 };
 
 thread_local ServedCall served_call;
@@ -52,6 +55,11 @@ class CallScopes : public grpc::Server::GlobalCallbacks {
   void PostSynchronousRequest(grpc::ServerContext*) override {
     SetCurrentWaitLimit(nullptr);
     served_call.limit.reset();
+    // The cancellation of an unsent reply, if any, has ended before the context goes.
+    if (served_call.send_deadlines != nullptr) {
+      served_call.send_deadlines->Disarm(served_call.send_ticket);
+    }
+    served_call.send_deadlines = nullptr;
     for (const Hold& hold : std::exchange(served_call.holds, {})) hold.budget->Give(hold.bytes);
   }
 };
@@ -68,6 +76,12 @@ bool HoldForServedCall(ReplyBudget& budget, std::uint64_t bytes) {
   if (!served_call.limit) return false;
   served_call.holds.push_back({&budget, bytes});
   return true;
+}
+
+void ArmReplySendDeadline(ReplySendDeadlines& deadlines, grpc::ServerContextBase& context) {
+  if (!served_call.limit) return;
+  served_call.send_deadlines = &deadlines;
+  served_call.send_ticket = deadlines.Arm(context);
 }
 
 }  // namespace zelph::rpc

@@ -7,15 +7,23 @@
 // before it sets the call's wait limit for project locks: its client's deadline and
 // cancellation (zelph/projects/wait_limit.h).
 //
+// A service with bounds on its calls (call_bounds.h) arms, when a handler returns, the time
+// its reply has to be sent; the hook after the call disarms it.
+//
 // The hooks are process-wide and gRPC accepts them only before it makes its first server:
 // InstallCallScopes runs when the first service is made, which is before its server.
 #pragma once
 
 #include <cstdint>
 
+namespace grpc {
+class ServerContextBase;
+}  // namespace grpc
+
 namespace zelph::rpc {
 
 class ReplyBudget;
+class ReplySendDeadlines;
 
 // Installs the hooks once per process; later calls do nothing. Must run before the process
 // makes its first gRPC server.
@@ -25,5 +33,10 @@ void InstallCallScopes();
 // them back. False, keeping nothing, when this thread serves no call (a handler called
 // directly). `budget` must outlive the call.
 bool HoldForServedCall(ReplyBudget& budget, std::uint64_t bytes);
+
+// Arms the time that the reply of the call served on this thread has to be sent (`context`
+// is that call's), until the call ends; nothing when this thread serves no call. Call once
+// per call, when its handler returns. `deadlines` must outlive the call.
+void ArmReplySendDeadline(ReplySendDeadlines& deadlines, grpc::ServerContextBase& context);
 
 }  // namespace zelph::rpc

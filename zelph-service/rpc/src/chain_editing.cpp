@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/client_text.h"
@@ -37,9 +38,11 @@ void CopyPortCache(zelph::Project& project, const std::string& source_port_id,
 
 }  // namespace
 
-grpc::Status ZelphServiceV2Impl::CreateWorker(grpc::ServerContext*,
+grpc::Status ZelphServiceV2Impl::CreateWorker(grpc::ServerContext* context,
                                               const zelph::CreateWorkerRequest* request,
                                               zelph::CreateWorkerResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   // The reply repeats the client's project URL.
   return zelph::rpc::AnswerWhole(*reply_budget_, *request, *response, [&] {
     return LogIfFailed(RunGuarded([&] {
@@ -76,9 +79,11 @@ grpc::Status ZelphServiceV2Impl::CreateWorker(grpc::ServerContext*,
   });
 }
 
-grpc::Status ZelphServiceV2Impl::CreateLink(grpc::ServerContext*,
+grpc::Status ZelphServiceV2Impl::CreateLink(grpc::ServerContext* context,
                                             const zelph::CreateLinkRequest* request,
                                             zelph::CreateLinkResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   // The reply repeats the client's project URL.
   return zelph::rpc::AnswerWhole(*reply_budget_, *request, *response, [&] {
     return LogIfFailed(RunGuarded([&] {
@@ -119,9 +124,11 @@ grpc::Status ZelphServiceV2Impl::CreateProjectLink(const ObjectUrl& url,
   return grpc::Status::OK;
 }
 
-grpc::Status ZelphServiceV2Impl::UpdateLink(grpc::ServerContext*,
+grpc::Status ZelphServiceV2Impl::UpdateLink(grpc::ServerContext* context,
                                             const zelph::UpdateLinkRequest* request,
                                             zelph::UpdateLinkResponse*) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   return LogIfFailed(RunGuarded([&] {
     if (grpc::Status status = ValidateObjectUrl(request->url()); !status.ok()) return status;
     const ObjectUrl url(request->url());

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/client_text.h"
@@ -73,9 +74,11 @@ grpc::Status RunUnlessBusy(zelph::ExecuteCommandResponse& response,
 
 }  // namespace
 
-grpc::Status ZelphServiceV2Impl::ExecuteCommand(grpc::ServerContext*,
+grpc::Status ZelphServiceV2Impl::ExecuteCommand(grpc::ServerContext* context,
                                                 const zelph::ExecuteCommandRequest* request,
                                                 zelph::ExecuteCommandResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   return zelph::rpc::RunGuarded([&] {
     switch (request->command()) {
       case zelph::kEvaluate:
@@ -129,7 +132,7 @@ grpc::Status ZelphServiceV2Impl::EvaluateAsync(const zelph::ExecuteCommandReques
 grpc::Status ZelphServiceV2Impl::Interrupt(const zelph::ExecuteCommandRequest& request,
                                            zelph::ExecuteCommandResponse& response) {
   return ForEachUrl(request, {kProjectPath}, [&](const ObjectUrl& url) {
-    GetProject(url)->GetChain()->Interrupt();
+    GetProject(url)->InterruptRun();
     response.set_status(zelph::kOk);
     return grpc::Status::OK;
   });

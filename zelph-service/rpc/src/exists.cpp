@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
@@ -58,8 +59,11 @@ bool ExistsInProject(zelph::Project& project, const ObjectUrl& url) {
 
 }  // namespace
 
-grpc::Status ZelphServiceV2Impl::Exists(grpc::ServerContext*, const zelph::ExistsRequest* request,
+grpc::Status ZelphServiceV2Impl::Exists(grpc::ServerContext* context,
+                                        const zelph::ExistsRequest* request,
                                         zelph::ExistsResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   for (const std::string& url : request->url()) {
     if (grpc::Status status = ValidateObjectUrl(url); !status.ok()) {
       return zelph::rpc::LogIfFailed(std::move(status));

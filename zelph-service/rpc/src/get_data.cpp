@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
@@ -28,8 +29,11 @@ bool Matches(std::string_view path, std::string_view route, PathTest test) {
 
 }  // namespace
 
-grpc::Status ZelphServiceV2Impl::GetData(grpc::ServerContext*, const zelph::GetDataRequest* request,
+grpc::Status ZelphServiceV2Impl::GetData(grpc::ServerContext* context,
+                                         const zelph::GetDataRequest* request,
                                          zelph::GetDataResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   using Reader = grpc::Status (ZelphServiceV2Impl::*)(const ObjectUrl&, zelph::GetDataResponse&);
   // A reader whose element can be as large as a reply may be; it reserves it before copying it
   // into the reply.

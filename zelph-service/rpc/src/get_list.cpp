@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/config/zelph_config.h"
 #include "zelph/logger/client_text.h"
@@ -40,8 +41,11 @@ void AppendKinds(const std::string& prefix, UrlPlace place, zelph::GetListRespon
 
 }  // namespace
 
-grpc::Status ZelphServiceV2Impl::GetList(grpc::ServerContext*, const zelph::GetListRequest* request,
+grpc::Status ZelphServiceV2Impl::GetList(grpc::ServerContext* context,
+                                         const zelph::GetListRequest* request,
                                          zelph::GetListResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   using Builder = grpc::Status (ZelphServiceV2Impl::*)(
       const ObjectUrl&, const zelph::GetListRequest&, zelph::GetListResponse&);
   struct Route {

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/projects/project.h"
 #include "zelph/rpc/object_url.h"
@@ -13,8 +14,10 @@
 #include "zelph/rpc/zelph_service.h"
 
 grpc::Status ZelphServiceV2Impl::GetProjectConfiguration(
-    grpc::ServerContext*, const zelph::GetProjectConfigurationRequest* request,
+    grpc::ServerContext* context, const zelph::GetProjectConfigurationRequest* request,
     zelph::GetProjectConfigurationResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   // The document holds the texts the client uploaded: it is reserved once written, before it
   // joins the reply.
   zelph::rpc::ReplySize reply(*reply_budget_);
@@ -42,8 +45,10 @@ grpc::Status ZelphServiceV2Impl::ReadProjectConfiguration(
 // A path other than the project's is INTERNAL, not INVALID_ARGUMENT: clients have always
 // seen it so.
 grpc::Status ZelphServiceV2Impl::UploadProjectConfiguration(
-    grpc::ServerContext*, const zelph::UploadProjectConfigurationRequest* request,
+    grpc::ServerContext* context, const zelph::UploadProjectConfigurationRequest* request,
     zelph::UploadProjectConfigurationResponse*) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   return zelph::rpc::RunGuarded([&] {
     const ObjectUrl url(request->url());
     if (url.GetPath() != "/session/project") {

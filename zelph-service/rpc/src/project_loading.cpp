@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/logger/client_text.h"
 #include "zelph/logger/log.h"
@@ -42,9 +43,11 @@ std::shared_ptr<SolutionTemplate> FindTemplate(const SolutionProvider& solutions
 
 }  // namespace
 
-grpc::Status ZelphServiceV2Impl::UploadProject(grpc::ServerContext*,
+grpc::Status ZelphServiceV2Impl::UploadProject(grpc::ServerContext* context,
                                                const zelph::UploadProjectRequest* request,
                                                zelph::UploadProjectResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   zelph::Timer timer("UploadProject");
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Upload project: {}", QuoteClientText(request->url()));
   // The reply repeats the chain id of the client's text.
@@ -66,9 +69,11 @@ grpc::Status ZelphServiceV2Impl::UploadProject(grpc::ServerContext*,
   });
 }
 
-grpc::Status ZelphServiceV2Impl::LoadSolution(grpc::ServerContext*,
+grpc::Status ZelphServiceV2Impl::LoadSolution(grpc::ServerContext* context,
                                               const zelph::LoadSolutionRequest* request,
                                               zelph::LoadSolutionResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   try {
     const std::shared_ptr<zelph::Project> project = GetProject(ObjectUrl(request->project_url()));
     const std::shared_ptr<SolutionApp> app = FindApp(*solutions_, request->solution_id());
@@ -91,8 +96,10 @@ grpc::Status ZelphServiceV2Impl::LoadSolution(grpc::ServerContext*,
 }
 
 grpc::Status ZelphServiceV2Impl::LoadSolutionTemplate(
-    grpc::ServerContext*, const zelph::LoadSolutionTemplateRequest* request,
+    grpc::ServerContext* context, const zelph::LoadSolutionTemplateRequest* request,
     zelph::LoadSolutionTemplateResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   try {
     const std::shared_ptr<zelph::Project> project = GetProject(ObjectUrl(request->project_url()));
     const std::shared_ptr<SolutionTemplate> configuration =

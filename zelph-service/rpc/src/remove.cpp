@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/chains/data_process_chain.h"
 #include "zelph/logger/client_text.h"
@@ -94,8 +95,11 @@ std::uint64_t ReplyBound(const Removal& removal) {
 
 // A Remove answered with an error has removed nothing: every lookup that can fail, the
 // locks of the chains it edits and the count of its reply come before its first removal.
-grpc::Status ZelphServiceV2Impl::Remove(grpc::ServerContext*, const zelph::RemoveRequest* request,
+grpc::Status ZelphServiceV2Impl::Remove(grpc::ServerContext* context,
+                                        const zelph::RemoveRequest* request,
                                         zelph::RemoveResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   using Operation = decltype(Removal::operation);
   enum class Lookup { kNone, kSession, kProject, kGuardedProject };
   struct Route {

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "cache_write.h"
+#include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/chain/exception.h"
 #include "zelph/chains/data_process_chain.h"
@@ -29,8 +30,11 @@
 
 using zelph::QuoteClientText;
 
-grpc::Status ZelphServiceV2Impl::SetData(grpc::ServerContext*, const zelph::SetDataRequest* request,
+grpc::Status ZelphServiceV2Impl::SetData(grpc::ServerContext* context,
+                                         const zelph::SetDataRequest* request,
                                          zelph::SetDataResponse*) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Set data, url: {}", QuoteClientText(request->url()));
   return zelph::rpc::LogIfFailed(zelph::rpc::RunGuarded([&] {
     const ObjectUrl url(request->url());

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "call_bounds.h"
 #include "call_scope.h"
 #include "handler_frame.h"
 #include "zelph/config/zelph_config.h"
@@ -41,6 +42,11 @@ ZelphServiceV2Impl::ZelphServiceV2Impl(std::uint64_t max_reply_bytes_in_flight,
 ZelphServiceV2Impl::ZelphServiceV2Impl()
     : ZelphServiceV2Impl(ZelphConfig::GetInstance()->GetMaxReplyBytesInFlight(), {}) {}
 
+void ZelphServiceV2Impl::BoundCalls(int max_handler_threads,
+                                    std::chrono::seconds reply_send_timeout) {
+  call_bounds_ = std::make_unique<zelph::rpc::CallBounds>(max_handler_threads, reply_send_timeout);
+}
+
 // The catalogue goes first, then the store; the members' reverse order says exactly that.
 ZelphServiceV2Impl::~ZelphServiceV2Impl() = default;
 
@@ -53,9 +59,11 @@ std::shared_ptr<IDataProcess> ZelphServiceV2Impl::GetWorker(const ObjectUrl& url
   return zelph::rpc::FindWorker(*GetProject(url), url.Node(UrlPlace::kWorker).GetId());
 }
 
-grpc::Status ZelphServiceV2Impl::CreateSession(grpc::ServerContext*,
+grpc::Status ZelphServiceV2Impl::CreateSession(grpc::ServerContext* context,
                                                const zelph::CreateSessionRequest* request,
                                                zelph::CreateSessionResponse*) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Create session: {}", QuoteClientText(request->id()));
   return LogIfFailed(RunGuarded([&] {
     store_->CreateSession(request->id());
@@ -63,9 +71,11 @@ grpc::Status ZelphServiceV2Impl::CreateSession(grpc::ServerContext*,
   }));
 }
 
-grpc::Status ZelphServiceV2Impl::CreateProject(grpc::ServerContext*,
+grpc::Status ZelphServiceV2Impl::CreateProject(grpc::ServerContext* context,
                                                const zelph::CreateProjectRequest* request,
                                                zelph::CreateProjectResponse* response) {
+  const zelph::rpc::HandledCall call(call_bounds_.get(), context);
+  if (call.Refused()) return call.Refusal();
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Create project, url: {}", QuoteClientText(request->url()));
   // The reply repeats the client's ids.
   return zelph::rpc::AnswerWhole(*reply_budget_, *request, *response, [&] {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -212,6 +213,34 @@ TEST_F(ExecuteCommandTest, ABusyProjectCancelsRunsAndStepsButNotTheRest) {
   gate.Open();
   ASSERT_TRUE(harness_.Call(&Stub::ExecuteCommand, Command(kEvaluate, {slow}), &response).ok());
   EXPECT_EQ(response.status(), kOk);
+}
+
+// An interrupt that comes after the asynchronous run was accepted but before its chain has
+// begun (held here in the plug-in's call before the run) still ends the run, although the
+// chain clears its interrupt flag as it begins.
+TEST_F(ExecuteCommandTest, AnInterruptBeforeTheChainBeginsEndsTheRun) {
+  const std::string slow = harness_.NewProject();
+  harness_.UploadChain(slow, "slow.json");
+  TestPluginControl::Get().SlowGate().Close();
+  std::promise<void> before_reached;
+  std::promise<void> go_on;
+  std::shared_future<void> go_on_signal = go_on.get_future().share();
+  TestPluginControl::Get().SetEventHook([&](const std::string& event, const std::string&) {
+    if (event != "before") return;
+    before_reached.set_value();
+    go_on_signal.wait();
+  });
+  ExecuteCommandResponse response;
+  ASSERT_TRUE(
+      harness_.Call(&Stub::ExecuteCommand, Command(kEvaluateAsync, {slow}), &response).ok());
+  ASSERT_EQ(response.status(), kOk);
+  before_reached.get_future().wait();
+  ASSERT_TRUE(harness_.Call(&Stub::ExecuteCommand, Command(kInterrupt, {slow}), &response).ok());
+  EXPECT_EQ(response.status(), kOk);
+  go_on.set_value();
+  EXPECT_TRUE(BackgroundWorkEnded());
+  EXPECT_EQ(harness_.ProjectOf(slow)->GetState(), static_cast<int>(ProjectState::kReady));
+  TestPluginControl::Get().SlowGate().Open();
 }
 
 // At the cap of runs in progress every run command is refused with RESOURCE_EXHAUSTED before

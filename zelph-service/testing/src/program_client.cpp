@@ -3,6 +3,8 @@
 
 #include <stdexcept>
 
+#include "zelph/api/transport_options.h"
+
 namespace zelph::testing {
 namespace {
 
@@ -20,6 +22,14 @@ void Require(const grpc::Status& status, const char* step) {
 }
 
 }  // namespace
+
+std::unique_ptr<ProgramStub> NewConnection(const std::string& address) {
+  grpc::ChannelArguments arguments;
+  ApplyTransportOptions(arguments);
+  arguments.SetInt(GRPC_ARG_USE_LOCAL_SUBCHANNEL_POOL, 1);
+  return ZelphServiceApiV2::NewStub(
+      grpc::CreateCustomChannel(address, grpc::InsecureChannelCredentials(), arguments));
+}
 
 ProgramClient::ProgramClient(const std::string& address)
     : stub_(ZelphServiceApiV2::NewStub(

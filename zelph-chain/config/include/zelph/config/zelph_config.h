@@ -161,6 +161,12 @@ class ZELPH_CHAIN_API ZelphConfig {
   void SetMaxStreamsPerConnection(int streams) { max_streams_per_connection_ = streams; }
   std::uint64_t GetMaxReplyBytesInFlight() const { return max_reply_bytes_in_flight_; }
   void SetMaxReplyBytesInFlight(std::uint64_t bytes) { max_reply_bytes_in_flight_ = bytes; }
+  // The time a reply has to reach its client once its handler has returned.
+  int GetReplySendTimeoutSeconds() const { return reply_send_timeout_s_; }
+  void SetReplySendTimeoutSeconds(int seconds) { reply_send_timeout_s_ = seconds; }
+  // The memory gRPC may give to requests it has read but not yet handed to a handler.
+  std::uint64_t GetMaxRequestBytesInFlight() const { return max_request_bytes_in_flight_; }
+  void SetMaxRequestBytesInFlight(std::uint64_t bytes) { max_request_bytes_in_flight_ = bytes; }
   // The chain runs in progress at once ("server" key "max_runs"), synchronous and
   // asynchronous: each asynchronous run takes a thread of its own.
   int GetMaxRuns() const { return max_runs_; }
@@ -228,6 +234,8 @@ class ZELPH_CHAIN_API ZelphConfig {
   int max_streams_per_connection_ = 32;
   // Any one reply the transport can carry (2 GB) fits alone, with its serialised copy.
   std::uint64_t max_reply_bytes_in_flight_ = std::uint64_t{4} << 30;
+  int reply_send_timeout_s_ = 30;
+  std::uint64_t max_request_bytes_in_flight_ = std::uint64_t{4} << 30;
   int max_runs_ = 64;
   bool service_enabled_ = false;
   std::string service_name_;

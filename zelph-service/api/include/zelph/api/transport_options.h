@@ -26,6 +26,9 @@ namespace zelph {
 // Sets the server's options; call before BuildAndStart.
 void ApplyTransportOptions(grpc::ServerBuilder& builder);
 
+// The most threads a server with these options keeps waiting for calls.
+int MostWaitingServerThreads();
+
 // Sets a client channel's options; pass the arguments to grpc::CreateCustomChannel.
 void ApplyTransportOptions(grpc::ChannelArguments& arguments);
 

@@ -47,6 +47,7 @@
 #include "zelph/projects/object_status.h"
 #include "zelph/projects/project_state.h"
 #include "zelph/projects/run_activity.h"
+#include "zelph/projects/run_interrupt_request.h"
 #include "zelph/projects/rw_lock.h"
 #include "zelph/projects/service_cache.h"
 #include "zelph/projects/sharded_map.h"
@@ -316,6 +317,9 @@ class Project : public std::enable_shared_from_this<Project> {
   // run in progress, if any, and every run from now on, which is refused at its start or
   // stopped at its next worker. May be called from any thread, also during a run.
   void InterruptRuns();
+  // The client's interrupt: the run in progress, if any, is interrupted until it ends, also
+  // when the chain has not begun yet. May be called from any thread, also during a run.
+  void InterruptRun();
 
   // Previews (project_preview.cpp) -----------------------------------------------------------
 
@@ -338,6 +342,7 @@ class Project : public std::enable_shared_from_this<Project> {
     RunActivity::Hold activity;
     BackgroundTasks::CallingThreadRun service;
     AbandonedCallWatch::Hold abandoned;
+    AbandonedCallWatch::Hold interrupted;
   };
   // Counts a run that has entered the executing state. Throws EvaluateCancelled with
   // `refusal` for a project whose runs are interrupted for good, and TooManyRuns at the cap
@@ -430,6 +435,8 @@ class Project : public std::enable_shared_from_this<Project> {
   std::atomic<int> state_{static_cast<int>(ProjectState::kLoading)};
   // Set once by InterruptRuns; read by every run at its start and after each worker.
   std::atomic<bool> runs_interrupted_{false};
+  // Cleared as each run is accepted, set by InterruptRun.
+  RunInterruptRequest interrupt_request_;
   std::shared_ptr<RunActivity> run_activity_ = std::make_shared<RunActivity>();
   std::unique_ptr<ProjectOnChangeChainFlag> chain_listener_;
   std::unique_ptr<ProjectOnChangeWorkerFlag> worker_listener_;

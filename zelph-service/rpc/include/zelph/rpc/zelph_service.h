@@ -31,6 +31,7 @@
 
 #include <grpcpp/grpcpp.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -48,6 +49,7 @@ class Store;
 }  // namespace zelph
 
 namespace zelph::rpc {
+struct CallBounds;
 class ReplyBudget;
 class ReplySize;
 }  // namespace zelph::rpc
@@ -68,6 +70,12 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   ~ZelphServiceV2Impl() override;
   ZelphServiceV2Impl(const ZelphServiceV2Impl&) = delete;
   ZelphServiceV2Impl& operator=(const ZelphServiceV2Impl&) = delete;
+
+  // Bounds every call served from now on (zelph/rpc/server_bounds.h): at most
+  // `max_handler_threads` handlers run at once, a call past them answers RESOURCE_EXHAUSTED,
+  // and a reply still unsent `reply_send_timeout` after its handler returned has its call
+  // cancelled. Call once, before the service is served.
+  void BoundCalls(int max_handler_threads, std::chrono::seconds reply_send_timeout);
 
   // Sessions and projects -----------------------------------------------------------------
 
@@ -329,4 +337,5 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
   SimplePluginsManager* plugins_;  // the process-wide registry; not owned
   std::unique_ptr<SolutionProvider> solutions_;
   std::unique_ptr<zelph::rpc::ReplyBudget> reply_budget_;
+  std::unique_ptr<zelph::rpc::CallBounds> call_bounds_;  // null: calls are not bounded
 };

@@ -27,6 +27,24 @@ namespace zelph::testing {
 
 using ProgramStub = ZelphServiceApiV2::Stub;
 
+// A stub on a connection of its own that takes replies of any size, as the API's clients do:
+// gRPC shares one connection between channels of equal settings, and tests of the bounds per
+// connection need to tell connections apart.
+std::unique_ptr<ProgramStub> NewConnection(const std::string& address);
+
+// One call on `stub` that gives up after `deadline`; the reply goes to `response` when given.
+template <typename Request, typename Response>
+grpc::Status Call(ProgramStub& stub,
+                  grpc::Status (ProgramStub::*method)(grpc::ClientContext*, const Request&,
+                                                      Response*),
+                  const Request& request, Response* response = nullptr,
+                  std::chrono::milliseconds deadline = std::chrono::seconds(120)) {
+  grpc::ClientContext context;
+  context.set_deadline(std::chrono::system_clock::now() + deadline);
+  Response ignored;
+  return (stub.*method)(&context, request, response != nullptr ? response : &ignored);
+}
+
 class ProgramClient {
  public:
   static constexpr std::chrono::seconds kCallDeadline{120};
@@ -39,10 +57,7 @@ class ProgramClient {
   grpc::Status Call(grpc::Status (ProgramStub::*method)(grpc::ClientContext*, const Request&,
                                                         Response*),
                     const Request& request, Response* response = nullptr) {
-    grpc::ClientContext context;
-    context.set_deadline(std::chrono::system_clock::now() + kCallDeadline);
-    Response ignored;
-    return (stub_.get()->*method)(&context, request, response != nullptr ? response : &ignored);
+    return testing::Call(*stub_, method, request, response, kCallDeadline);
   }
 
   // The Java test models a chain of one worker can run (ProgramInstallation::AddJavaTestModels):
