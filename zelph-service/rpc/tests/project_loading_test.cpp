@@ -6,14 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "capturing_logger.h"
 #include "service_harness.h"
 #include "zelph/chains/data_process_chain.h"
+#include "zelph/model/data_process.h"
 #include "zelph/projects/project.h"
+#include "zelph/projects/rw_lock.h"
 #include "zelph/testing/service_fixtures.h"
 #include "zelph/testing/test_plugin_control.h"
+#include "zelph/testing/wait_until.h"
 
 namespace zelph::testing {
 namespace {
@@ -261,6 +266,40 @@ TEST(ProjectLoadingTest, LoadSolutionAppliesTheTemplateAfterTheApp) {
   EXPECT_EQ(harness.Call(&Stub::LoadSolution, Solution(project, kDemoAppId, "nope")).error_code(),
             grpc::StatusCode::CANCELLED);
   EXPECT_EQ(harness.ProjectOf(project)->GetChain()->GetId(), kSettingsAppId);
+}
+
+// The chain and its configuration come in one hold of the project: an edit that waits for the
+// project while the chain loads finds the configuration applied, and no second wait of the
+// load could end at its client's deadline with the chain loaded and the configuration not.
+TEST(ProjectLoadingTest, LoadSolutionAppliesItsTemplateInTheHoldOfItsLoad) {
+  ServiceHarness harness;
+  harness.ListApps();
+  const std::string project = harness.NewProject();
+  Gate& loader = TestPluginControl::Get().LoaderGate();
+  loader.Reset();
+  loader.Close();
+  // The settings app's Loader waits at the gate while its chain loads.
+  auto load = std::async(std::launch::async, [&] {
+    return harness.Call(&Stub::LoadSolution, Solution(project, kSettingsAppId, kTunedTemplateId));
+  });
+  ASSERT_TRUE(loader.WaitForInside(1));
+  const std::shared_ptr<Project> loaded = harness.ProjectOf(project);
+  auto edit = std::async(std::launch::async, [&] {
+    std::unique_lock lock(loaded->GetLock());
+    // Read through the chain: the project's own lookups would wait for the lock held here.
+    const std::shared_ptr<IDataProcess> main =
+        loaded->GetChain()->FindWorker(kSettingsMainWorkerId);
+    return main ? main->GetPropertyString("settings", "<none>") : "<no worker>";
+  });
+  // The edit waits as a writer: a reader is kept out from then on.
+  ASSERT_TRUE(WaitUntil([&] {
+    if (!loaded->GetLock().try_lock_shared()) return true;
+    loaded->GetLock().unlock_shared();
+    return false;
+  }));
+  loader.Open();
+  EXPECT_EQ(edit.get(), kTunedSettings);
+  EXPECT_TRUE(load.get().ok());
 }
 
 TEST(ProjectLoadingTest, LoadSolutionTemplateLoadsItsAppThenItsConfiguration) {

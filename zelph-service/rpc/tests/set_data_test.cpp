@@ -20,10 +20,12 @@
 #include "zelph/model/port_data.h"
 #include "zelph/model/property.h"
 #include "zelph/projects/project.h"
+#include "zelph/projects/rw_lock.h"
 #include "zelph/rpc/any_data_conversion.h"
 #include "zelph/settings/project_configuration.h"
 #include "zelph/testing/service_fixtures.h"
 #include "zelph/testing/test_plugin_control.h"
+#include "zelph/testing/wait_until.h"
 
 namespace zelph::testing {
 namespace {
@@ -455,6 +457,41 @@ TEST(SetDataTest, MainSettingsFollowWritesOnEitherSide) {
     EXPECT_EQ(threshold(), c.threshold) << c.url;
     EXPECT_EQ(settings(), "{\n    \"threshold\": 11,\n    \"label\": \"main\"\n}") << c.url;
   }
+}
+
+// A write into the main-settings worker holds the project from before the write until the
+// configuration has followed it: no edit comes between them, and no second wait for the
+// project can end at the client's deadline after the property changed. The write is held
+// up inside the worker's property bag (read by this thread meanwhile) until this thread has
+// seen the project held.
+TEST(SetDataTest, AMainSettingsWriteHoldsTheProjectUntilTheConfigurationFollows) {
+  ServiceHarness harness;
+  const std::string project_url = harness.NewProject();
+  harness.UploadChain(project_url, "main_settings.json");
+  const std::shared_ptr<Project> project = harness.ProjectOf(project_url);
+  RwLock& lock = project->GetLock();
+  std::future<grpc::Status> write;
+  bool held = false;
+  project->GetWorker(kMainWorkerId)
+      ->GetProperties()
+      ->ForEach([&](const std::string&, PropertyValue&) {
+        if (write.valid()) return;
+        write = std::async(std::launch::async, [&] {
+          return harness.Call(&Stub::SetData,
+                              Set(project_url + "/worker:dashboard/property:settings",
+                                  [](GAnyData& v) { v.set_string_val(R"({"threshold": 9})"); }));
+        });
+        held = WaitUntil([&] {
+          if (!lock.try_lock()) return true;
+          lock.unlock();
+          return false;
+        });
+      });
+  EXPECT_TRUE(held);
+  ASSERT_TRUE(write.valid());
+  EXPECT_TRUE(write.get().ok());
+  EXPECT_EQ(project->GetConfiguration()->GetValue(kMainWorkerId, "threshold")->value,
+            PropertyVariant(9));
 }
 
 TEST(SetDataTest, WholeConfigurationDocuments) {
