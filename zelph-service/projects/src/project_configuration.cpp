@@ -82,9 +82,12 @@ void Project::ApplyConfiguration() {
   ApplyConfigurationUnlocked();
 }
 
-void Project::EditConfiguration(const std::function<bool(ProjectConfiguration&)>& write) {
+void Project::SetConfigurationValue(const std::string& setting_id, const std::string& name,
+                                    PropertyValue value) {
   std::unique_lock lock(lock_);
-  if (configuration_ && write(*configuration_)) ApplyConfigurationUnlocked();
+  if (!configuration_ || !configuration_->HasProperty(setting_id, name)) return;
+  const std::shared_ptr<IDataProcess> worker = MainSettingWorkerUnlocked();
+  if (configuration_->SetValue(setting_id, name, std::move(value))) WriteMainSettingValues(*worker);
 }
 
 void Project::ApplyConfigurationUnlocked() {

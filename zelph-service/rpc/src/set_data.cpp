@@ -112,11 +112,9 @@ grpc::Status ZelphServiceV2Impl::SetSettingProperty(const ObjectUrl& url,
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   PropertyValue value;
   if (grpc::Status status = PropertyValueFromAnyData(request, value); !status.ok()) return status;
-  project->EditConfiguration([&](ProjectConfiguration& configuration) {
-    return configuration.SetValue(std::string(url.Node(UrlPlace::kSetting).GetId()),
-                                  std::string(url.Node(UrlPlace::kSettingProperty).GetId()),
-                                  std::move(value));
-  });
+  project->SetConfigurationValue(std::string(url.Node(UrlPlace::kSetting).GetId()),
+                                 std::string(url.Node(UrlPlace::kSettingProperty).GetId()),
+                                 std::move(value));
   return grpc::Status::OK;
 }
 

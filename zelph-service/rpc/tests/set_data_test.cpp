@@ -457,6 +457,17 @@ TEST(SetDataTest, MainSettingsFollowWritesOnEitherSide) {
     EXPECT_EQ(threshold(), c.threshold) << c.url;
     EXPECT_EQ(settings(), "{\n    \"threshold\": 11,\n    \"label\": \"main\"\n}") << c.url;
   }
+
+  // Without the main-settings worker no value can be applied: the write is refused and the
+  // configuration keeps its value.
+  RemoveRequest remove;
+  remove.add_url(project_url + "/worker:" + kMainWorkerId);
+  ASSERT_TRUE(harness.Call(&Stub::Remove, remove).ok());
+  const grpc::Status refused = harness.Call(
+      &Stub::SetData, Set(setting + "threshold", [](GAnyData& v) { v.set_int32_val(15); }));
+  EXPECT_EQ(refused.error_code(), grpc::StatusCode::INTERNAL);
+  EXPECT_EQ(refused.error_message(), std::string("Executor not found with id: ") + kMainWorkerId);
+  EXPECT_EQ(threshold(), PropertyVariant(11));
 }
 
 // A write into the main-settings worker holds the project from before the write until the

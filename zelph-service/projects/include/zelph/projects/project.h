@@ -56,6 +56,7 @@ class IDataProcess;
 class IDataProcessChain;
 class Link;
 class Property;
+struct PropertyValue;
 class ProjectConfiguration;
 class SettingNode;
 class SimplePluginsManager;
@@ -140,11 +141,14 @@ class Project : public std::enable_shared_from_this<Project> {
   // UploadConfiguration with the content of the file; std::runtime_error "Failed open
   // configuration file: '{path}'" when it cannot be read.
   void LoadConfigurationFile(const std::string& path);
-  // `write` changes the configuration's tree; when it answers true, ApplyConfiguration. Both
-  // run under one exclusive hold taken before `write` runs, so that a wait for it that ends at
-  // the caller's limit (wait_limit.h) leaves the tree as it was. Nothing without a
-  // configuration.
-  void EditConfiguration(const std::function<bool(ProjectConfiguration&)>& write);
+  // Writes `value` into the control `name` of setting `setting_id` and applies the
+  // configuration, under one exclusive hold taken before anything is written, so that a wait
+  // for it that ends at the caller's limit (wait_limit.h) leaves the tree as it was. A setting
+  // or control that does not exist, or a project without a configuration, changes nothing.
+  // On a chain without its main-settings worker, which the value could never reach, it throws
+  // std::runtime_error "Executor not found with id: {id}" before anything is written.
+  void SetConfigurationValue(const std::string& setting_id, const std::string& name,
+                             PropertyValue value);
   // Writes the main-settings values document into the main-settings worker's "settings"
   // property (SetWorkerPropertyFromString). Nothing without a configuration; std::runtime_error
   // "Executor not found with id: {id}" when the chain has no such worker, also for the empty
