@@ -16,7 +16,7 @@
 //               picture, evaluated asynchronously at once, then interrupted and removed
 // Four honest clients list the sessions in a loop meanwhile (5 s deadline each). The tool
 // prints one line: the attack, the server's peak resident memory and thread count while
-// it ran, its resident memory and threads at the end, and the honest calls refused.
+// it ran, its resident memory and threads 2 s after it, and the honest calls refused.
 #include <arpa/inet.h>
 #include <grpcpp/grpcpp.h>
 #include <netinet/in.h>
@@ -486,6 +486,8 @@ int main(int argc, char** argv) {
   HonestClients honest;
   found->second();
   honest.Stop();
+  // The memory of drained replies goes back once gRPC has finished sending them.
+  std::this_thread::sleep_for(2s);
   sampler.Stop();
   const zelph::load::ProcessStatus after = zelph::load::ReadProcessStatus(server_pid);
   std::printf(
