@@ -26,7 +26,6 @@
 #include "zelph/rpc/object_url.h"
 #include "zelph/rpc/reply_budget.h"
 #include "zelph/rpc/zelph_service.h"
-#include "zelph/settings/project_configuration.h"
 
 using zelph::QuoteClientText;
 

@@ -95,6 +95,20 @@ TEST(RemoveTest, EachKindIsRemovedAndWhatExistedIsListed) {
   EXPECT_TRUE(Exists(harness, p + "/statistic:" + kLineSourceId));
 }
 
+// A Remove holds the chains it edits while it goes: the session and the project of such a
+// chain can go in the same call, after it.
+TEST(RemoveTest, AWorkerAndTheSessionAroundItGoInOneCall) {
+  ServiceHarness harness;
+  const std::string session = harness.NewSession();
+  const std::string p = LineProject(harness, session);
+  RemoveResponse response;
+  const grpc::Status status =
+      harness.Call(&Stub::Remove, Request({p + "/worker:" + kLineScaleId, p, session}), &response);
+  ASSERT_TRUE(status.ok()) << status.error_message();
+  EXPECT_EQ(response.removed_url_size(), 5);
+  EXPECT_FALSE(Exists(harness, session));
+}
+
 TEST(RemoveTest, ARefusedRemoveHasRemovedNothing) {
   struct Case {
     const char* name;
