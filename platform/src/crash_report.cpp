@@ -1,8 +1,8 @@
 // crash_report.cpp
 //
-// The signal handler uses only async-signal-safe calls (open, write, close, time, getpid,
-// gettid, raise, sigaction, nanosleep), formats numbers and the date by hand, keeps every
-// buffer on the stack and reads report paths prepared before; the once-only state is
+// The signal handler uses only async-signal-safe calls (open, write, close, clock_gettime,
+// getpid, gettid, raise, sigaction, nanosleep), formats numbers and the date by hand, keeps
+// every buffer on the stack and reads report paths prepared before; the once-only state is
 // lock-free atomics. backtrace() has no safe counterpart: it is run once at installation, so
 // that the unwinder is loaded then and not inside the handler, and backtrace_symbols_fd
 // writes without allocating. The function names of the frames come from the symbol tables
@@ -214,7 +214,11 @@ void WriteFrames(void* const* frames, int count, int fd) {
 }
 
 void WriteReport(int signal_number, const siginfo_t* info) {
-  const long long now = time(nullptr);
+  // Not time(): it reads the coarse clock, which lags the clock the log and a watching
+  // process read by up to a tick, so a report could be stamped a second before the crash.
+  timespec clock{};
+  clock_gettime(CLOCK_REALTIME, &clock);
+  const long long now = clock.tv_sec;
   const int folder = published_folder.load();
   int fd = folder >= 0 ? CreateReport(folder_prefixes[folder], now) : -1;
   if (fd < 0) fd = CreateReport(program_prefix, now);
