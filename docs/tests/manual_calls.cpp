@@ -46,11 +46,10 @@ struct Method {
 };
 
 // Every method of the service, so that the manual may write any of them.
-#define ZELPH_MANUAL_METHOD(Name)                                                                  \
-  {                                                                                                \
-#Name,                                                                                         \
-        [](Stub & stub, const std::string& request) { return Invoke(stub, &Stub::Name, request); } \
-  }
+// clang-format off
+#define ZELPH_MANUAL_METHOD(Name) \
+  {#Name, [](Stub& stub, const std::string& request) { return Invoke(stub, &Stub::Name, request); }}
+// clang-format on
 constexpr Method kMethods[] = {
     ZELPH_MANUAL_METHOD(CreateSession),
     ZELPH_MANUAL_METHOD(CreateProject),

@@ -66,6 +66,16 @@ ManualCall ParseCall(const std::string& text, int line) {
   return call;
 }
 
+// `answer` checked to be one that ParseAnswer takes, for a case of the manual's `line`.
+std::string CheckedAnswer(const std::string& answer, int line) {
+  try {
+    ParseAnswer(answer);
+  } catch (const std::invalid_argument& error) {
+    throw ManualError(line, error.what());
+  }
+  return answer;
+}
+
 // The calls of a fenced block: a call begins at a line's start, "→" begins its answer,
 // indented lines continue either.
 std::vector<ManualCall> ParseBlock(const std::vector<std::string>& lines, int first_line) {
@@ -73,11 +83,12 @@ std::vector<ManualCall> ParseBlock(const std::vector<std::string>& lines, int fi
   std::string call_text;
   std::string answer_text;
   int call_line = first_line;
+  int answer_line = first_line;
   auto finish = [&] {
     if (call_text.empty()) return;
     ManualCall call = ParseCall(call_text, call_line);
     call.answer = Trim(answer_text);
-    if (!call.answer.empty()) ParseAnswer(call.answer);  // a typing error fails here
+    if (!call.answer.empty()) CheckedAnswer(call.answer, answer_line);
     calls.push_back(std::move(call));
     call_text.clear();
     answer_text.clear();
@@ -89,6 +100,7 @@ std::vector<ManualCall> ParseBlock(const std::vector<std::string>& lines, int fi
     if (StartsWith(line, kArrow)) {
       if (call_text.empty()) throw ManualError(number, "an answer without a call");
       answer_text = line.substr(sizeof(kArrow) - 1);
+      answer_line = number;
     } else if (line[0] == ' ' || line[0] == '\t') {
       (answer_text.empty() ? call_text : answer_text) += " " + Trim(line);
     } else {
@@ -181,18 +193,15 @@ std::vector<ManualCase> ReadManualCases(const std::string& text) {
     if (!StartsWith(lines[i], "|")) continue;
     const std::vector<std::string> header = Cells(lines[i]);
     if (header.size() < 2 || header[0] != "call" || header[1] != "answer") continue;
-    i += 2;  // the header and the line under it
-    for (; i < lines.size() && StartsWith(lines[i], "|"); ++i) {
+    ++i;  // the line under the header
+    // Row by row, up to the table's last line: the line after it is the outer loop's.
+    while (i + 1 < lines.size() && StartsWith(lines[i + 1], "|")) {
+      ++i;
       const int row_line = static_cast<int>(i) + 1;
       const std::vector<std::string> cells = Cells(lines[i]);
       if (cells.size() < 2) throw ManualError(row_line, "a row with fewer than two cells");
       ManualCall call = ParseCall(CodeSpan(cells[0], row_line), row_line);
-      call.answer = CodeSpan(cells[1], row_line);
-      try {
-        ParseAnswer(call.answer);
-      } catch (const std::invalid_argument& error) {
-        throw ManualError(row_line, error.what());
-      }
+      call.answer = CheckedAnswer(CodeSpan(cells[1], row_line), row_line);
       cases.push_back({row_line, setup, {std::move(call)}});
     }
   }
