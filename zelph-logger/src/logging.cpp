@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <boost/algorithm/string/replace.hpp>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -88,7 +89,9 @@ void CreateFileLogger(const LogConfig& config) {
       // Runs for the first file and at each day's rotation, so a program that runs for
       // months still drops what falls out of the window.
       handlers.after_open = [absolute, days_kept](const spdlog::filename_t&, std::FILE*) {
-        const std::time_t now = std::time(nullptr);
+        // The sink's clock, which dated the file just opened; time() reads a coarser one.
+        const std::time_t now =
+            std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
         std::tm today{};
         localtime_r(&now, &today);
         zelph::logger::RemoveExpiredLogFiles(absolute, days_kept, today);

@@ -60,9 +60,7 @@ void Project::ExecuteAsync() {
   BackgroundTasks::RunPlace place = ServiceBackgroundTasks().TakeRunPlace();
   std::shared_lock hold(lock_);
   PrepareRun();
-  const auto interrupt = [chain = std::weak_ptr<IDataProcessChain>(chain_)] {
-    if (auto running = chain.lock()) running->Interrupt();
-  };
+  const BackgroundTasks::Task interrupt = ChainInterrupt();
   interrupt_request_.Clear();
   // std::function copies what it holds, so the package that owns the hold and the state
   // travels by shared pointer; only the run thread keeps it.

@@ -65,9 +65,7 @@ void Project::ExecuteStep() {
 
 Project::CallingThreadRun Project::CountRunOnThisThread(const std::string& refusal) {
   if (runs_interrupted_.load()) throw EvaluateCancelled(refusal);
-  const auto interrupt = [chain = std::weak_ptr<IDataProcessChain>(chain_)] {
-    if (auto running = chain.lock()) running->Interrupt();
-  };
+  const BackgroundTasks::Task interrupt = ChainInterrupt();
   // The service's count first: a run past the cap is refused before it counts as activity.
   BackgroundTasks::CallingThreadRun service =
       ServiceBackgroundTasks().CountCallingThreadRun(interrupt);
@@ -79,6 +77,12 @@ Project::CallingThreadRun Project::CountRunOnThisThread(const std::string& refus
 
 void Project::SetRunActivity(std::shared_ptr<RunActivity> activity) {
   run_activity_ = std::move(activity);
+}
+
+BackgroundTasks::Task Project::ChainInterrupt() const {
+  return [chain = std::weak_ptr<IDataProcessChain>(chain_)] {
+    if (auto running = chain.lock()) running->Interrupt();
+  };
 }
 
 void Project::InterruptRuns() {

@@ -33,6 +33,7 @@ grpc::Status ZelphServiceV2Impl::ReadProjectConfiguration(
     zelph::rpc::ReplySize& reply) {
   const std::shared_ptr<zelph::Project> project = GetProject(url);
   std::string document = project->GetConfigurationJson();
+  // The text is a field of the element, which is a field of the reply.
   if (grpc::Status status =
           reply.Reserve(zelph::rpc::ElementBytes(zelph::rpc::ElementBytes(document.size())));
       !status.ok()) {

@@ -352,6 +352,9 @@ class Project : public std::enable_shared_from_this<Project> {
   // `refusal` for a project whose runs are interrupted for good, and TooManyRuns at the cap
   // of runs in progress.
   CallingThreadRun CountRunOnThisThread(const std::string& refusal);
+  // The interrupt of a run of this project's chain: safe to call on any thread at any time,
+  // also once the chain is gone, and keeps nothing alive.
+  BackgroundTasks::Task ChainInterrupt() const;
 
   // Run preparation: statistics reset, listeners, the workers' visible-result and
   // all-outputs flags, queued statuses. The caller holds the lock shared.
