@@ -17,7 +17,7 @@
 
 namespace zelph {
 
-Store::Store() {
+Store::Store(SessionRemoved on_removed) : on_removed_(std::move(on_removed)) {
   try {
     plugins_ = SimplePluginsManager::GetInstance();
     CreateDefaultSession();
@@ -85,9 +85,7 @@ std::shared_ptr<Project> Store::GetProject(const std::string& session_id,
 bool Store::RemoveSession(const std::string& id) {
   // Released here, after the lock: destroying the session's projects tells the plug-ins,
   // and the other sessions' requests need not wait for that.
-  std::shared_ptr<Session> removed = TakeSession(id, [](const Session&) { return true; });
-  if (removed) removed->InterruptRuns();
-  return removed != nullptr;
+  return Removed(TakeSession(id, [](const Session&) { return true; }));
 }
 
 void Store::ForEachSession(const std::function<void(const std::shared_ptr<Session>&)>& fn) const {
@@ -125,11 +123,15 @@ std::vector<std::string> Store::CollectIdleSessions(
 bool Store::RemoveIdleSession(const std::string& id, std::chrono::steady_clock::time_point now) {
   // Tested again under the exclusive lock: a session touched since it was collected, or made
   // again under the same id, is in use and stays.
-  std::shared_ptr<Session> removed =
-      TakeSession(id, [now](const Session& session) { return session.IsIdle(now); });
   // An idle session has no run in progress, unless one began since the test.
-  if (removed) removed->InterruptRuns();
-  return removed != nullptr;
+  return Removed(TakeSession(id, [now](const Session& session) { return session.IsIdle(now); }));
+}
+
+bool Store::Removed(const std::shared_ptr<Session>& removed) {
+  if (!removed) return false;
+  removed->InterruptRuns();
+  if (on_removed_) on_removed_(*removed);
+  return true;
 }
 
 std::shared_ptr<Session> Store::TakeSession(const std::string& id,

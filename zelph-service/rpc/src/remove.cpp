@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "cached_data_bytes.h"
 #include "call_bounds.h"
 #include "handler_frame.h"
 #include "zelph/chains/data_process_chain.h"
@@ -216,8 +217,15 @@ grpc::Status ZelphServiceV2Impl::RemoveProject(const ObjectUrl& url, zelph::Proj
   ZELPH_LOG(ZelphSeverityLevel::kTrace, "Remove project: {}", QuoteClientText(url.GetUrl()));
   const std::shared_ptr<zelph::Session> session =
       zelph::rpc::FindSession(*store_, url.Node(UrlPlace::kSession).GetId());
-  if (session->RemoveProject(IdOf(url, UrlPlace::kProject))) {
+  const std::string id = IdOf(url, UrlPlace::kProject);
+  // Its data's memory goes back as drained replies' does.
+  std::uint64_t freed = 0;
+  session->ForEachProject([&](const std::shared_ptr<zelph::Project>& project) {
+    if (project->GetId() == id) freed = zelph::rpc::CachedDataBytes(*project);
+  });
+  if (session->RemoveProject(id)) {
     response.add_removed_url(url.Node(UrlPlace::kProject).BuildUrl());
+    reply_budget_->NoteFreed(freed);
   }
   return grpc::Status::OK;
 }

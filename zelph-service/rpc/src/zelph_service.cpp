@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "cached_data_bytes.h"
 #include "call_bounds.h"
 #include "call_scope.h"
 #include "handler_frame.h"
@@ -30,11 +31,16 @@ using zelph::rpc::RunGuarded;
 
 ZelphServiceV2Impl::ZelphServiceV2Impl(std::uint64_t max_reply_bytes_in_flight,
                                        std::function<void()> on_replies_drained)
-    : store_(std::make_shared<zelph::Store>()),
+    : reply_budget_(std::make_unique<zelph::rpc::ReplyBudget>(max_reply_bytes_in_flight,
+                                                              std::move(on_replies_drained))),
+      // A session removed or expired frees its projects' data: its memory goes back as
+      // drained replies' does.
+      store_(
+          std::make_shared<zelph::Store>([budget = reply_budget_.get()](zelph::Session& session) {
+            budget->NoteFreed(zelph::rpc::CachedDataBytes(session));
+          })),
       plugins_(SimplePluginsManager::GetInstance()),
-      solutions_(std::make_unique<SolutionProvider>()),
-      reply_budget_(std::make_unique<zelph::rpc::ReplyBudget>(max_reply_bytes_in_flight,
-                                                              std::move(on_replies_drained))) {
+      solutions_(std::make_unique<SolutionProvider>()) {
   zelph::rpc::InstallCallScopes();
   ZELPH_LOG(ZelphSeverityLevel::kDebug, "Default solution provider created");
 }
@@ -47,7 +53,8 @@ void ZelphServiceV2Impl::BoundCalls(int max_handler_threads,
   call_bounds_ = std::make_unique<zelph::rpc::CallBounds>(max_handler_threads, reply_send_timeout);
 }
 
-// The catalogue goes first, then the store; the members' reverse order says exactly that.
+// The catalogue goes first, then the store, then the budget; the members' reverse order says
+// exactly that.
 ZelphServiceV2Impl::~ZelphServiceV2Impl() = default;
 
 std::shared_ptr<zelph::Project> ZelphServiceV2Impl::GetProject(const ObjectUrl& url) const {

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <shared_mutex>
 #include <string>
@@ -18,6 +19,7 @@
 #include "zelph/model/port_data_scalar.h"
 #include "zelph/projects/project.h"
 #include "zelph/projects/rw_lock.h"
+#include "zelph/projects/store.h"
 #include "zelph/rpc/reply_budget.h"
 #include "zelph/rpc/zelph_service.h"
 #include "zelph/testing/service_fixtures.h"
@@ -222,20 +224,24 @@ TEST(RemoveTest, ARemoveWhoseReplyPassesItsLimitHasRemovedNothing) {
 }
 
 // Data that a client removes or replaces goes back to the system as drained replies do: the
-// service calls its release hook once enough has gone. Handlers are called directly.
+// service calls its release hook once enough has gone, whether the entry, its project or its
+// session goes, or the session expires. Handlers are called directly.
 TEST(RemoveTest, RemovedAndReplacedDataGiveTheirMemoryBack) {
   int releases = 0;
   ZelphServiceV2Impl service(std::uint64_t{1} << 30, [&] { ++releases; });
-  CreateSessionRequest session;
-  session.set_id("s");
-  CreateSessionResponse session_response;
-  ASSERT_TRUE(service.CreateSession(nullptr, &session, &session_response).ok());
-  CreateProjectRequest project;
-  project.set_url("/session:s/project:p");
-  CreateProjectResponse project_response;
-  ASSERT_TRUE(service.CreateProject(nullptr, &project, &project_response).ok());
-  const std::string url = "/session:s/project:p/input:m";
-  const auto store = [&] {
+  const auto create = [&](const std::string& session_id) {
+    CreateSessionRequest session;
+    session.set_id(session_id);
+    CreateSessionResponse session_response;
+    ASSERT_TRUE(service.CreateSession(nullptr, &session, &session_response).ok());
+    CreateProjectRequest project;
+    project.set_url("/session:" + session_id + "/project:p");
+    CreateProjectResponse project_response;
+    ASSERT_TRUE(service.CreateProject(nullptr, &project, &project_response).ok());
+  };
+  // 40 MiB under "/input:m" of the session's project.
+  const auto store = [&](const std::string& session_id) {
+    const std::string url = "/session:" + session_id + "/project:p/input:m";
     SetDataRequest set;
     set.set_url(url);
     set.mutable_data()->set_url(url);
@@ -245,15 +251,44 @@ TEST(RemoveTest, RemovedAndReplacedDataGiveTheirMemoryBack) {
     SetDataResponse response;
     return service.SetData(nullptr, &set, &response);
   };
-  ASSERT_TRUE(store().ok());
-  ASSERT_TRUE(store().ok());  // 40 MiB replaced
+  const auto remove = [&](const std::string& url) {
+    RemoveRequest request;
+    request.add_url(url);
+    RemoveResponse removed;
+    ASSERT_TRUE(service.Remove(nullptr, &request, &removed).ok());
+    ASSERT_EQ(removed.removed_url_size(), 1);
+  };
+
+  create("s");
+  ASSERT_TRUE(store("s").ok());
+  ASSERT_TRUE(store("s").ok());  // 40 MiB replaced
   EXPECT_EQ(releases, 0);
-  RemoveRequest remove;
-  remove.add_url(url);
-  RemoveResponse removed;
-  ASSERT_TRUE(service.Remove(nullptr, &remove, &removed).ok());
-  ASSERT_EQ(removed.removed_url_size(), 1);
+  remove("/session:s/project:p/input:m");
   EXPECT_EQ(releases, 1);  // 80 MiB gone
+
+  struct Case {
+    const char* what;
+    std::function<void()> drop;  // drops session "g" with 80 MiB in its project
+  };
+  const Case kCases[] = {
+      {"the project removed", [&] { remove("/session:g/project:p"); }},
+      {"the session removed", [&] { remove("/session:g"); }},
+      {"the session expired",
+       [&] {
+         ASSERT_TRUE(service.GetStore().RemoveIdleSession(
+             "g", std::chrono::steady_clock::now() + std::chrono::hours(24 * 365)));
+       }},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.what);
+    create("g");
+    ASSERT_TRUE(store("g").ok());
+    ASSERT_TRUE(store("g").ok());  // 40 MiB replaced: no release yet
+    const int before = releases;
+    c.drop();
+    EXPECT_EQ(releases, before + 1);
+    if (service.GetStore().HasSession("g")) remove("/session:g");
+  }
 }
 
 }  // namespace

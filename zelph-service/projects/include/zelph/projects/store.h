@@ -37,9 +37,15 @@ inline constexpr char kDefaultSessionId[] = "default";
 
 class Store {
  public:
+  // Called with each session removed (by RemoveSession or the watchdog), its runs
+  // interrupted, before the store lets it go; on the thread that removed it, with no lock of
+  // the store held. Must not throw.
+  using SessionRemoved = std::function<void(Session&)>;
+
   // Creates the "default" session and starts the watchdog. A failure of either is written
-  // to the standard error stream and leaves the store without what failed.
-  Store();
+  // to the standard error stream and leaves the store without what failed. `on_removed` (may
+  // be empty) must stay callable until the store is destroyed.
+  explicit Store(SessionRemoved on_removed = {});
   // Stops the watchdog at once (it may be asleep) and joins it, then releases the sessions.
   ~Store();
   Store(const Store&) = delete;
@@ -88,6 +94,11 @@ class Store {
   // releases the returned session after the lock.
   std::shared_ptr<Session> TakeSession(const std::string& id,
                                        const std::function<bool(const Session&)>& remove);
+  // What a removal does once the session is out of the store: its runs interrupted and
+  // `on_removed_` told. True when there was a session.
+  bool Removed(const std::shared_ptr<Session>& removed);
+
+  const SessionRemoved on_removed_;
 
   std::vector<std::shared_ptr<Session>> sessions_;
   mutable std::shared_mutex lock_;

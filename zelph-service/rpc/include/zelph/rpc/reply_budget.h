@@ -10,8 +10,8 @@
 // calls its drain hook, which the program points at the allocator, so that the memory those
 // replies held goes back to the system even while some replies still wait to be sent. The
 // same hook gives back what clients' data held once it is gone (a cache entry removed or
-// replaced): those bytes are noted with NoteFreed and release once kReleaseAfterFreedBytes
-// of them have added up.
+// replaced, a project or session removed, a session expired): those bytes are noted with
+// NoteFreed and release once kReleaseAfterFreedBytes of them have added up.
 //
 // Threading: every member may be called from any thread.
 #pragma once
@@ -42,7 +42,7 @@ class ReplyBudget {
   // Gives back bytes that Take took.
   void Give(std::uint64_t bytes);
 
-  // Notes `bytes` of clients' data that went (a cache entry removed or replaced), so that
+  // Notes `bytes` of clients' data that went (a cache entry, a project, a session), so that
   // their memory goes back to the system as that of drained replies does.
   void NoteFreed(std::uint64_t bytes);
 

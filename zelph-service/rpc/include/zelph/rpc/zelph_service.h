@@ -333,9 +333,10 @@ class ZelphServiceV2Impl : public zelph::ZelphServiceApiV2::Service {
                                         zelph::GetProjectConfigurationResponse& response,
                                         zelph::rpc::ReplySize& reply);
 
+  // Before the store, whose removals of sessions note their data with it to the end.
+  std::unique_ptr<zelph::rpc::ReplyBudget> reply_budget_;
   std::shared_ptr<zelph::Store> store_;
   SimplePluginsManager* plugins_;  // the process-wide registry; not owned
   std::unique_ptr<SolutionProvider> solutions_;
-  std::unique_ptr<zelph::rpc::ReplyBudget> reply_budget_;
   std::unique_ptr<zelph::rpc::CallBounds> call_bounds_;  // null: calls are not bounded
 };
