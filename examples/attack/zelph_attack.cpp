@@ -25,7 +25,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -461,6 +463,22 @@ void RapidReset() {
   std::this_thread::sleep_for(3s);
 }
 
+// The whole number `text` from 1 to `most`, or 0.
+int WholeNumber(std::string_view text, int most) {
+  int number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  return error == std::errc() && end == text.data() + text.size() && number >= 1 && number <= most
+             ? number
+             : 0;
+}
+
+// HOST:PORT with a port from 1 to 65535: the raw connections take the address apart.
+bool HasPort(const std::string& host_port) {
+  const std::size_t colon = host_port.rfind(':');
+  return colon != std::string::npos && colon > 0 &&
+         WholeNumber(std::string_view(host_port).substr(colon + 1), 65535) != 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -468,14 +486,14 @@ int main(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--address") address = argv[i + 1];
-    if (option == "--pid") server_pid = std::stoi(argv[i + 1]);
+    if (option == "--pid") server_pid = WholeNumber(argv[i + 1], INT_MAX);
     if (option == "--attack") attack = argv[i + 1];
   }
   const std::map<std::string, std::function<void()>> attacks = {
       {"unread", Unread},         {"text16", Text16},   {"halfsent", HalfSent},
       {"rapidreset", RapidReset}, {"hugeids", HugeIds}, {"asyncruns", AsyncRuns}};
   const auto found = attacks.find(attack);
-  if (address.empty() || server_pid == 0 || found == attacks.end()) {
+  if (!HasPort(address) || server_pid == 0 || found == attacks.end()) {
     std::fprintf(stderr,
                  "usage: zelph-attack --address HOST:PORT --pid PID --attack "
                  "unread|text16|halfsent|rapidreset|hugeids|asyncruns\n");
